@@ -1,0 +1,120 @@
+#include "app/ChangerApp.h"
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "library/Settings.h"
+#include "platform/Desktop.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <cstring>
+
+namespace {
+
+HWND WindowFromNumber(long number)
+{
+    HWND hwnd = reinterpret_cast<HWND>(static_cast<INT_PTR>(number));
+    return ::IsWindow(hwnd) ? hwnd : nullptr;
+}
+
+} // namespace
+
+HWND FindSettingsOwner(const char* commandLine)
+{
+    if (!commandLine || !std::strchr(commandLine, 'c'))
+        return nullptr;
+    long number = 0;
+    if (OwnerNumberAfterC(commandLine, &number)) {
+        if (HWND owner = WindowFromNumber(number))
+            return owner;
+    }
+    return ::FindWindowA(nullptr, "Display Properties");
+}
+
+BOOL CChangerApp::InitInstance()
+{
+    // Dialog controls in the system's three-dimensional look (the common controls, with
+    // the visual-styles manifest of the resources).
+    INITCOMMONCONTROLSEX icc {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    char title[64] = "";
+    if (::LoadStringA(m_hInstance, IDS_APP_TITLE, title, sizeof title) > 0)
+        m_strAppName = title;
+    SetRegistryKey("Orvane Inc.");
+
+    OSVERSIONINFOA version {};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (::GetVersionExA(&version)) {
+#pragma GCC diagnostic pop
+        m_bNewShell = version.dwMajorVersion >= 4;
+        g_bWin95Family = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    }
+
+    LoadSettings();
+    g_settings.LoadInstallDir(*this);
+
+    switch (ChooseRole(m_strCmdLine.c_str())) {
+    case Role::Saver:
+        return StartSaver();
+    case Role::Preview:
+        return StartPreview();
+    case Role::ChangePassword:
+        ChangePassword();
+        return FALSE;
+    case Role::Wallpaper:
+        return StartWallpaperChanger();
+    case Role::Settings:
+        RunSettings();
+        return FALSE;
+    }
+    return FALSE;
+}
+
+int CChangerApp::ExitInstance()
+{
+    g_settings.SaveTempImage(*this);
+    return CApplication::ExitInstance();
+}
+
+void CChangerApp::LoadSettings()
+{
+    g_settings.Load(*this);
+}
+
+void CChangerApp::SaveSettings()
+{
+    g_settings.Save(*this);
+}
+
+BOOL CChangerApp::StartSaver()
+{
+    return FALSE;
+}
+
+BOOL CChangerApp::StartPreview()
+{
+    HWND parent = WindowFromNumber(NumberAfterLetter(m_strCmdLine.c_str(), 'p'));
+    if (!parent)
+        return FALSE;
+    return FALSE;
+}
+
+void CChangerApp::ChangePassword()
+{
+    HWND parent = WindowFromNumber(NumberAfterLetter(m_strCmdLine.c_str(), 'a'));
+    if (parent)
+        platform::ChangeScreenSavePassword(parent);
+}
+
+BOOL CChangerApp::StartWallpaperChanger()
+{
+    g_bShowRole = false;
+    return FALSE;
+}
+
+void CChangerApp::RunSettings()
+{
+    FindSettingsOwner(m_strCmdLine.c_str());
+}

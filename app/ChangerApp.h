@@ -1,0 +1,27 @@
+// The application object: reads the settings, picks the role from the command line and
+// creates the one object that plays it.
+#pragma once
+#include "framework/Application.h"
+
+class CChangerApp : public CApplication {
+public:
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+
+    void LoadSettings();
+    void SaveSettings();
+
+    // The operating system has the new shell (major version 4 or later).
+    BOOL m_bNewShell = FALSE;
+
+private:
+    BOOL StartSaver();
+    BOOL StartPreview();
+    void ChangePassword();
+    BOOL StartWallpaperChanger();
+    void RunSettings();
+};
+
+// The owner of the Settings dialog for this command line: the window whose number follows the
+// first 'c', else the "Display Properties" window, else none.
+HWND FindSettingsOwner(const char* commandLine);

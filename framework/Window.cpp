@@ -1,0 +1,144 @@
+#include "framework/Window.h"
+#include "framework/Application.h"
+
+#include <cstdio>
+#include <exception>
+#include <set>
+
+CWindow::~CWindow()
+{
+    // An object that dies before its window: the window must not call into freed memory.
+    if (m_hWnd && ::IsWindow(m_hWnd)) {
+        if (m_pfnSuper)
+            UnsubclassWindow();
+        else
+            ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+    }
+}
+
+const char* CWindow::RegisterWindowClass(UINT style, HCURSOR cursor, HBRUSH background, HICON icon)
+{
+    // Class names are kept for the life of the process (they are handed out as pointers).
+    static std::set<std::string> s_names;
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    char name[96];
+    std::snprintf(name, sizeof name, "Murlavo:%p:%x:%p:%p:%p", static_cast<void*>(instance), style,
+                  static_cast<void*>(cursor), static_cast<void*>(background), static_cast<void*>(icon));
+    auto it = s_names.find(name);
+    if (it != s_names.end())
+        return it->c_str();
+
+    WNDCLASSA wc {};
+    wc.style = style;
+    wc.lpfnWndProc = StaticWindowProc;
+    wc.hInstance = instance;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.hIcon = icon;
+    wc.lpszClassName = name;
+    WNDCLASSA existing {};
+    if (!::GetClassInfoA(instance, name, &existing) && !::RegisterClassA(&wc))
+        return nullptr;
+    return s_names.insert(name).first->c_str();
+}
+
+BOOL CWindow::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
+                       int width, int height, HWND parent, HMENU menuOrId)
+{
+    if (!className)
+        return FALSE;
+    HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId,
+                                  ::GetModuleHandleA(nullptr), this);
+    return hwnd != nullptr;
+}
+
+BOOL CWindow::DestroyWindow()
+{
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
+
+BOOL CWindow::SubclassWindow(HWND hwnd)
+{
+    if (!hwnd || m_hWnd)
+        return FALSE;
+    m_hWnd = hwnd;
+    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc)));
+    return TRUE;
+}
+
+HWND CWindow::UnsubclassWindow()
+{
+    HWND hwnd = m_hWnd;
+    if (hwnd && m_pfnSuper) {
+        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    }
+    m_pfnSuper = nullptr;
+    m_hWnd = nullptr;
+    return hwnd;
+}
+
+CWindow* CWindow::FromHandlePermanent(HWND hwnd)
+{
+    if (!hwnd)
+        return nullptr;
+    WNDPROC proc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+    if (proc != StaticWindowProc)
+        return nullptr;
+    return reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+LRESULT CWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    return DefaultProc(msg, wParam, lParam);
+}
+
+LRESULT CWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK CWindow::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CWindow* self = reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (!self && msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        self = static_cast<CWindow*>(cs->lpCreateParams);
+        if (self) {
+            self->m_hWnd = hwnd;
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        }
+    }
+    if (!self)
+        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+    return self->Dispatch(msg, wParam, lParam);
+}
+
+LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    try {
+        result = WindowProc(msg, wParam, lParam);
+    } catch (const std::exception&) {
+        // Exceptions never cross the window procedure; the message counts as unhandled.
+        result = 0;
+    }
+    if (msg == WM_NCDESTROY) {
+        HWND hwnd = m_hWnd;
+        if (m_pfnSuper)
+            UnsubclassWindow();
+        else
+            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        m_hWnd = nullptr;
+        if (CApplication* app = GetApp(); app && app->m_pMainWnd == this) {
+            app->m_pMainWnd = nullptr;
+            ::PostQuitMessage(0);
+        }
+        PostNcDestroy();
+    }
+    return result;
+}

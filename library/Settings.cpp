@@ -1,0 +1,50 @@
+#include "library/Settings.h"
+#include "framework/Application.h"
+
+CChangerSettings g_settings;
+
+namespace {
+const char kChanger[] = "Changer";
+const char kCustom[] = "Custom";
+const char kRegistration[] = "Registration";
+} // namespace
+
+void CChangerSettings::Load(const CApplication& profile)
+{
+    m_nInterval = profile.GetProfileInt(kChanger, "Interval", 10);
+    m_nOrder = profile.GetProfileInt(kChanger, "Order", 1);
+    m_timeLastChange = profile.GetProfileInt(kChanger, "LastChange", 0);
+    m_strLastWallpaper = profile.GetProfileString(kChanger, "LastWallpaper", "");
+    m_nSlideShow = profile.GetProfileInt(kChanger, "SlideShow", 5);
+    m_bFitToScreen = profile.GetProfileInt(kChanger, "FitToScreen", 0);
+    m_nScaleMethod = profile.GetProfileInt(kChanger, "ScaleMethod", 1);
+    m_crBkgndColor = static_cast<uint32_t>(profile.GetProfileInt(kChanger, "BkgndColor", 0));
+    m_strTempImage = profile.GetProfileString(kChanger, "TempImage", "");
+    m_strTitle = profile.GetProfileString(kCustom, "Title", "");
+    m_strWebPage = profile.GetProfileString(kCustom, "WebPage", "");
+    m_strEMail = profile.GetProfileString(kCustom, "EMail", "");
+}
+
+void CChangerSettings::LoadInstallDir(const CApplication& profile)
+{
+    m_strInstallDir = profile.GetProfileString(kRegistration, "Path", "");
+    if (!m_strInstallDir.empty())
+        m_strInstallDir += '\\';
+}
+
+void CChangerSettings::Save(const CApplication& profile) const
+{
+    profile.WriteProfileInt(kChanger, "Interval", m_nInterval);
+    profile.WriteProfileInt(kChanger, "Order", m_nOrder);
+    profile.WriteProfileInt(kChanger, "LastChange", m_timeLastChange);
+    profile.WriteProfileString(kChanger, "LastWallpaper", m_strLastWallpaper.c_str());
+    profile.WriteProfileInt(kChanger, "SlideShow", m_nSlideShow);
+    profile.WriteProfileInt(kChanger, "FitToScreen", m_bFitToScreen);
+    profile.WriteProfileInt(kChanger, "BkgndColor", static_cast<int>(m_crBkgndColor));
+    profile.WriteProfileInt(kChanger, "ScaleMethod", m_nScaleMethod);
+}
+
+void CChangerSettings::SaveTempImage(const CApplication& profile) const
+{
+    profile.WriteProfileString(kChanger, "TempImage", m_strTempImage.c_str());
+}

@@ -1,0 +1,38 @@
+// The process-wide settings block, backed by the per-user registry
+// (sections "Changer", "Custom" and "Registration").
+#pragma once
+#include <cstdint>
+#include <string>
+
+class CApplication;
+
+class CChangerSettings {
+public:
+    // Section "Changer"
+    int32_t m_nInterval = 0;        // minutes between wallpaper changes (60 hourly, 1440 daily)
+    int32_t m_nOrder = 0;           // 1 sequential, anything else random
+    int32_t m_timeLastChange = 0;   // seconds since 1970 of the last applied wallpaper
+    std::string m_strLastWallpaper; // path of the last applied wallpaper picture
+    int32_t m_nSlideShow = 0;       // seconds per picture in the show roles
+    int32_t m_bFitToScreen = 0;     // non-zero: pictures are fitted to the screen
+    int32_t m_nScaleMethod = 0;     // 0 resample, 1 resize
+    uint32_t m_crBkgndColor = 0;    // 0x00BBGGRR background of the show roles
+    std::string m_strTempImage;     // bitmap file handed to the desktop as wallpaper
+    // Section "Custom"
+    std::string m_strTitle;
+    std::string m_strWebPage;
+    std::string m_strEMail;
+    // Section "Registration": installation directory, with a backslash appended when not empty
+    std::string m_strInstallDir;
+
+    // Reads every value but the installation directory; missing values take their defaults.
+    void Load(const CApplication& profile);
+    // Reads the installation directory ("Path") once, at start-up.
+    void LoadInstallDir(const CApplication& profile);
+    // Writes the eight "Changer" values the Settings dialog owns, in a fixed order.
+    void Save(const CApplication& profile) const;
+    // Writes "TempImage": the one value written at every process end.
+    void SaveTempImage(const CApplication& profile) const;
+};
+
+extern CChangerSettings g_settings;

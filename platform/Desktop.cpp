@@ -1,0 +1,85 @@
+#include "platform/Desktop.h"
+#include "framework/Handles.h"
+
+namespace platform {
+
+void SetDesktopWallpaper(const char* path)
+{
+    ::SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path), SPIF_UPDATEINIFILE);
+}
+
+int GetScreenSaveActive()
+{
+    BOOL active = FALSE;
+    ::SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0);
+    return active;
+}
+
+void SetScreenSaveActive(int active)
+{
+    ::SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(active), nullptr, 0);
+}
+
+void SetScreenSaverRunning(BOOL running)
+{
+    BOOL previous = FALSE;
+    ::SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(running), &previous, 0);
+}
+
+bool WriteTileWallpaper(const char* tile)
+{
+    CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+        return false;
+    // Two bytes: the mode character and the terminator (an empty tile string stays empty).
+    const char data[2] = {tile ? tile[0] : '\0', '\0'};
+    ::RegSetValueExA(key.Get(), "TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+    return true;
+}
+
+DWORD ReadScreenSaveUsePassword()
+{
+    CRegKey key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\desktop", 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
+        return 0;
+    DWORD value = 0, size = sizeof value, type = 0;
+    if (::RegQueryValueExA(key.Get(), "ScreenSaveUsePassword", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+            != ERROR_SUCCESS
+        || size != sizeof value)
+        return 0;
+    return value;
+}
+
+namespace {
+// Looks up an export of a module that is loaded only for this call.
+template <typename Fn>
+Fn GetExport(const CModule& module, const char* name)
+{
+    if (!module)
+        return nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module.Get(), name)));
+}
+} // namespace
+
+PasswordService VerifyScreenSavePassword(HWND owner)
+{
+    using VerifyFn = BOOL(WINAPI*)(HWND);
+    CModule module(::LoadLibraryA("password.cpl"));
+    auto verify = GetExport<VerifyFn>(module, "VerifyScreenSavePwd");
+    if (!verify)
+        return PasswordService::Unavailable;
+    return verify(owner) ? PasswordService::Accepted : PasswordService::Refused;
+}
+
+bool ChangeScreenSavePassword(HWND parent)
+{
+    using ChangeFn = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, LPVOID);
+    CModule module(::LoadLibraryA("mpr.dll"));
+    auto change = GetExport<ChangeFn>(module, "PwdChangePasswordA");
+    if (!change)
+        return false;
+    change("SCRSAVE", parent, 0, nullptr);
+    return true;
+}
+
+} // namespace platform

@@ -1,0 +1,32 @@
+// Desktop and screen-saver services of the system. Results of the system-parameter calls are
+// not checked by callers. The password modules are loaded at the moment of use and unloaded
+// right after; a missing module or export counts as no service.
+#pragma once
+#include <windows.h>
+
+namespace platform {
+
+// Hands the bitmap file to the desktop as wallpaper, writing the profile, no broadcast.
+void SetDesktopWallpaper(const char* path);
+// Whether the system screen saver is enabled, and turning it off or back on.
+int GetScreenSaveActive();
+void SetScreenSaveActive(int active);
+// Tells the system that a screen saver runs (TRUE) or has ended (FALSE).
+void SetScreenSaverRunning(BOOL running);
+
+// "Control Panel\Desktop" value "TileWallpaper": the first character of tile and a terminator
+// ("1" tiles, "0" centres). False when the key could not be opened.
+bool WriteTileWallpaper(const char* tile);
+// "Control Panel\desktop" value "ScreenSaveUsePassword" as an integer; 0 when absent.
+DWORD ReadScreenSaveUsePassword();
+
+// Result of a password-module call.
+enum class PasswordService { Unavailable, Refused, Accepted };
+
+// "password.cpl" VerifyScreenSavePwd(owner): the system's password prompt.
+PasswordService VerifyScreenSavePassword(HWND owner);
+// "mpr.dll" PwdChangePasswordA("SCRSAVE", parent, 0, 0): the system's change dialog.
+// True when the service was found and called.
+bool ChangeScreenSavePassword(HWND parent);
+
+} // namespace platform

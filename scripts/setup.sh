@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need, from Debian's packages only.
+# Idempotent and quiet when everything is present. Needs root (or sudo) only when
+# something is missing.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+# Dependency sources and builds live outside the checkout so later runs reuse them.
+deps="${MURLAVO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murlavo}"
+
+packages=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine64 wine xvfb xauth x11-utils nasm cmake ninja-build googletest imagemagick
+  libjpeg62-turbo-dev libjpeg-turbo-progs dpkg-dev g++ make
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+# 'apt-get source' needs a deb-src entry for the same suite as the installed system.
+ensure_deb_src() {
+  if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    . /etc/os-release
+    $SUDO tee /etc/apt/sources.list.d/murlavo-src.sources >/dev/null <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: ${VERSION_CODENAME}
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+    return 0
+  fi
+  return 1
+}
+
+updated=0
+if ensure_deb_src; then updated=1; fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  updated=0
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# libjpeg-turbo sources from Debian, unpacked once into the build folder.
+if [ ! -f "$deps/libjpeg-turbo-src/CMakeLists.txt" ]; then
+  echo "setup: fetching the libjpeg-turbo source package"
+  [ $updated -eq 1 ] && $SUDO apt-get update -qq
+  mkdir -p "$deps/src-download"
+  chmod 777 "$deps/src-download" 2>/dev/null || true
+  (cd "$deps/src-download" && apt-get source -qq --download-only libjpeg-turbo >/dev/null)
+  rm -rf "$deps/libjpeg-turbo-src"
+  (cd "$deps/src-download" && dpkg-source -x libjpeg-turbo_*.dsc "$deps/libjpeg-turbo-src" >/dev/null 2>&1)
+fi

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# make test: installs what is missing, builds the three flavours, runs every test
+# (Windows tests under Wine on a private Xvfb display), prints CTest's summary.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+"$here/scripts/setup.sh"
+
+export MURLAVO_BUILD="$here/build"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure() { # folder, extra cmake arguments...
+  local dir=$1; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  fi
+}
+
+echo "== building: Windows x86-64, Windows i686, native (sanitizers)"
+configure build/x64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake"
+configure build/i686 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DMURLAVO_TESTS=OFF
+configure build/native
+cmake --build build/x64 -j "$jobs"
+cmake --build build/i686 -j "$jobs"
+cmake --build build/native -j "$jobs"
+
+. "$here/scripts/wine-env.sh"
+cleanup() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}
+trap cleanup EXIT
+start_xvfb 1024x768x24
+wine_prefix_ready
+"$WINESERVER" -p   # persistent: every test process starts warm
+"$WINE" wineboot >/dev/null 2>&1 || true
+
+status=0
+echo "== native tests (ASan + UBSan)"
+ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+echo "== Windows tests under Wine"
+ctest --test-dir build/x64 --output-on-failure -j "$jobs" || status=1
+exit $status

@@ -1,0 +1,41 @@
+# Sourced by the scripts: the private Wine prefix of a build folder and quiet Wine.
+# Needs $MURLAVO_BUILD (the build folder).
+export WINEPREFIX="${WINEPREFIX:-$MURLAVO_BUILD/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko installers: the program needs neither.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEARCH=win64
+# The 64-bit loader directly: the 'wine' wrapper only adds a warning about missing 32-bit Wine.
+if [ -x /usr/lib/wine/wine64 ]; then
+  WINE=/usr/lib/wine/wine64
+else
+  WINE=$(command -v wine64 || command -v wine)
+fi
+export WINE
+export WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
+
+# Creates the prefix once per build folder.
+wine_prefix_ready() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    "$WINE" wineboot -i >/dev/null 2>&1 || true
+    "$WINESERVER" -w
+  fi
+}
+
+# Starts an Xvfb on a free display; sets DISPLAY and XVFB_PID.
+start_xvfb() {
+  local size="${1:-1024x768x24}" fifo
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  local num
+  read -r -t 20 num <"$fifo" || true
+  rm -f "$fifo"
+  if [ -z "$num" ]; then
+    echo "could not start Xvfb" >&2
+    return 1
+  fi
+  export DISPLAY=":$num"
+}

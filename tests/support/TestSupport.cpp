@@ -1,0 +1,222 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace testing_support {
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+        if (condition())
+            return true;
+        DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            return condition();
+        DWORD wait = timeoutMs - elapsed;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, wait < 20 ? wait : 20, QS_ALLINPUT);
+    }
+}
+
+void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+std::string ExeDir()
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of("\\/"));
+}
+
+std::string MurlavoExe()
+{
+    return ExeDir() + "\\murlavo.exe";
+}
+
+static void DeleteFolderContents(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        std::string full = dir + "\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteFolderContents(full);
+            ::RemoveDirectoryA(full.c_str());
+        } else {
+            ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileA(full.c_str());
+        }
+    } while (::FindNextFileA(find, &fd));
+    ::FindClose(find);
+}
+
+std::string ScratchDir(const std::string& name)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "murlavo-tests";
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    dir += "\\" + name;
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    DeleteFolderContents(dir);
+    return dir;
+}
+
+bool CopyTo(const std::string& from, const std::string& to)
+{
+    return ::CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string data;
+    if (std::FILE* fp = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, fp)) > 0)
+            data.append(buffer, got);
+        std::fclose(fp);
+    }
+    return data;
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (m_pi.hProcess) {
+        if (::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(m_pi.hProcess, 99);
+            ::WaitForSingleObject(m_pi.hProcess, 5000);
+        }
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+}
+
+bool ChildProcess::Start(const std::string& exe, const std::string& arguments)
+{
+    std::string line = "\"" + exe + "\"";
+    if (!arguments.empty())
+        line += " " + arguments;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back('\0');
+    STARTUPINFOA si {};
+    si.cb = sizeof si;
+    return ::CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi)
+        != FALSE;
+}
+
+bool ChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode)
+{
+    if (!m_pi.hProcess)
+        return false;
+    bool ended = PumpUntil([this] { return ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0; }, timeoutMs);
+    if (ended && exitCode)
+        ::GetExitCodeProcess(m_pi.hProcess, exitCode);
+    return ended;
+}
+
+namespace {
+struct EnumState {
+    DWORD pid;
+    std::vector<HWND>* out;
+};
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM lParam)
+{
+    auto* state = reinterpret_cast<EnumState*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == state->pid)
+        state->out->push_back(hwnd);
+    return TRUE;
+}
+} // namespace
+
+std::vector<HWND> WindowsOfProcess(DWORD processId)
+{
+    std::vector<HWND> windows;
+    EnumState state {processId, &windows};
+    ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&state));
+    return windows;
+}
+
+bool DeleteKeyTree(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return true;
+    char name[256];
+    for (;;) {
+        DWORD size = sizeof name;
+        if (::RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        if (!DeleteKeyTree(key, name))
+            break;
+    }
+    ::RegCloseKey(key);
+    return ::RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
+}
+
+bool ReadRegString(HKEY root, const std::string& path, const char* name, std::string* value)
+{
+    char buffer[4096];
+    DWORD size = sizeof buffer - 1, type = 0;
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    ::RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || type != REG_SZ)
+        return false;
+    buffer[size] = '\0';
+    *value = buffer;
+    return true;
+}
+
+bool ReadRegDword(HKEY root, const std::string& path, const char* name, DWORD* value)
+{
+    DWORD size = sizeof *value, type = 0;
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    LONG rc = ::RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    ::RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_DWORD;
+}
+
+std::vector<std::string> RegValueNames(HKEY root, const std::string& path)
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD size = sizeof name;
+        if (::RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.push_back(name);
+    }
+    ::RegCloseKey(key);
+    return names;
+}
+
+} // namespace testing_support

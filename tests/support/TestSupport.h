@@ -1,0 +1,54 @@
+// Helpers of the Win32 tests: bounded message pumps, child processes with timeouts,
+// scratch folders and registry clean-up.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Pumps this thread's messages until the condition holds or the time is up.
+// Returns the condition's last value.
+bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Pumps messages for the given time.
+void PumpFor(DWORD ms);
+
+// Folder of the running test executable (murlavo.exe is built into the same folder).
+std::string ExeDir();
+std::string MurlavoExe();
+// An empty folder under the system's temporary folder, made fresh for this name.
+std::string ScratchDir(const std::string& name);
+bool CopyTo(const std::string& from, const std::string& to);
+bool FileExists(const std::string& path);
+std::string ReadWholeFile(const std::string& path);
+
+// A started child process; the destructor kills it if it still runs.
+class ChildProcess {
+public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    bool Start(const std::string& exe, const std::string& arguments);
+    // Waits (pumping this thread's messages) for the end; false on timeout.
+    bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+    DWORD Id() const { return m_pi.dwProcessId; }
+    HANDLE Handle() const { return m_pi.hProcess; }
+
+private:
+    PROCESS_INFORMATION m_pi {};
+};
+
+// Top-level windows of a process, visible or not.
+std::vector<HWND> WindowsOfProcess(DWORD processId);
+
+// Deletes a registry key with everything below it; true when it is gone.
+bool DeleteKeyTree(HKEY root, const std::string& path);
+bool ReadRegString(HKEY root, const std::string& path, const char* name, std::string* value);
+bool ReadRegDword(HKEY root, const std::string& path, const char* name, DWORD* value);
+// Names of the values of a key (empty when the key does not exist).
+std::vector<std::string> RegValueNames(HKEY root, const std::string& path);
+
+} // namespace testing_support
