@@ -1,0 +1,8 @@
+// Root of the framework's object classes (portable).
+#pragma once
+
+class CObject {
+public:
+    CObject() = default;
+    virtual ~CObject() = default;
+};
