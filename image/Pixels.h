@@ -1,0 +1,38 @@
+// Pictures as the portable readers, writers and scalers see them (no <windows.h>):
+// 3 bytes per pixel in the order blue, green, red; row 0 is the bottom row; each row is
+// padded with zero bytes to a multiple of 4.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+// The largest pixel array a picture may have. Hostile files must not drive the program into
+// multi-gigabyte allocations; no real photo comes near it (about 350 megapixels).
+constexpr int64_t kMaxPictureBytes = int64_t(1) << 30;
+
+// Bytes per row of a 24-bit picture of this width.
+inline int32_t StrideFor(int32_t width)
+{
+    return static_cast<int32_t>(((int64_t(width) * 24 + 31) / 8) & ~int64_t(3));
+}
+
+// A view of a picture's pixels.
+struct PixelImage {
+    uint8_t* bits = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t stride = 0;
+
+    uint8_t* Row(int32_t y) const { return bits + int64_t(y) * stride; }
+};
+
+// Something a reader can (re)create at a size and then fill: the DIB-section picture object
+// on Windows, a plain memory picture in the portable code and its tests.
+class IPixelTarget {
+public:
+    virtual ~IPixelTarget() = default;
+    // Replaces the picture by a black one of this size (zeroed, row ends included).
+    // False when the size is not positive, exceeds kMaxPictureBytes, or memory is short;
+    // the target is then empty.
+    virtual bool CreatePixels(int32_t width, int32_t height) = 0;
+    virtual PixelImage Pixels() const = 0;
+};

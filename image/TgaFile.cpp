@@ -1,0 +1,6 @@
+#include "image/TgaFile.h"
+
+bool LoadTgaFile(const char*, IPixelTarget&)
+{
+    return false;
+}
