@@ -4,9 +4,12 @@
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "resource.h"
+#include "saver/SaverWnd.h"
+#include "show/ShowWnd.h"
 
 #include <commctrl.h>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -88,9 +91,19 @@ void CChangerApp::SaveSettings()
     g_settings.Save(*this);
 }
 
+// Show windows delete themselves once their window is gone; when creation fails, the
+// creator deletes them.
 BOOL CChangerApp::StartSaver()
 {
-    return FALSE;
+    auto* saver = new (std::nothrow) CSaverWnd;
+    if (!saver)
+        return FALSE;
+    if (!saver->Create()) {
+        delete saver;
+        return FALSE;
+    }
+    m_pMainWnd = saver;
+    return TRUE;
 }
 
 BOOL CChangerApp::StartPreview()
@@ -98,7 +111,17 @@ BOOL CChangerApp::StartPreview()
     HWND parent = WindowFromNumber(NumberAfterLetter(m_strCmdLine.c_str(), 'p'));
     if (!parent)
         return FALSE;
-    return FALSE;
+    RECT rect;
+    ::GetClientRect(parent, &rect);
+    auto* preview = new (std::nothrow) CShowWnd;
+    if (!preview)
+        return FALSE;
+    if (!preview->CreateAsChild(rect, parent)) {
+        delete preview;
+        return FALSE;
+    }
+    m_pMainWnd = preview;
+    return TRUE;
 }
 
 void CChangerApp::ChangePassword()
@@ -111,7 +134,15 @@ void CChangerApp::ChangePassword()
 BOOL CChangerApp::StartWallpaperChanger()
 {
     g_bShowRole = false;
-    return FALSE;
+    auto* changer = new (std::nothrow) CShowWnd;
+    if (!changer)
+        return FALSE;
+    if (!changer->CreateHidden()) {
+        delete changer;
+        return FALSE;
+    }
+    m_pMainWnd = changer;
+    return TRUE;
 }
 
 void CChangerApp::RunSettings()

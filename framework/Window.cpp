@@ -127,6 +127,8 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
         // Exceptions never cross the window procedure; the message counts as unhandled.
         result = 0;
     }
+    if (msg == WM_CREATE && result != -1)
+        m_bCreated = true;
     if (msg == WM_NCDESTROY) {
         HWND hwnd = m_hWnd;
         if (m_pfnSuper)

@@ -42,7 +42,8 @@ protected:
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // Default processing: the subclassed control's procedure or DefWindowProc.
     virtual LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Called after WM_NCDESTROY, when m_hWnd is already null.
+    // Called after WM_NCDESTROY, when m_hWnd is already null. A self-owning window deletes
+    // itself here only when m_bCreated is set: when creation fails, the creator still owns it.
     virtual void PostNcDestroy() {}
 
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -51,4 +52,6 @@ protected:
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
 
     WNDPROC m_pfnSuper = nullptr;
+    // WM_CREATE succeeded: the window, not its creator, decides the object's end.
+    bool m_bCreated = false;
 };

@@ -4,6 +4,12 @@
 // Icons
 #define IDR_MAINFRAME 128
 
+// Cursors
+#define IDC_TRANSPARENT 132
+
+// Bitmaps
+#define IDB_HINT_LOGO 133
+
 // Strings
 #define IDS_PLAYLISTS 105
 #define IDS_ADD_PICTURES 106

@@ -1,0 +1,27 @@
+// The full-screen screen-saver window: a show window that covers the primary screen, stays
+// on top, hides the pointer and ends on user input after the password check where the
+// system asks for one.
+#pragma once
+#include "show/ShowWnd.h"
+
+class CSaverWnd : public CShowWnd {
+public:
+    CSaverWnd();
+    ~CSaverWnd() override;
+
+    BOOL Create();
+
+    int32_t m_nLastX = -1;
+    int32_t m_nLastY = -1;
+    int32_t m_nMovesLeft = 2;
+
+    // True while RequestEnd runs (the password dialog's own message loop keeps sending us input).
+    static bool s_bCheckingPassword;
+
+protected:
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnMouseMove(int x, int y);
+    void RequestEnd();
+};
