@@ -1,0 +1,27 @@
+// Fixtures made by the tests themselves: pictures and library files.
+#pragma once
+#include "library/WallpaperObject.h"
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A picture record of a file with its display options.
+CWallpaperObject PictureRecord(const std::string& path, const char* tile = "0", int keepAspect = 1, int resample = 0);
+
+// Writes the library file (Windows directory + "\Murlavo.ini") with one playlist marked Now
+// Playing that holds these pictures.
+bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures);
+// Removes the library file.
+void DeleteLibrary();
+// The library file's path.
+std::string LibraryPath();
+
+// Writes a w x h picture (bitmap, JPEG or TGA by the extension) whose pixel (x, y), counted
+// from the bottom-left, is PatternPixel(x, y, seed).
+bool WritePatternPicture(const std::string& path, int w, int h, int seed = 0);
+// Blue, green and red of the pattern.
+void PatternPixel(int x, int y, int seed, unsigned char bgr[3]);
+
+} // namespace testing_support

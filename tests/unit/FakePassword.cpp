@@ -1,0 +1,34 @@
+// Stands in for the system's "password.cpl" in the saver tests. VerifyScreenSavePwd accepts
+// the password when the environment variable MURLAVO_FAKE_PASSWORD is "right". While it
+// "shows its dialog" it sends the saver the input named by MURLAVO_FAKE_PASSWORD_INPUT, as a
+// user typing into the prompt would, to prove that no second prompt opens.
+#include <windows.h>
+
+#include <string>
+
+namespace {
+LONG g_calls = 0;
+
+std::string Environment(const char* name)
+{
+    char value[64] = "";
+    DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? value : "";
+}
+} // namespace
+
+extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND saver)
+{
+    ::InterlockedIncrement(&g_calls);
+    if (Environment("MURLAVO_FAKE_PASSWORD_INPUT") == "keys") {
+        ::SendMessageA(saver, WM_KEYDOWN, 'A', 0);
+        ::SendMessageA(saver, WM_LBUTTONDOWN, 0, 0);
+        ::SendMessageA(saver, WM_ACTIVATE, WA_INACTIVE, 0);
+    }
+    return Environment("MURLAVO_FAKE_PASSWORD") == "right";
+}
+
+extern "C" LONG WINAPI FakePasswordCalls()
+{
+    return g_calls;
+}

@@ -1,0 +1,166 @@
+// The full-screen saver window in-process: geometry, the input rules that end it, the
+// system commands it refuses, and the password flow of the Windows 95 family.
+#include "app/Globals.h"
+#include "library/Settings.h"
+#include "saver/SaverWnd.h"
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+class SaverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_settings = CChangerSettings();
+        g_settings.m_nSlideShow = 5;
+        g_bShowRole = true;
+        g_bWin95Family = false;
+        DeleteLibrary();
+        saver = new CSaverWnd;
+        ASSERT_TRUE(saver->Create());
+        hwnd = saver->m_hWnd;
+        PumpFor(50);
+    }
+    void TearDown() override
+    {
+        if (::IsWindow(hwnd))
+            ::DestroyWindow(hwnd);
+        g_bWin95Family = false;
+        ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", nullptr);
+        ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD_INPUT", nullptr);
+        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
+    }
+
+    // Sends the message; true when the saver then closes (its posted WM_CLOSE is handled).
+    bool Ends(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
+    {
+        ::SendMessageA(hwnd, msg, wParam, lParam);
+        return PumpUntil([this] { return !::IsWindow(hwnd); }, 300);
+    }
+    bool EndsOnMove(int x, int y) { return Ends(WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+
+    void UsePassword(const char* answer)
+    {
+        g_bWin95Family = true;
+        HKEY key;
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE,
+                                    nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        DWORD one = 1;
+        ::RegSetValueExA(key, "ScreenSaveUsePassword", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), sizeof one);
+        ::RegCloseKey(key);
+        ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", answer);
+    }
+
+    LONG PasswordCalls()
+    {
+        // The stand-in module lies beside the test; it is loaded only while a prompt runs.
+        HMODULE module = ::LoadLibraryA("password.cpl");
+        if (!module)
+            return -1;
+        auto calls = reinterpret_cast<LONG(WINAPI*)()>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module, "FakePasswordCalls")));
+        LONG n = calls ? calls() : -1;
+        ::FreeLibrary(module);
+        return n;
+    }
+
+    CSaverWnd* saver = nullptr;
+    HWND hwnd = nullptr;
+};
+} // namespace
+
+TEST_F(SaverTest, CoversThePrimaryScreenOnTop)
+{
+    RECT rect;
+    ::GetWindowRect(hwnd, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    char title[32] = "";
+    ::GetWindowTextA(hwnd, title, sizeof title);
+    EXPECT_STREQ(title, "Wallpaper");
+    EXPECT_EQ(saver->m_bShowMode, 1);
+    EXPECT_EQ(saver->m_bPreview, 0);
+}
+
+TEST_F(SaverTest, FirstMoveRecordsTwoMoreAreToleratedTheThirdEnds)
+{
+    EXPECT_FALSE(EndsOnMove(10, 10));
+    for (int i = 0; i < 20; ++i) // the same position never counts
+        EXPECT_FALSE(EndsOnMove(10, 10));
+    EXPECT_FALSE(EndsOnMove(11, 10));
+    EXPECT_FALSE(EndsOnMove(11, 12));
+    EXPECT_TRUE(EndsOnMove(300, 12));
+}
+
+TEST_F(SaverTest, ReleasesDoNotEndButPressesDo)
+{
+    EXPECT_FALSE(Ends(WM_KEYUP, 'A'));
+    EXPECT_FALSE(Ends(WM_LBUTTONUP));
+    EXPECT_FALSE(Ends(WM_RBUTTONUP));
+    EXPECT_FALSE(Ends(WM_SYSCOMMAND, SC_CLOSE));
+    EXPECT_FALSE(Ends(WM_SYSCOMMAND, SC_SCREENSAVE));
+    EXPECT_FALSE(Ends(WM_ACTIVATE, WA_ACTIVE));
+    EXPECT_TRUE(Ends(WM_KEYDOWN, 'A'));
+}
+
+TEST_F(SaverTest, ButtonPressEnds)
+{
+    EXPECT_TRUE(Ends(WM_MBUTTONDOWN));
+}
+
+TEST_F(SaverTest, SystemKeyEnds)
+{
+    EXPECT_TRUE(Ends(WM_SYSKEYDOWN, VK_F4));
+}
+
+TEST_F(SaverTest, LosingActivationEnds)
+{
+    EXPECT_FALSE(Ends(WM_NCACTIVATE, FALSE)); // refused, not an end request
+    EXPECT_TRUE(Ends(WM_ACTIVATEAPP, FALSE));
+}
+
+TEST_F(SaverTest, WrongPasswordKeepsTheSaverRightOneEndsIt)
+{
+    UsePassword("wrong");
+    LONG calls = PasswordCalls();
+    EXPECT_FALSE(Ends(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(PasswordCalls(), calls + 1);
+    EXPECT_EQ(saver->m_nMovesLeft, 2);
+    // After a wrong password two new positions are tolerated again, the third asks again.
+    EXPECT_FALSE(EndsOnMove(1, 1));
+    EXPECT_FALSE(EndsOnMove(2, 2));
+    EXPECT_FALSE(EndsOnMove(3, 3));
+    EXPECT_FALSE(EndsOnMove(4, 4));
+    EXPECT_EQ(PasswordCalls(), calls + 2);
+
+    ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", "right");
+    EXPECT_TRUE(Ends(WM_LBUTTONDOWN));
+    EXPECT_EQ(PasswordCalls(), calls + 3);
+}
+
+TEST_F(SaverTest, InputDuringThePromptOpensNoSecondPrompt)
+{
+    UsePassword("wrong");
+    ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD_INPUT", "keys");
+    LONG calls = PasswordCalls();
+    EXPECT_FALSE(Ends(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(PasswordCalls(), calls + 1);
+    EXPECT_FALSE(CSaverWnd::s_bCheckingPassword);
+}
+
+TEST_F(SaverTest, NoPasswordCheckOutsideTheWindows95Family)
+{
+    UsePassword("wrong");
+    g_bWin95Family = false;
+    LONG calls = PasswordCalls();
+    EXPECT_TRUE(Ends(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(PasswordCalls(), calls);
+}
