@@ -1,0 +1,228 @@
+// The wallpaper changer, the preview and the screen saver as processes.
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+using namespace testing_support;
+
+namespace {
+const char kDesktop[] = "Control Panel\\Desktop";
+const char kChanger[] = "Software\\Orvane Inc.\\Murlavo\\Changer";
+
+std::string WallpaperFile()
+{
+    char temp[MAX_PATH + 1] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Murlavo Wallpaper.bmp";
+}
+
+void SetChangerInt(const char* name, DWORD value)
+{
+    HKEY key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kChanger, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ::RegCloseKey(key);
+}
+
+// The first top-level window of the process with this title, waiting for it to appear.
+HWND WaitForWindow(const ChildProcess& child, const char* title)
+{
+    HWND found = nullptr;
+    PumpUntil(
+        [&] {
+            for (HWND hwnd : WindowsOfProcess(child.Id())) {
+                char text[64] = "";
+                ::GetWindowTextA(hwnd, text, sizeof text);
+                if (std::strcmp(text, title) == 0) {
+                    found = hwnd;
+                    return true;
+                }
+            }
+            return false;
+        },
+        15000);
+    return found;
+}
+
+struct Bitmap {
+    int width = 0, height = 0;
+    std::string data;
+    bool Read(const std::string& path)
+    {
+        data = ReadWholeFile(path);
+        if (data.size() < 54 || data.compare(0, 2, "BM") != 0)
+            return false;
+        width = *reinterpret_cast<const int32_t*>(&data[18]);
+        height = *reinterpret_cast<const int32_t*>(&data[22]);
+        return data.size() == 54 + size_t(((width * 24 + 31) / 8) & ~3) * height;
+    }
+    const unsigned char* Pixel(int x, int y) const
+    {
+        return reinterpret_cast<const unsigned char*>(data.data()) + 54 + y * (((width * 24 + 31) / 8) & ~3) + 3 * x;
+    }
+};
+
+class ShowRolesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = ScratchDir("roles");
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Orvane Inc."));
+        ::DeleteFileA(WallpaperFile().c_str());
+    }
+    void TearDown() override
+    {
+        DeleteLibrary();
+        DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Orvane Inc.");
+    }
+    std::string dir;
+};
+
+struct WallpaperCase {
+    const char* name;
+    int width, height;
+    const char* tile;
+    bool fit;
+    int tolerance; // JPEG is lossy
+};
+} // namespace
+
+class WallpaperRoleTest : public ShowRolesTest, public ::testing::WithParamInterface<WallpaperCase> {};
+
+TEST_P(WallpaperRoleTest, DoubleClickOnTheIconAppliesThePicture)
+{
+    const WallpaperCase& c = GetParam();
+    std::string path = dir + "\\" + c.name;
+    ASSERT_TRUE(WritePatternPicture(path, c.width, c.height, 5));
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(path, c.tile, 0, 0)}));
+    SetChangerInt("FitToScreen", c.fit ? 1 : 0);
+    // Changed a moment ago: the minute tick alone would not change anything for ten minutes.
+    SetChangerInt("LastChange", static_cast<DWORD>(std::time(nullptr)));
+
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/v"));
+    HWND hwnd = WaitForWindow(child, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    ::PostMessageA(hwnd, 0x700, 128, WM_LBUTTONDBLCLK);
+
+    std::string wallpaper;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper) && wallpaper == WallpaperFile();
+        },
+        20000))
+        << wallpaper;
+    std::string tile;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "TileWallpaper", &tile));
+    EXPECT_EQ(tile, c.tile);
+
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.Read(WallpaperFile()));
+    if (c.fit) {
+        EXPECT_EQ(bitmap.width, ::GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(bitmap.height, ::GetSystemMetrics(SM_CYSCREEN));
+    } else {
+        ASSERT_EQ(bitmap.width, c.width);
+        ASSERT_EQ(bitmap.height, c.height);
+        for (int y = 0; y < c.height; y += 7)
+            for (int x = 0; x < c.width; x += 5) {
+                unsigned char bgr[3];
+                PatternPixel(x, y, 5, bgr);
+                for (int k = 0; k < 3; ++k)
+                    ASSERT_NEAR(bitmap.Pixel(x, y)[k], bgr[k], c.tolerance) << c.name << " " << x << "," << y;
+            }
+    }
+
+    ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(child.WaitForExit(10000, &code));
+    std::string temp;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kChanger, "TempImage", &temp));
+    EXPECT_EQ(temp, WallpaperFile());
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, WallpaperRoleTest,
+    ::testing::Values(WallpaperCase {"centred.bmp", 61, 43, "0", false, 0},
+                      WallpaperCase {"tiled.bmp", 30, 20, "1", false, 0},
+                      WallpaperCase {"fitted.bmp", 64, 48, "0", true, 0},
+                      WallpaperCase {"photo.jpg", 64, 48, "0", false, 48},
+                      WallpaperCase {"fitted.jpg", 50, 50, "1", true, 0},
+                      WallpaperCase {"art.tga", 33, 17, "1", false, 0},
+                      WallpaperCase {"fitted.tga", 20, 40, "0", true, 0}),
+    [](const auto& info) {
+        std::string name = info.param.name;
+        for (char& ch : name)
+            if (ch == '.')
+                ch = '_';
+        return name;
+    });
+
+TEST_F(ShowRolesTest, PreviewFillsItsParentAndEndsWithIt)
+{
+    SetChangerInt("BkgndColor", RGB(0, 160, 0));
+    HWND parent = ::CreateWindowExA(0, "STATIC", "display settings", WS_POPUP | WS_VISIBLE, 100, 100, 152, 112,
+                                    nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/p " + std::to_string(reinterpret_cast<INT_PTR>(parent))));
+    HWND preview = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (preview = ::GetWindow(parent, GW_CHILD)) != nullptr; }, 15000));
+    RECT rect;
+    ::GetWindowRect(preview, &rect);
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.top, 100);
+    EXPECT_EQ(rect.right - rect.left, 152);
+    EXPECT_EQ(rect.bottom - rect.top, 112);
+    EXPECT_EQ(::GetDlgCtrlID(preview), 1);
+    EXPECT_TRUE(::IsWindowVisible(preview));
+
+    // No pictures: the background colour with the logo somewhere on it.
+    PumpFor(500);
+    HDC dc = ::GetDC(preview);
+    int background = 0;
+    for (int y = 0; y < 112; y += 4)
+        for (int x = 0; x < 152; x += 4)
+            background += ::GetPixel(dc, x, y) == RGB(0, 160, 0);
+    ::ReleaseDC(preview, dc);
+    EXPECT_GT(background, 100);
+    EXPECT_LT(background, 38 * 28);
+
+    ::DestroyWindow(parent);
+    EXPECT_TRUE(child.WaitForExit(10000));
+}
+
+TEST_F(ShowRolesTest, SaverEndsOnAKeyPressNotOnARelease)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/s"));
+    HWND saver = WaitForWindow(child, "Wallpaper");
+    ASSERT_NE(saver, nullptr);
+    ::PostMessageA(saver, WM_KEYUP, 'X', 0xC0000001);
+    EXPECT_FALSE(child.WaitForExit(500));
+    ::PostMessageA(saver, WM_KEYDOWN, 'X', 1);
+    EXPECT_TRUE(child.WaitForExit(10000));
+}
+
+TEST_F(ShowRolesTest, SaverEndsOnTheThirdNewPointerPosition)
+{
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/s"));
+    HWND saver = WaitForWindow(child, "Wallpaper");
+    ASSERT_NE(saver, nullptr);
+    PumpFor(200);
+    // Whatever the system sent first has been recorded; three new positions end it.
+    for (int i = 0; i < 5; ++i)
+        ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(500, 500));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(501, 500));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(502, 500));
+    EXPECT_FALSE(child.WaitForExit(500));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(503, 500));
+    EXPECT_TRUE(child.WaitForExit(10000));
+}
