@@ -217,12 +217,15 @@ TEST_F(ShowRolesTest, SaverEndsOnTheThirdNewPointerPosition)
     HWND saver = WaitForWindow(child, "Wallpaper");
     ASSERT_NE(saver, nullptr);
     PumpFor(200);
-    // Whatever the system sent first has been recorded; three new positions end it.
+    // The saver covers the screen from (0, 0): the pointer's screen position is its client
+    // position, the one the system reports first. Repeating it never counts.
+    POINT at;
+    ::GetCursorPos(&at);
     for (int i = 0; i < 5; ++i)
-        ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(500, 500));
-    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(501, 500));
-    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(502, 500));
+        ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x + 1, at.y));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x + 2, at.y));
     EXPECT_FALSE(child.WaitForExit(500));
-    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(503, 500));
+    ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x + 3, at.y));
     EXPECT_TRUE(child.WaitForExit(10000));
 }
