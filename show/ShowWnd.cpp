@@ -3,7 +3,7 @@
 #include "app/Globals.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
-#include "library/ShowList.h"
+#include "library/Library.h"
 #include "platform/Desktop.h"
 #include "platform/DrawDib.h"
 #include "resource.h"

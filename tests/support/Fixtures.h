@@ -11,7 +11,8 @@ namespace testing_support {
 CWallpaperObject PictureRecord(const std::string& path, const char* tile = "0", int keepAspect = 1, int resample = 0);
 
 // Writes the library file (Windows directory + "\Murlavo.ini") with one playlist marked Now
-// Playing that holds these pictures.
+// Playing that holds these pictures. All pictures must have the same resample flag (the
+// program writes one method for the whole library).
 bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures);
 // Removes the library file.
 void DeleteLibrary();

@@ -1,0 +1,96 @@
+#include "support/Fixtures.h"
+
+#include "image/PictureImage.h"
+#include "library/Library.h"
+#include "library/LibraryFile.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace testing_support {
+
+CWallpaperObject PictureRecord(const std::string& path, const char* tile, int keepAspect, int resample)
+{
+    CWallpaperObject record(path, 1);
+    record.m_strTile = tile;
+    record.m_bMaintainAspect = keepAspect;
+    record.m_bResample = resample;
+    return record;
+}
+
+std::string LibraryPath()
+{
+    FillLibraryPath();
+    return g_szLibraryPath;
+}
+
+bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures)
+{
+    // The program's writer gives every picture the resample flag of the global scale method,
+    // so a file holds one method for all its pictures.
+    const int32_t resample = pictures.empty() ? 0 : pictures.front().m_bResample;
+    for (const auto& picture : pictures)
+        if ((picture.m_bResample != 0) != (resample != 0))
+            return false;
+    CWallpaperObject playlist("Tests", 0);
+    std::vector<CWallpaperObject> copies(pictures);
+    std::vector<CLibraryEntry> entries {{&playlist, true}};
+    for (auto& picture : copies)
+        entries.push_back({&picture, false});
+    return SaveLibraryFile(LibraryPath().c_str(), entries, resample ? 0 : 1);
+}
+
+void DeleteLibrary()
+{
+    ::DeleteFileA(LibraryPath().c_str());
+}
+
+void PatternPixel(int x, int y, int seed, unsigned char bgr[3])
+{
+    bgr[0] = static_cast<unsigned char>(x * 7 + seed * 31);
+    bgr[1] = static_cast<unsigned char>(y * 11 + seed * 17);
+    bgr[2] = static_cast<unsigned char>((x ^ y) * 5 + seed);
+}
+
+namespace {
+bool EndsWith(const std::string& text, const char* suffix)
+{
+    size_t n = std::strlen(suffix);
+    return text.size() >= n && _stricmp(text.c_str() + text.size() - n, suffix) == 0;
+}
+
+// An uncompressed 24-bit TGA file with the bottom-left origin (the program only reads TGA).
+bool WriteTga(const std::string& path, const CPictureImage& picture)
+{
+    std::FILE* fp = std::fopen(path.c_str(), "wb");
+    if (!fp)
+        return false;
+    unsigned char header[18] = {};
+    header[2] = 2;
+    header[12] = static_cast<unsigned char>(picture.m_nWidth);
+    header[13] = static_cast<unsigned char>(picture.m_nWidth >> 8);
+    header[14] = static_cast<unsigned char>(picture.m_nHeight);
+    header[15] = static_cast<unsigned char>(picture.m_nHeight >> 8);
+    header[16] = 24;
+    bool ok = std::fwrite(header, 1, sizeof header, fp) == sizeof header;
+    for (int y = 0; ok && y < picture.m_nHeight; ++y)
+        ok = std::fwrite(picture.m_pBits + y * picture.m_nStride, 3, picture.m_nWidth, fp)
+            == size_t(picture.m_nWidth);
+    return std::fclose(fp) == 0 && ok;
+}
+} // namespace
+
+bool WritePatternPicture(const std::string& path, int w, int h, int seed)
+{
+    CPictureImage picture;
+    if (!picture.Create(w, h))
+        return false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            PatternPixel(x, y, seed, picture.m_pBits + y * picture.m_nStride + 3 * x);
+    if (EndsWith(path, ".tga"))
+        return WriteTga(path, picture);
+    return picture.SaveFile(path.c_str()) != FALSE;
+}
+
+} // namespace testing_support
