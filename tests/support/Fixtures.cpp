@@ -3,6 +3,7 @@
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
+#include "tools/TgaWriter.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,25 +60,6 @@ bool EndsWith(const std::string& text, const char* suffix)
     return text.size() >= n && _stricmp(text.c_str() + text.size() - n, suffix) == 0;
 }
 
-// An uncompressed 24-bit TGA file with the bottom-left origin (the program only reads TGA).
-bool WriteTga(const std::string& path, const CPictureImage& picture)
-{
-    std::FILE* fp = std::fopen(path.c_str(), "wb");
-    if (!fp)
-        return false;
-    unsigned char header[18] = {};
-    header[2] = 2;
-    header[12] = static_cast<unsigned char>(picture.m_nWidth);
-    header[13] = static_cast<unsigned char>(picture.m_nWidth >> 8);
-    header[14] = static_cast<unsigned char>(picture.m_nHeight);
-    header[15] = static_cast<unsigned char>(picture.m_nHeight >> 8);
-    header[16] = 24;
-    bool ok = std::fwrite(header, 1, sizeof header, fp) == sizeof header;
-    for (int y = 0; ok && y < picture.m_nHeight; ++y)
-        ok = std::fwrite(picture.m_pBits + y * picture.m_nStride, 3, picture.m_nWidth, fp)
-            == size_t(picture.m_nWidth);
-    return std::fclose(fp) == 0 && ok;
-}
 } // namespace
 
 bool WritePatternPicture(const std::string& path, int w, int h, int seed)
@@ -89,7 +71,7 @@ bool WritePatternPicture(const std::string& path, int w, int h, int seed)
         for (int x = 0; x < w; ++x)
             PatternPixel(x, y, seed, picture.m_pBits + y * picture.m_nStride + 3 * x);
     if (EndsWith(path, ".tga"))
-        return WriteTga(path, picture);
+        return WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride});
     return picture.SaveFile(path.c_str()) != FALSE;
 }
 

@@ -1,0 +1,202 @@
+// The demo's helper under Wine (used by `make run`):
+//   murlavo_samples make <folder>      sample pictures (bitmap, JPEG, TGA) and a library whose
+//                                      Now Playing playlist holds them
+//   murlavo_samples post <title> <message> <wParam> <lParam>
+//                                      posts a message to the top-level window with that title
+//   murlavo_samples preview <seconds>  a stand-in display-settings window with murlavo's preview
+#include "image/PictureImage.h"
+#include "library/Library.h"
+#include "library/LibraryFile.h"
+#include "tools/TgaWriter.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Shader = std::function<void(double u, double v, unsigned char bgr[3])>;
+
+// Fills a picture from a shader of the unit square (v = 0 at the top).
+bool Paint(CPictureImage& picture, int w, int h, const Shader& shader)
+{
+    if (!picture.Create(w, h))
+        return false;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            shader(double(x) / w, 1.0 - double(y) / h, picture.m_pBits + y * picture.m_nStride + 3 * x);
+    return true;
+}
+
+unsigned char Mix(double a, double b, double t)
+{
+    double v = a + (b - a) * std::fmin(1.0, std::fmax(0.0, t));
+    return static_cast<unsigned char>(v);
+}
+
+void Set(unsigned char bgr[3], double r, double g, double b)
+{
+    bgr[0] = static_cast<unsigned char>(std::fmin(255, std::fmax(0, b)));
+    bgr[1] = static_cast<unsigned char>(std::fmin(255, std::fmax(0, g)));
+    bgr[2] = static_cast<unsigned char>(std::fmin(255, std::fmax(0, r)));
+}
+
+void Sunset(double u, double v, unsigned char bgr[3])
+{
+    const double horizon = 0.62;
+    if (v < horizon) {
+        double t = v / horizon;
+        Set(bgr, Mix(70, 255, t), Mix(40, 140, t), Mix(120, 60, t));
+        double d = std::hypot(u - 0.5, (v - 0.5) * 0.8);
+        if (d < 0.09)
+            Set(bgr, 255, 225, 120);
+    } else {
+        double t = (v - horizon) / (1 - horizon);
+        double shimmer = std::fabs(u - 0.5) < 0.06 * (1 - t) + 0.01 && std::sin(v * 300) > 0 ? 80 : 0;
+        Set(bgr, Mix(120, 20, t) + shimmer, Mix(70, 30, t) + shimmer * 0.7, Mix(110, 70, t));
+    }
+}
+
+void Hills(double u, double v, unsigned char bgr[3])
+{
+    Set(bgr, Mix(120, 200, v * 2), Mix(170, 225, v * 2), 245);
+    double far = 0.55 + 0.08 * std::sin(u * 7.0 + 1.0);
+    double near = 0.72 + 0.06 * std::sin(u * 11.0 + 4.0);
+    if (v > far)
+        Set(bgr, 80, 140 + 30 * std::sin(u * 40), 80);
+    if (v > near)
+        Set(bgr, 40, 105 + 20 * std::sin(u * 90 + v * 30), 40);
+    if (std::hypot(u - 0.8, v - 0.2) < 0.05)
+        Set(bgr, 255, 250, 200);
+}
+
+void Tiles(double u, double v, unsigned char bgr[3])
+{
+    bool a = (u < 0.5) != (v < 0.5);
+    double ring = std::hypot(std::fmod(u, 0.5) - 0.25, std::fmod(v, 0.5) - 0.25);
+    if (ring < 0.17 && ring > 0.11)
+        Set(bgr, 230, 190, 60);
+    else if (a)
+        Set(bgr, 40, 70, 140);
+    else
+        Set(bgr, 25, 45, 95);
+}
+
+void Aurora(double u, double v, unsigned char bgr[3])
+{
+    double band = std::exp(-std::pow((v - 0.35 - 0.1 * std::sin(u * 9)) * 8, 2));
+    double stars = (std::fmod(u * 7919 + v * 104729, 1.0) > 0.997) ? 200 : 0;
+    Set(bgr, 10 + 40 * band + stars, 20 + 200 * band + stars, 40 + 120 * band + stars);
+    if (v > 0.85)
+        Set(bgr, 15, 20, 30);
+}
+
+struct Sample {
+    const char* file;
+    int width, height;
+    Shader shader;
+    const char* tile;
+};
+
+int Make(const std::string& folder)
+{
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const std::vector<Sample> samples {
+        {"Sunset.bmp", 1024, 768, Sunset, "0"},
+        {"Hills.jpg", 800, 560, Hills, "0"},
+        {"Tiles.tga", 96, 96, Tiles, "1"},
+        {"Aurora.tga", 900, 640, Aurora, "0"},
+    };
+    CWallpaperObject playlist("Samples", 0);
+    std::vector<CWallpaperObject> pictures;
+    for (const Sample& sample : samples) {
+        std::string path = folder + "\\" + sample.file;
+        CPictureImage picture;
+        bool ok = Paint(picture, sample.width, sample.height, sample.shader);
+        ok = ok && (std::strstr(sample.file, ".tga") ? WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride}) : picture.SaveFile(path.c_str()) != FALSE);
+        std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
+        CWallpaperObject record(path, 1);
+        record.m_strTile = sample.tile;
+        pictures.push_back(record);
+    }
+    std::vector<CLibraryEntry> entries {{&playlist, true}};
+    for (auto& picture : pictures)
+        entries.push_back({&picture, false});
+    FillLibraryPath();
+    if (!SaveLibraryFile(g_szLibraryPath, entries, 1)) {
+        std::printf("could not write the library %s\n", g_szLibraryPath);
+        return 1;
+    }
+    std::printf("wrote the library %s\n", g_szLibraryPath);
+    return 0;
+}
+
+int Post(const char* title, const char* message, const char* wParam, const char* lParam)
+{
+    HWND hwnd = ::FindWindowA(nullptr, title);
+    if (!hwnd) {
+        std::printf("no window \"%s\"\n", title);
+        return 1;
+    }
+    ::PostMessageA(hwnd, static_cast<UINT>(std::strtoul(message, nullptr, 0)),
+                   static_cast<WPARAM>(std::strtoul(wParam, nullptr, 0)), static_cast<LPARAM>(std::strtol(lParam, nullptr, 0)));
+    return 0;
+}
+
+// A window that looks like the display settings: a grey dialog with a monitor whose screen is
+// the preview's parent.
+int Preview(int seconds)
+{
+    HWND dialog = ::CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", "Display Properties",
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | SS_GRAYRECT, 300, 180, 300, 260,
+                                    nullptr, nullptr, nullptr, nullptr);
+    HWND bezel = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BLACKRECT, 64, 30, 172, 132, dialog,
+                                   nullptr, nullptr, nullptr);
+    HWND screen = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 74, 40, 152, 112, dialog, nullptr, nullptr,
+                                    nullptr);
+    (void)bezel;
+    char exe[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string murlavo = exe;
+    murlavo = murlavo.substr(0, murlavo.find_last_of('\\')) + "\\murlavo.exe";
+    std::string line = "\"" + murlavo + "\" /p " + std::to_string(reinterpret_cast<INT_PTR>(screen));
+    STARTUPINFOA si {sizeof si};
+    PROCESS_INFORMATION pi {};
+    if (!::CreateProcessA(murlavo.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::printf("could not start %s\n", murlavo.c_str());
+        return 1;
+    }
+    const DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds) * 1000;
+    while (static_cast<int>(end - ::GetTickCount()) > 0) {
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageA(&msg);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    ::DestroyWindow(dialog); // the preview ends with its parent
+    ::WaitForSingleObject(pi.hProcess, 10000);
+    ::CloseHandle(pi.hProcess);
+    ::CloseHandle(pi.hThread);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "make" && argc == 3)
+        return Make(argv[2]);
+    if (mode == "post" && argc == 6)
+        return Post(argv[2], argv[3], argv[4], argv[5]);
+    if (mode == "preview" && argc == 3)
+        return Preview(std::atoi(argv[2]));
+    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds>\n");
+    return 2;
+}
