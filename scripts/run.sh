@@ -12,7 +12,7 @@ if [ ! -f build/x64/build.ninja ]; then
   cmake -S "$here" -B build/x64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" >/dev/null
 fi
-cmake --build build/x64 --target murlavo -j "$(nproc 2>/dev/null || echo 2)"
+cmake --build build/x64 --target murlavo murlavo_samples -j "$(nproc 2>/dev/null || echo 2)"
 
 . "$here/scripts/wine-env.sh"
 own_display=0
@@ -40,9 +40,43 @@ shot() { # name
 
 # Runs a program inside the shared virtual desktop "Murlavo".
 in_desktop() { "$WINE" explorer /desktop=Murlavo,1024x768 "$@"; }
+samples() { "$WINE" "$here/build/x64/bin/murlavo_samples.exe" "$@"; }
+reg_dword() { "$WINE" reg add 'HKCU\Software\Orvane Inc.\Murlavo\Changer' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
 
 echo "== Murlavo in a Wine desktop on $DISPLAY"
-# The wallpaper changer, the screen saver and the Settings dialog join as they are built;
-# until then the program starts, reads its settings, picks its role and ends.
-in_desktop "$exe" /v || true
-shot desktop
+# Sample pictures (bitmap, JPEG, TGA; one tiled) in a Now Playing playlist, and the options.
+samples make 'C:\Murlavo Samples'
+reg_dword Interval 10
+reg_dword Order 1
+reg_dword FitToScreen 0
+reg_dword SlideShow 3
+reg_dword BkgndColor $((0x402010))
+
+# The wallpaper changer: hidden, with its icon in the notification area. A double click on
+# the icon changes the wallpaper at once; each change is photographed.
+in_desktop "$exe" /v &
+changer=$!
+sleep 4
+for i in 1 2 3 4; do
+  samples post Murlavo 0x700 128 0x203   # WM_TRAYNOTIFY, icon 128, WM_LBUTTONDBLCLK
+  sleep 3
+  shot "wallpaper-$i"
+done
+
+# The preview inside a stand-in display-settings window.
+samples preview 6 &
+sleep 4
+shot preview
+wait $! || true
+
+# The full-screen screen saver: a slide show of the same pictures; a key press ends it.
+in_desktop "$exe" /s &
+saver=$!
+sleep 5
+shot saver
+samples post Wallpaper 0x100 0x41 1     # WM_KEYDOWN
+wait $saver || true
+
+samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
+wait $changer || true
+echo "done: the wallpaper changer, the preview and the screen saver ran; screenshots in build/screens/"
