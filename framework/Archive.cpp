@@ -75,7 +75,7 @@ void CArchive::WriteString(const std::string& value)
         if (length < 0xFFFE) {
             WriteUInt16(static_cast<uint16_t>(length));
         } else {
-            if (static_cast<uint64_t>(length) > UINT32_MAX)
+            if (static_cast<uint64_t>(length) >> 32) // longer than a 32-bit length
                 throw CArchiveException(CArchiveException::badString);
             WriteUInt16(0xFFFF);
             WriteUInt32(static_cast<uint32_t>(length));
