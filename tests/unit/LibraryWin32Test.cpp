@@ -1,36 +1,26 @@
 #include "library/Library.h"
 #include "library/LibraryFile.h"
-#include "support/TestSupport.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-using namespace testing_support;
-
 namespace {
 
-// Puts back whatever library file the Windows directory held before the test.
-class LibraryFileGuard {
-public:
-    explicit LibraryFileGuard(const std::string& path) : m_path(path), m_existed(FileExists(path))
+// Moves whatever library file the Windows directory held aside, and back at the end.
+struct LibraryFileAside {
+    explicit LibraryFileAside(const std::string& path)
+        : m_path(path), m_aside(path + ".aside"), m_moved(MoveFileExA(path.c_str(), m_aside.c_str(), MOVEFILE_REPLACE_EXISTING))
     {
-        if (m_existed)
-            m_bytes = ReadWholeFile(path);
     }
-    ~LibraryFileGuard()
+    ~LibraryFileAside()
     {
         DeleteFileA(m_path.c_str());
-        if (std::FILE* fp = m_existed ? std::fopen(m_path.c_str(), "wb") : nullptr) {
-            std::fwrite(m_bytes.data(), 1, m_bytes.size(), fp);
-            std::fclose(fp);
-        }
+        if (m_moved)
+            MoveFileExA(m_aside.c_str(), m_path.c_str(), 0);
     }
-
-private:
-    std::string m_path;
-    bool m_existed;
-    std::string m_bytes;
+    std::string m_path, m_aside;
+    BOOL m_moved;
 };
 
 } // namespace
@@ -41,7 +31,7 @@ TEST(ReadLibrary, ReadsMurlavoIniInTheWindowsDirectory)
     UINT length = GetWindowsDirectoryA(dir, MAX_PATH);
     ASSERT_GT(length, 0u);
     const std::string path = std::string(dir, length) + "\\Murlavo.ini";
-    LibraryFileGuard guard(path);
+    LibraryFileAside aside(path);
 
     CWallpaperObject other("Other", 0), skipped("C:\\skipped.bmp", 1);
     CWallpaperObject playing("Playing", 0), first("C:\\first.jpg", 1), second("C:\\second.tga", 1);
