@@ -7,10 +7,19 @@
 #include <string>
 #include <vector>
 
+class CArchive;
+struct CRuntimeClass;
+
 class CWallpaperObject : public CObject {
 public:
     CWallpaperObject() = default;
     CWallpaperObject(const std::string& path, int32_t picture) : m_strPath(path), m_bPicture(picture) {}
+
+    // Class name "CWallpaperObject", version 2.
+    static const CRuntimeClass& GetThisClass();
+    // Stores the six fields; loads six for class version 2, else the first four (the last two
+    // keep their defaults).
+    void Serialize(CArchive& ar);
 
     std::string m_strPath;          // picture: full path of the file; playlist: its name
     std::string m_strTile = "0";    // "1" tiled, "0" centred (anything but "0" tiles when painting)

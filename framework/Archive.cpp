@@ -1,0 +1,224 @@
+#include "framework/Archive.h"
+
+#include <algorithm>
+#include <cstring>
+
+const char* CArchiveException::what() const noexcept
+{
+    switch (m_cause) {
+    case endOfFile: return "unexpected end of archive";
+    case badClass: return "unknown or malformed class";
+    case badIndex: return "bad object or class index";
+    case badString: return "malformed string";
+    default: return "archive error";
+    }
+}
+
+namespace {
+const uint16_t kNewClassTag = 0xFFFF;
+const uint16_t kClassTag = 0x8000;
+const uint16_t kBigObjectTag = 0x7FFF;
+const uint32_t kBigClassTag = 0x80000000;
+} // namespace
+
+CArchive::CArchive(CFile& file, Mode mode) : m_file(file), m_mode(mode)
+{
+    m_loadMap.push_back({false, 0}); // index 0: the null object
+}
+
+void CArchive::Close()
+{
+    if (IsStoring())
+        Flush();
+}
+
+void CArchive::Flush()
+{
+    m_file.Write(m_buffer, m_nPos);
+    m_nPos = 0;
+}
+
+void CArchive::FillBuffer()
+{
+    m_nPos = 0;
+    m_nEnd = m_file.Read(m_buffer, kBufferSize);
+    if (m_nEnd == 0)
+        throw CArchiveException(CArchiveException::endOfFile);
+}
+
+void CArchive::WriteUInt8(uint8_t value)
+{
+    if (m_nPos == kBufferSize)
+        Flush();
+    m_buffer[m_nPos++] = value;
+}
+
+void CArchive::WriteUInt16(uint16_t value)
+{
+    WriteUInt8(static_cast<uint8_t>(value));
+    WriteUInt8(static_cast<uint8_t>(value >> 8));
+}
+
+void CArchive::WriteUInt32(uint32_t value)
+{
+    WriteUInt16(static_cast<uint16_t>(value));
+    WriteUInt16(static_cast<uint16_t>(value >> 16));
+}
+
+void CArchive::WriteString(const std::string& value)
+{
+    size_t length = value.size();
+    if (length < 0xFF) {
+        WriteUInt8(static_cast<uint8_t>(length));
+    } else {
+        WriteUInt8(0xFF);
+        if (length < 0xFFFE) {
+            WriteUInt16(static_cast<uint16_t>(length));
+        } else {
+            if (static_cast<uint64_t>(length) >> 32) // longer than a 32-bit length
+                throw CArchiveException(CArchiveException::badString);
+            WriteUInt16(0xFFFF);
+            WriteUInt32(static_cast<uint32_t>(length));
+        }
+    }
+    const char* bytes = value.data();
+    while (length) {
+        if (m_nPos == kBufferSize)
+            Flush();
+        size_t chunk = std::min(length, kBufferSize - m_nPos);
+        std::memcpy(m_buffer + m_nPos, bytes, chunk);
+        m_nPos += chunk;
+        bytes += chunk;
+        length -= chunk;
+    }
+}
+
+uint8_t CArchive::ReadUInt8()
+{
+    if (m_nPos == m_nEnd)
+        FillBuffer();
+    return m_buffer[m_nPos++];
+}
+
+uint16_t CArchive::ReadUInt16()
+{
+    uint16_t low = ReadUInt8();
+    return static_cast<uint16_t>(low | ReadUInt8() << 8);
+}
+
+uint32_t CArchive::ReadUInt32()
+{
+    uint32_t low = ReadUInt16();
+    return low | static_cast<uint32_t>(ReadUInt16()) << 16;
+}
+
+uint32_t CArchive::ReadStringLength(bool* pWide)
+{
+    uint8_t shortLength = ReadUInt8();
+    if (shortLength < 0xFF)
+        return shortLength;
+    uint16_t length = ReadUInt16();
+    if (length == 0xFFFE) {
+        // 16-bit characters follow; their count comes in a second, ordinary prefix.
+        if (!pWide)
+            throw CArchiveException(CArchiveException::badString);
+        *pWide = true;
+        return ReadStringLength(nullptr);
+    }
+    if (length < 0xFFFF)
+        return length;
+    return ReadUInt32();
+}
+
+std::string CArchive::ReadString()
+{
+    bool wide = false;
+    uint32_t length = ReadStringLength(&wide);
+    std::string value;
+    if (wide) {
+        // Characters outside the single-byte range (0x00..0xFF, taken as Latin-1) become '?',
+        // the usual replacement character of the ANSI conversion.
+        for (uint32_t i = 0; i < length; ++i) {
+            uint16_t c = ReadUInt16();
+            value += c <= 0xFF ? static_cast<char>(c) : '?';
+        }
+        return value;
+    }
+    while (length) {
+        if (m_nPos == m_nEnd)
+            FillBuffer();
+        size_t chunk = std::min<size_t>(length, m_nEnd - m_nPos);
+        value.append(reinterpret_cast<const char*>(m_buffer + m_nPos), chunk);
+        m_nPos += chunk;
+        length -= static_cast<uint32_t>(chunk);
+    }
+    return value;
+}
+
+void CArchive::WriteClassTag(const CRuntimeClass& runtimeClass)
+{
+    for (const auto& stored : m_storedClasses) {
+        if (stored.first != &runtimeClass)
+            continue;
+        if (stored.second < kBigObjectTag) {
+            WriteUInt16(static_cast<uint16_t>(kClassTag | stored.second));
+        } else {
+            WriteUInt16(kBigObjectTag);
+            WriteUInt32(kBigClassTag | stored.second);
+        }
+        ++m_nStoreCount;
+        return;
+    }
+    size_t nameLength = std::strlen(runtimeClass.m_lpszClassName);
+    if (nameLength >= kMaxClassName)
+        throw CArchiveException(CArchiveException::badClass);
+    WriteUInt16(kNewClassTag);
+    WriteUInt16(runtimeClass.m_wSchema);
+    WriteUInt16(static_cast<uint16_t>(nameLength));
+    for (size_t i = 0; i < nameLength; ++i)
+        WriteUInt8(static_cast<uint8_t>(runtimeClass.m_lpszClassName[i]));
+    m_storedClasses.push_back({&runtimeClass, m_nStoreCount++});
+    ++m_nStoreCount; // the object that follows
+}
+
+bool CArchive::ReadObjectTag(const CRuntimeClass& runtimeClass)
+{
+    uint16_t shortTag = ReadUInt16();
+    if (shortTag == kNewClassTag) {
+        uint16_t schema = ReadUInt16();
+        uint16_t nameLength = ReadUInt16();
+        if (nameLength >= kMaxClassName)
+            throw CArchiveException(CArchiveException::badClass);
+        char name[kMaxClassName];
+        for (uint16_t i = 0; i < nameLength; ++i)
+            name[i] = static_cast<char>(ReadUInt8());
+        if (nameLength != std::strlen(runtimeClass.m_lpszClassName) ||
+            std::memcmp(name, runtimeClass.m_lpszClassName, nameLength) != 0)
+            throw CArchiveException(CArchiveException::badClass);
+        m_loadMap.push_back({true, schema});
+        m_loadMap.push_back({false, 0}); // the object that follows
+        m_nObjectSchema = schema;
+        return true;
+    }
+
+    uint32_t tag;
+    if (shortTag == kBigObjectTag)
+        tag = ReadUInt32();
+    else
+        tag = (shortTag & 0x8000u) << 16 | (shortTag & 0x7FFFu);
+    uint32_t index = tag & ~kBigClassTag;
+    if (index >= m_loadMap.size())
+        throw CArchiveException(CArchiveException::badIndex); // not read yet
+    const LoadEntry entry = m_loadMap[index];
+    if (tag & kBigClassTag) {
+        if (!entry.bClass)
+            throw CArchiveException(CArchiveException::badIndex);
+        m_loadMap.push_back({false, 0});
+        m_nObjectSchema = entry.nSchema;
+        return true;
+    }
+    // The null object (tag 0) or a reference; neither may name a class.
+    if (entry.bClass)
+        throw CArchiveException(CArchiveException::badIndex);
+    return false;
+}

@@ -1,0 +1,109 @@
+#include "library/LibraryFile.h"
+#include "framework/Archive.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <utility>
+
+std::unique_ptr<CWallpaperObject> ReadLibraryEntry(CArchive& ar)
+{
+    return ar.ReadObject<CWallpaperObject>();
+}
+
+namespace {
+
+// Opens the file and hands every record to `take`, in file order. False when the file cannot
+// be opened or reading stops on an error; what `take` received before stays with it.
+template <class Take>
+bool ReadEntries(const char* path, Take take)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
+    try {
+        CArchive ar(file, CArchive::load);
+        // Stored unsigned, read signed: a count of 2^31 or more reads no entry.
+        int32_t count = static_cast<int32_t>(ar.ReadUInt32());
+        for (int32_t i = 0; i < count; ++i) {
+            if (auto record = ReadLibraryEntry(ar))
+                take(std::move(record));
+        }
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Moves `from` over `to`.
+bool ReplaceFile(const std::string& from, const char* to)
+{
+    if (std::rename(from.c_str(), to) == 0)
+        return true;
+    // The Windows C library does not rename over an existing file: remove it first. Should that
+    // fail, the old file stays as it was.
+    if (std::remove(to) != 0) {
+        std::remove(from.c_str());
+        return false;
+    }
+    // Should this fail, the new library stays in `from` rather than being lost.
+    return std::rename(from.c_str(), to) == 0;
+}
+
+} // namespace
+
+bool LoadLibraryFile(const char* path, CWallpaperList& records)
+{
+    return ReadEntries(path, [&](std::unique_ptr<CWallpaperObject> record) {
+        records.push_back(std::move(record));
+    });
+}
+
+bool ReadShowList(const char* path, CWallpaperList& list)
+{
+    // Records not shown wait here and are deleted when reading is over.
+    CWallpaperList discard;
+    bool active = false; // inside a playlist marked Now Playing
+    return ReadEntries(path, [&](std::unique_ptr<CWallpaperObject> record) {
+        bool picture = record->m_bPicture != 0;
+        if (active && !picture)
+            active = false;
+        if (record->m_bNowPlaying != 1 && !active) {
+            discard.push_back(std::move(record));
+        } else if (!picture) {
+            discard.push_back(std::move(record));
+            active = true;
+        } else {
+            list.push_back(std::move(record));
+        }
+    });
+}
+
+bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries, int32_t scaleMethod)
+{
+    if (!path || !*path || entries.size() > static_cast<size_t>(INT32_MAX))
+        return false;
+    const std::string temp = std::string(path) + ".tmp";
+    CFile file;
+    if (!file.Open(temp.c_str(), CFile::modeCreate))
+        return false;
+    try {
+        CArchive ar(file, CArchive::store);
+        ar.WriteUInt32(static_cast<uint32_t>(entries.size()));
+        for (const CLibraryEntry& entry : entries) {
+            if (CWallpaperObject* record = entry.pRecord) {
+                record->m_bNowPlaying = entry.bNowPlaying ? 1 : 0;
+                if (record->m_bPicture)
+                    record->m_bResample = scaleMethod == 0 ? 1 : 0;
+            }
+            ar.WriteObject(entry.pRecord);
+        }
+        ar.Close();
+        file.Close();
+    } catch (const std::exception&) {
+        file.Abort();
+        std::remove(temp.c_str());
+        return false;
+    }
+    return ReplaceFile(temp, path);
+}

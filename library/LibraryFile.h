@@ -1,0 +1,42 @@
+// The library file (portable): a 32-bit count N, then N archived CWallpaperObject entries in a
+// flat order: each playlist record followed by its picture records, then the next playlist.
+// Every function here catches its own archive, file and out-of-memory errors.
+#pragma once
+#include "library/WallpaperObject.h"
+
+#include <cstdint>
+#include <vector>
+
+class CArchive;
+
+// Reads one entry. Returns the new record, or nullptr for a null entry or for a reference to a
+// record read earlier. A reference yields nothing: the earlier record already has its one owner,
+// and a copy would let a small file multiply a large record without bound. Raises on a format
+// error.
+std::unique_ptr<CWallpaperObject> ReadLibraryEntry(CArchive& ar);
+
+// Reads every record of the file, in file order, appending each to `records` as soon as it is
+// complete (null entries and references add nothing). Returns true when the file was opened
+// and all N entries were read; false otherwise, with the records read before the fault kept.
+bool LoadLibraryFile(const char* path, CWallpaperList& records);
+
+// The show-list rule: appends to `list` the pictures of the playlists marked Now Playing (in
+// file order) and every picture marked Now Playing on its own; all other records are deleted.
+// A file that cannot be opened leaves `list` unchanged. Returns true when all N entries were
+// read; on a fault, the pictures appended before it stay.
+bool ReadShowList(const char* path, CWallpaperList& list);
+
+// One entry to write: a record the caller keeps owning, and whether it is the Now Playing item.
+struct CLibraryEntry {
+    CWallpaperObject* pRecord;  // nullptr writes a null entry
+    bool bNowPlaying;
+};
+
+// Writes the library file: N = entries.size(), then the entries in the given order (playlist,
+// its pictures, next playlist...). Before each record is written, its m_bNowPlaying is set to
+// 1 or 0 from bNowPlaying, and for a picture record (m_bPicture non-zero) m_bResample is set to
+// 1 when scaleMethod is 0, else 0. The first record introduces the class, later ones use tag
+// 0x8001; the same input always gives the same bytes.
+// The bytes go to `path` + ".tmp" first, which then replaces `path`; so a failure (file not
+// creatable, disk full, ...) leaves the file at `path` as it was. Returns true on success.
+bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries, int32_t scaleMethod);

@@ -1,0 +1,7 @@
+// Largest single allocation through operator new since the last reset to 0 (test helper;
+// linking AllocationProbe.cpp replaces the global allocation functions of the executable).
+#pragma once
+#include <atomic>
+#include <cstddef>
+
+extern std::atomic<size_t> g_largestAllocation;
