@@ -70,39 +70,27 @@ uint8_t Scale(unsigned a, unsigned b)
     return static_cast<uint8_t>((a * b + 127) / 255);
 }
 
-// One decoded line into one picture row (blue, green, red).
+// One decoded greyscale or CMYK line into one picture row (blue, green, red).
 void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE space, bool adobe)
 {
-    switch (space) {
-    case JCS_GRAYSCALE:
+    if (space == JCS_GRAYSCALE) {
         for (uint32_t x = 0; x < width; ++x, out += 3)
             out[0] = out[1] = out[2] = in[x];
-        break;
-    case JCS_RGB:
-        for (uint32_t x = 0; x < width; ++x, in += 3, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
+        return;
+    }
+    // Files with an Adobe marker (nearly all CMYK files) store the inks inverted:
+    // 255 means no ink.
+    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
+        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!adobe) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
         }
-        break;
-    case JCS_CMYK:
-        // Files with an Adobe marker (nearly all CMYK files) store the inks inverted:
-        // 255 means no ink.
-        for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
-            unsigned c = in[0], m = in[1], y = in[2], k = in[3];
-            if (!adobe) {
-                c = 255 - c;
-                m = 255 - m;
-                y = 255 - y;
-                k = 255 - k;
-            }
-            out[0] = Scale(y, k);
-            out[1] = Scale(m, k);
-            out[2] = Scale(c, k);
-        }
-        break;
-    default:
-        break;
+        out[0] = Scale(y, k);
+        out[1] = Scale(m, k);
+        out[2] = Scale(c, k);
     }
 }
 
@@ -145,6 +133,10 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // Colour pixels come out of the library's own colour conversion in the picture's byte
+    // order (the same values as its default RGB output), straight into the picture rows.
+    if (space == JCS_RGB)
+        cinfo.out_color_space = JCS_EXT_BGR;
     jpeg_start_decompress(&cinfo);
     const uint32_t width = cinfo.output_width;
     const uint32_t height = cinfo.output_height;
@@ -161,12 +153,15 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
                                                  width * components, 1);
     const bool adobe = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < height) {
-        if (jpeg_read_scanlines(&cinfo, line, 1) != 1) {
+        // The first line decoded is the top row, the last row of the bottom-up picture.
+        uint8_t* row = picture.Row(int32_t(height - 1 - cinfo.output_scanline));
+        JSAMPROW decoded = space == JCS_RGB ? row : line[0];
+        if (jpeg_read_scanlines(&cinfo, &decoded, 1) != 1) {
             jpeg_destroy_decompress(&cinfo);
             return false;
         }
-        // The first line decoded is the top row, the last row of the bottom-up picture.
-        ConvertLine(line[0], picture.Row(int32_t(height - cinfo.output_scanline)), width, space, adobe);
+        if (space != JCS_RGB)
+            ConvertLine(line[0], row, width, space, adobe);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);

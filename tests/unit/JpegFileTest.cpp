@@ -23,6 +23,7 @@ struct JpegSpec {
     J_COLOR_SPACE stored = JCS_UNKNOWN; // JCS_UNKNOWN: the library's default for the input
     bool progressive = false;
     int quality = 100;
+    bool subsampled = false; // the library's default chroma subsampling, else none
 };
 
 // samples: top row first, components interleaved.
@@ -42,7 +43,7 @@ void WriteJpeg(const std::string& path, const JpegSpec& spec, const Bytes& sampl
     jpeg_set_defaults(&cinfo);
     if (spec.stored != JCS_UNKNOWN)
         jpeg_set_colorspace(&cinfo, spec.stored);
-    for (int i = 0; i < cinfo.num_components; ++i) // no chroma subsampling: exact colours
+    for (int i = 0; i < cinfo.num_components && !spec.subsampled; ++i) // exact colours
         cinfo.comp_info[i].h_samp_factor = cinfo.comp_info[i].v_samp_factor = 1;
     jpeg_set_quality(&cinfo, spec.quality, TRUE);
     if (spec.progressive)
@@ -157,6 +158,30 @@ TEST_F(JpegTest, BaselineAndProgressiveFilesLoadTopRowFirst)
         ASSERT_TRUE(Load(scratch.Path("six.jpg"))) << lastError;
         ExpectSixColours(picture);
     }
+}
+
+TEST_F(JpegTest, ColourPixelsAreExactlyTheLibrarysDefaultOutput)
+{
+    JpegSpec spec;
+    spec.width = 50; // rows of 150 bytes in a stride of 152
+    spec.height = 35;
+    spec.quality = 75;
+    spec.subsampled = true;
+    Bytes samples;
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x)
+            samples.insert(samples.end(), {uint8_t(x * 5), uint8_t((x * y) % 251), uint8_t(255 - y * 7)});
+    WriteJpeg(scratch.Path("photo.jpg"), spec, samples);
+    ASSERT_TRUE(Load(scratch.Path("photo.jpg"))) << lastError;
+    const Decoded reference = DecodeWithLibjpeg(scratch.Path("photo.jpg"));
+    ASSERT_EQ(picture.width, reference.width);
+    ASSERT_EQ(picture.height, reference.height);
+    for (int y = 0; y < spec.height; ++y)
+        for (int x = 0; x < spec.width; ++x) {
+            const uint8_t* rgb = &reference.rgb[(size_t(y) * spec.width + x) * 3];
+            ASSERT_TRUE(PixelNear(picture, x, spec.height - 1 - y, rgb[0], rgb[1], rgb[2], 0));
+        }
+    EXPECT_TRUE(picture.RowEndsZero());
 }
 
 TEST_F(JpegTest, LibraryMessagesForFilesThatAreNoJpeg)
