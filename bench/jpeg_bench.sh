@@ -8,11 +8,13 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${MURLAVO_BENCH_BUILD:-$here/build/bench}
 runs=${RUNS:-5}
 
-if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DMURLAVO_SANITIZE=OFF -DMURLAVO_TESTS=OFF >/dev/null
+# Configured every time: the bench folder may have been hooked in since the last run.
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DMURLAVO_SANITIZE=OFF -DMURLAVO_TESTS=OFF >/dev/null
+if ! cmake --build "$build" -j 2 --target jpeg_bench >/dev/null; then
+  echo "cannot build jpeg_bench (bench/CMakeLists.txt must hold add_subdirectory(jpeg))" >&2
+  exit 1
 fi
-cmake --build "$build" -j 2 --target jpeg_bench >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
