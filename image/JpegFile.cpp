@@ -1,11 +1,237 @@
 #include "image/JpegFile.h"
 
-bool LoadJpegFile(const char*, IPixelTarget&, char*)
-{
-    return false;
+#include <csetjmp>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
 }
 
-bool SaveJpegFile(const char*, const PixelImage&)
+namespace {
+
+constexpr size_t kLastErrorSize = 256;
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// The library's error manager, extended by the point to jump back to on a fatal error and the
+// place for its message. error_exit must not return, so it jumps.
+struct JpegErrorManager {
+    jpeg_error_mgr pub;
+    jmp_buf recovery;
+    char* lastError; // kLastErrorSize characters, or null
+};
+
+void SetLastError(char* lastError, const char* text)
 {
-    return false;
+    if (lastError)
+        snprintf(lastError, kLastErrorSize, "%s", text);
+}
+
+void OnJpegError(j_common_ptr cinfo)
+{
+    auto* errors = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    SetLastError(errors->lastError, text);
+    longjmp(errors->recovery, 1);
+}
+
+// Called by the decoder while it takes in a progressive file's scans.
+void LimitScans(j_common_ptr cinfo)
+{
+    auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (decoder->input_scan_number > kMaxJpegScans) {
+        auto* errors = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+        char text[kLastErrorSize];
+        snprintf(text, sizeof text, "JPEG file has too many scans (more than %d)", kMaxJpegScans);
+        SetLastError(errors->lastError, text);
+        longjmp(errors->recovery, 1);
+    }
+}
+
+int ComponentsOf(J_COLOR_SPACE space)
+{
+    switch (space) {
+    case JCS_GRAYSCALE: return 1;
+    case JCS_RGB: return 3;
+    case JCS_CMYK: return 4; // also what the library makes of YCCK files
+    default: return 0;
+    }
+}
+
+uint8_t Scale(unsigned a, unsigned b)
+{
+    return static_cast<uint8_t>((a * b + 127) / 255);
+}
+
+// One decoded greyscale or CMYK line into one picture row (blue, green, red).
+void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE space, bool adobe)
+{
+    if (space == JCS_GRAYSCALE) {
+        for (uint32_t x = 0; x < width; ++x, out += 3)
+            out[0] = out[1] = out[2] = in[x];
+        return;
+    }
+    // Files with an Adobe marker (nearly all CMYK files) store the inks inverted:
+    // 255 means no ink.
+    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
+        unsigned c = in[0], m = in[1], y = in[2], k = in[3];
+        if (!adobe) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        out[0] = Scale(y, k);
+        out[1] = Scale(m, k);
+        out[2] = Scale(c, k);
+    }
+}
+
+// setjmp lives here. Nothing in this function has a destructor, so a jump back from the
+// library's frames skips no clean-up; everything the library allocated is released by
+// jpeg_destroy_decompress.
+bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
+{
+    jpeg_decompress_struct cinfo;
+    JpegErrorManager errors;
+    jpeg_progress_mgr progress;
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = OnJpegError;
+    errors.lastError = lastError;
+    if (setjmp(errors.recovery)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    progress.progress_monitor = LimitScans;
+    cinfo.progress = &progress;
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+
+    const J_COLOR_SPACE space = cinfo.out_color_space;
+    const int components = ComponentsOf(space);
+    char text[kLastErrorSize];
+    if (components == 0) {
+        snprintf(text, sizeof text, "Unsupported JPEG colour space %d with %d components",
+                 int(cinfo.jpeg_color_space), cinfo.num_components);
+        SetLastError(lastError, text);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // Checked before the decoder allocates its own buffers for the whole picture.
+    if (int64_t(cinfo.image_width) * cinfo.image_height * 3 > kMaxPictureBytes) {
+        snprintf(text, sizeof text, "JPEG picture too large: %u x %u pixels",
+                 unsigned(cinfo.image_width), unsigned(cinfo.image_height));
+        SetLastError(lastError, text);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    // Colour pixels come out of the library's own colour conversion in the picture's byte
+    // order (the same values as its default RGB output), straight into the picture rows.
+    if (space == JCS_RGB)
+        cinfo.out_color_space = JCS_EXT_BGR;
+    jpeg_start_decompress(&cinfo);
+    const uint32_t width = cinfo.output_width;
+    const uint32_t height = cinfo.output_height;
+    if (cinfo.output_components != components || !target.CreatePixels(int32_t(width), int32_t(height))) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    const PixelImage picture = target.Pixels();
+    if (!picture.bits || uint32_t(picture.width) != width || uint32_t(picture.height) != height) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    JSAMPARRAY line = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                 width * components, 1);
+    const bool adobe = cinfo.saw_Adobe_marker != 0;
+    while (cinfo.output_scanline < height) {
+        // The first line decoded is the top row, the last row of the bottom-up picture.
+        uint8_t* row = picture.Row(int32_t(height - 1 - cinfo.output_scanline));
+        JSAMPROW decoded = space == JCS_RGB ? row : line[0];
+        if (jpeg_read_scanlines(&cinfo, &decoded, 1) != 1) {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
+        if (space != JCS_RGB)
+            ConvertLine(line[0], row, width, space, adobe);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
+// setjmp lives here too, under the same rule as in DecodeJpeg. line holds 3 x width bytes.
+bool EncodeJpeg(FILE* file, const PixelImage& picture, uint8_t* line)
+{
+    jpeg_compress_struct cinfo;
+    JpegErrorManager errors;
+    cinfo.err = jpeg_std_error(&errors.pub);
+    errors.pub.error_exit = OnJpegError;
+    errors.lastError = nullptr;
+    if (setjmp(errors.recovery)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, file);
+    cinfo.image_width = static_cast<JDIMENSION>(picture.width);
+    cinfo.image_height = static_cast<JDIMENSION>(picture.height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 85, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    JSAMPROW rows[1] = {line};
+    while (cinfo.next_scanline < cinfo.image_height) {
+        // Top row first: the picture's rows run bottom-up.
+        const uint8_t* source = picture.Row(picture.height - int32_t(cinfo.next_scanline) - 1);
+        for (int32_t x = 0; x < picture.width; ++x) {
+            line[3 * x] = source[3 * x + 2];
+            line[3 * x + 1] = source[3 * x + 1];
+            line[3 * x + 2] = source[3 * x];
+        }
+        if (jpeg_write_scanlines(&cinfo, rows, 1) != 1) {
+            jpeg_destroy_compress(&cinfo);
+            return false;
+        }
+    }
+    jpeg_finish_compress(&cinfo); // flushes the file; a failed write ends in OnJpegError
+    jpeg_destroy_compress(&cinfo);
+    return true;
+}
+
+} // namespace
+
+bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError)
+{
+    FilePtr file(fopen(path, "rb"));
+    if (!file)
+        return false;
+    return DecodeJpeg(file.get(), target, lastError);
+}
+
+bool SaveJpegFile(const char* path, const PixelImage& picture)
+{
+    if (!picture.bits || picture.width <= 0 || picture.height <= 0 || picture.stride < 3 * int64_t(picture.width))
+        return false;
+    std::vector<uint8_t> line;
+    try {
+        line.resize(size_t(picture.width) * 3);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    FilePtr file(fopen(path, "wb"));
+    if (!file)
+        return false;
+    const bool written = EncodeJpeg(file.get(), picture, line.data());
+    const bool closed = fclose(file.release()) == 0;
+    return written && closed;
 }

@@ -1,6 +1,88 @@
 // Truevision TGA reader (portable).
+// True-colour files of 24 or 32 bits per pixel, uncompressed (type 2) or run-length encoded
+// (type 10). The whole TGA 2.0 header set is parsed; diagnostics found on the way are written
+// as lines to standard output and never make a load fail.
 #pragma once
 #include "image/Pixels.h"
 
-// Reads a TGA file of type 2 or 10 at 24 or 32 bits into the target. False on any failure.
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+struct TgaHeader {
+    // The 18-byte file header.
+    uint8_t idLength = 0;
+    uint8_t colorMapType = 0;
+    uint8_t imageType = 0;
+    uint16_t colorMapFirst = 0;
+    uint16_t colorMapLength = 0;
+    uint8_t colorMapEntrySize = 0;
+    uint16_t xOrigin = 0;
+    uint16_t yOrigin = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint8_t pixelDepth = 0;
+    uint8_t descriptor = 0;     // bits 0-3 attribute bits, bit 4 right-to-left, bit 5 top-down
+    char imageId[256] = {};
+
+    // TGA 2.0 extension area.
+    uint16_t extensionSize = 0;
+    char authorName[41] = {};
+    char authorComments[4][81] = {};
+    uint16_t dateTime[6] = {};  // month, day, year, hour, minute, second
+    char jobName[41] = {};
+    uint16_t jobTime[3] = {};   // hours, minutes, seconds
+    char softwareId[41] = {};
+    uint16_t softwareVersion = 0;
+    char softwareLetter = 0;
+    uint32_t keyColor = 0;
+    uint16_t aspectNumerator = 0;
+    uint16_t aspectDenominator = 0;
+    uint16_t gammaNumerator = 0;
+    uint16_t gammaDenominator = 0;
+    uint32_t colorCorrectionOffset = 0;
+    uint32_t postageStampOffset = 0;
+    uint32_t scanLineOffset = 0;
+    uint8_t attributesType = 0;
+    std::vector<uint32_t> scanLineTable;        // empty: none
+    uint8_t stampWidth = 0;
+    uint8_t stampHeight = 0;
+    std::vector<uint16_t> colorCorrectionTable; // empty: none
+
+    // File footer (both offsets 0 for an old-style file).
+    uint32_t extensionOffset = 0;
+    uint32_t developerOffset = 0;
+    char signature[18] = {};
+
+    // Computed while reading.
+    uint32_t dataOffset = 0;        // file position of the first pixel byte
+    uint16_t developerTagCount = 0; // number of tags in the developer directory
+    int64_t fileSize = 0;
+};
+
+// Run-length decoder state, carried from one row to the next: a packet may cover the end of
+// one row and the start of the next.
+struct TgaRleState {
+    bool inRun = false;
+    bool inRaw = false;
+    int left = 0;           // pixels left in the current packet
+    uint8_t packet[512] {}; // a run's pixel value, or a raw packet's pixels (128 x 4 bytes)
+    int position = 0;       // read position in packet
+};
+
+// Fills the header from the file. 1 when the file could be opened and its header and image id
+// are complete, else 0. Extension tables are read and released again before returning.
+int ReadTgaHeader(const char* path, TgaHeader& header);
+// Reads the extension area at header.extensionOffset and the tables it points to.
+// 0, or -1 when the extension area lies outside the file.
+int ReadTgaExtension(FILE* file, TgaHeader& header);
+// Reads the pixel data into a picture of the header's size, honouring the origin bits so the
+// picture is upright. False on a short file, an unsupported type or a picture of another size.
+bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& picture);
+// Fills exactly length bytes (a multiple of bpp, bpp 1 to 4) at row from run-length packets,
+// continuing any packet left over in state. 0, or -1 when the file ends inside a packet.
+int DecodeTgaRleRow(uint8_t* row, size_t length, int bpp, FILE* file, TgaRleState& state);
+
+// Reads a TGA file of type 2 or 10 at 24 or 32 bits into the target. False on any failure;
+// the target is untouched when the header already rules the file out.
 bool LoadTgaFile(const char* path, IPixelTarget& target);
