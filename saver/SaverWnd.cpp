@@ -100,14 +100,16 @@ void CSaverWnd::OnMouseMove(int x, int y)
 
 void CSaverWnd::RequestEnd()
 {
-    if (s_bCheckingPassword)
+    if (s_bCheckingPassword || m_bEnding)
         return;
     s_bCheckingPassword = true;
     bool mayEnd = true;
     if (g_bWin95Family && platform::ReadScreenSaveUsePassword() != 0)
         mayEnd = platform::VerifyScreenSavePassword(m_hWnd) != platform::PasswordService::Refused;
     m_nMovesLeft = 2;
-    if (mayEnd)
+    if (mayEnd) {
+        m_bEnding = true;
         ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    }
     s_bCheckingPassword = false;
 }

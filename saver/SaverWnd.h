@@ -14,6 +14,9 @@ public:
     int32_t m_nLastX = -1;
     int32_t m_nLastY = -1;
     int32_t m_nMovesLeft = 2;
+    // The end is decided (WM_CLOSE posted): the deactivation that comes with the window's
+    // destruction must not ask for the password a second time.
+    bool m_bEnding = false;
 
     // True while RequestEnd runs (the password dialog's own message loop keeps sending us input).
     static bool s_bCheckingPassword;

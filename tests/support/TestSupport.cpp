@@ -175,6 +175,15 @@ bool DeleteKeyTree(HKEY root, const std::string& path)
     return ::RegDeleteKeyA(root, path.c_str()) == ERROR_SUCCESS;
 }
 
+void DeleteRegValue(HKEY root, const std::string& path, const char* name)
+{
+    HKEY key;
+    if (::RegOpenKeyExA(root, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    ::RegDeleteValueA(key, name);
+    ::RegCloseKey(key);
+}
+
 bool ReadRegString(HKEY root, const std::string& path, const char* name, std::string* value)
 {
     char buffer[4096];

@@ -46,6 +46,7 @@ std::vector<HWND> WindowsOfProcess(DWORD processId);
 
 // Deletes a registry key with everything below it; true when it is gone.
 bool DeleteKeyTree(HKEY root, const std::string& path);
+void DeleteRegValue(HKEY root, const std::string& path, const char* name);
 bool ReadRegString(HKEY root, const std::string& path, const char* name, std::string* value);
 bool ReadRegDword(HKEY root, const std::string& path, const char* name, DWORD* value);
 // Names of the values of a key (empty when the key does not exist).

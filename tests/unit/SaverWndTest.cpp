@@ -23,7 +23,10 @@ protected:
         saver = new CSaverWnd;
         ASSERT_TRUE(saver->Create());
         hwnd = saver->m_hWnd;
-        PumpFor(50);
+        // Start from a known pointer position, the one the saver records first.
+        ::SetCursorPos(500, 500);
+        PumpFor(100);
+        ASSERT_TRUE(::IsWindow(hwnd));
     }
     void TearDown() override
     {
@@ -32,7 +35,7 @@ protected:
         g_bWin95Family = false;
         ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", nullptr);
         ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD_INPUT", nullptr);
-        ::RegDeleteKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
+        DeleteRegValue(HKEY_CURRENT_USER, "Control Panel\\Desktop", "ScreenSaveUsePassword");
         if (fake)
             ::FreeLibrary(fake);
     }
@@ -43,7 +46,14 @@ protected:
         ::SendMessageA(hwnd, msg, wParam, lParam);
         return PumpUntil([this] { return !::IsWindow(hwnd); }, 300);
     }
-    bool EndsOnMove(int x, int y) { return Ends(WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); }
+    // Moves the real pointer (the saver covers the screen from (0, 0), so screen positions are
+    // its client positions); true when the saver then closes. Synthetic moves would race with
+    // the ones the system sends at the pointer's real position.
+    bool EndsOnMove(int x, int y)
+    {
+        ::SetCursorPos(x, y);
+        return PumpUntil([this] { return !::IsWindow(hwnd); }, 300);
+    }
 
     void UsePassword(const char* answer)
     {
@@ -92,11 +102,15 @@ TEST_F(SaverTest, CoversThePrimaryScreenOnTop)
 
 TEST_F(SaverTest, FirstMoveRecordsTwoMoreAreToleratedTheThirdEnds)
 {
-    EXPECT_FALSE(EndsOnMove(10, 10));
     for (int i = 0; i < 20; ++i) // the same position never counts
-        EXPECT_FALSE(EndsOnMove(10, 10));
-    EXPECT_FALSE(EndsOnMove(11, 10));
-    EXPECT_FALSE(EndsOnMove(11, 12));
+        ::SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(500, 500));
+    PumpFor(100);
+    ASSERT_TRUE(::IsWindow(hwnd));
+    EXPECT_EQ(saver->m_nLastX, 500);
+    EXPECT_EQ(saver->m_nLastY, 500);
+    EXPECT_EQ(saver->m_nMovesLeft, 2);
+    EXPECT_FALSE(EndsOnMove(501, 500));
+    EXPECT_FALSE(EndsOnMove(501, 502));
     EXPECT_TRUE(EndsOnMove(300, 12));
 }
 
@@ -135,14 +149,17 @@ TEST_F(SaverTest, WrongPasswordKeepsTheSaverRightOneEndsIt)
     EXPECT_EQ(PasswordCalls(), calls + 1);
     EXPECT_EQ(saver->m_nMovesLeft, 2);
     // After a wrong password two new positions are tolerated again, the third asks again.
-    EXPECT_FALSE(EndsOnMove(1, 1));
-    EXPECT_FALSE(EndsOnMove(2, 2));
-    EXPECT_FALSE(EndsOnMove(3, 3));
-    EXPECT_FALSE(EndsOnMove(4, 4));
+    EXPECT_FALSE(EndsOnMove(501, 501));
+    EXPECT_FALSE(EndsOnMove(502, 502));
+    EXPECT_FALSE(EndsOnMove(503, 503));
+    EXPECT_FALSE(EndsOnMove(504, 504));
     EXPECT_EQ(PasswordCalls(), calls + 2);
 
+    // The right password ends the saver; losing the activation as its window goes does not
+    // ask again.
     ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", "right");
     EXPECT_TRUE(Ends(WM_LBUTTONDOWN));
+    PumpFor(100);
     EXPECT_EQ(PasswordCalls(), calls + 3);
 }
 

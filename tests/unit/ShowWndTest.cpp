@@ -260,7 +260,7 @@ TEST_F(ShowWndTest, ClosingDuringResizeWritesTheUnscaledPictureOnly)
 {
     g_settings.m_bFitToScreen = 1;
     StartChanger({PictureRecord(Picture("resize.bmp", 640, 480), "0", 1, 0)});
-    ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+    DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
     g_bAbortImageWork = 1;
     window->ChangeNow();
     ASSERT_TRUE(window->m_bBusy);

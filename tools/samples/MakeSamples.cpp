@@ -66,11 +66,11 @@ void Sunset(double u, double v, unsigned char bgr[3])
 void Hills(double u, double v, unsigned char bgr[3])
 {
     Set(bgr, Mix(120, 200, v * 2), Mix(170, 225, v * 2), 245);
-    double far = 0.55 + 0.08 * std::sin(u * 7.0 + 1.0);
-    double near = 0.72 + 0.06 * std::sin(u * 11.0 + 4.0);
-    if (v > far)
+    double farHill = 0.55 + 0.08 * std::sin(u * 7.0 + 1.0);
+    double nearHill = 0.72 + 0.06 * std::sin(u * 11.0 + 4.0);
+    if (v > farHill)
         Set(bgr, 80, 140 + 30 * std::sin(u * 40), 80);
-    if (v > near)
+    if (v > nearHill)
         Set(bgr, 40, 105 + 20 * std::sin(u * 90 + v * 30), 40);
     if (std::hypot(u - 0.8, v - 0.2) < 0.05)
         Set(bgr, 255, 250, 200);
@@ -166,7 +166,8 @@ int Preview(int seconds)
     std::string murlavo = exe;
     murlavo = murlavo.substr(0, murlavo.find_last_of('\\')) + "\\murlavo.exe";
     std::string line = "\"" + murlavo + "\" /p " + std::to_string(reinterpret_cast<INT_PTR>(screen));
-    STARTUPINFOA si {sizeof si};
+    STARTUPINFOA si {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi {};
     if (!::CreateProcessA(murlavo.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         std::printf("could not start %s\n", murlavo.c_str());
