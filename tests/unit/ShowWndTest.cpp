@@ -356,3 +356,28 @@ TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
     EXPECT_GT(before.probedGdi + static_cast<int>(before.gdi), 0); // the counting works at all
     EXPECT_FALSE(window->m_thread);
 }
+
+TEST_F(ShowWndTest, PreviewWithoutPicturesPaintsTheLogoOnTheBackground)
+{
+    g_settings.m_crBkgndColor = RGB(0, 160, 0);
+    DeleteLibrary();
+    HWND parent = ::CreateWindowExA(0, "STATIC", "preview parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 100, 100,
+                                    152, 112, nullptr, nullptr, nullptr, nullptr);
+    window = new CShowWnd;
+    RECT rect {0, 0, 152, 112};
+    ASSERT_TRUE(window->CreateAsChild(rect, parent));
+    hwnd = window->m_hWnd;
+    PumpFor(300);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    HDC dc = ::GetDC(nullptr);
+    int background = 0;
+    for (int y = 0; y < 112; y += 4)
+        for (int x = 0; x < 152; x += 4)
+            background += ::GetPixel(dc, 100 + x, 100 + y) == RGB(0, 160, 0);
+    ::ReleaseDC(nullptr, dc);
+    // The 145 x 40 logo covers at most a third of the 152 x 112 area.
+    EXPECT_GT(background, 38 * 28 / 2);
+    EXPECT_LT(background, 38 * 28);
+    ::DestroyWindow(parent);
+    window = nullptr;
+}
