@@ -14,6 +14,9 @@ if [ ! -f build/x64/build.ninja ]; then
 fi
 cmake --build build/x64 --target murlavo murlavo_samples -j "$(nproc 2>/dev/null || echo 2)"
 
+# A prefix of its own: the demo makes the virtual desktop the default for every program it
+# starts, which the tests' prefix must not have.
+export WINEPREFIX="$MURLAVO_BUILD/wineprefix-demo"
 . "$here/scripts/wine-env.sh"
 own_display=0
 cleanup() {
@@ -27,6 +30,12 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 wine_prefix_ready
 "$WINESERVER" -p
+# Every program of the demo runs in the 1024x768 virtual desktop "Murlavo", with a taskbar and
+# its notification area. The desktop starts with the first program that runs in it, so its
+# settings come first and the default desktop last.
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Murlavo /d 1024x768 /f >/dev/null
+"$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops\Murlavo' /v EnableShell /t REG_DWORD /d 1 /f >/dev/null
+"$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Murlavo /f >/dev/null
 
 screens="$here/build/screens"
 mkdir -p "$screens"
@@ -38,8 +47,7 @@ shot() { # name
   fi
 }
 
-# Runs a program inside the shared virtual desktop "Murlavo".
-in_desktop() { "$WINE" explorer /desktop=Murlavo,1024x768 "$@"; }
+in_desktop() { "$WINE" "$@"; }
 samples() { "$WINE" "$here/build/x64/bin/murlavo_samples.exe" "$@"; }
 reg_dword() { "$WINE" reg add 'HKCU\Software\Orvane Inc.\Murlavo\Changer' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
 
@@ -60,6 +68,8 @@ sleep 4
 for i in 1 2 3 4; do
   samples post Murlavo 0x700 128 0x203   # WM_TRAYNOTIFY, icon 128, WM_LBUTTONDBLCLK
   sleep 3
+  samples refresh
+  sleep 1
   shot "wallpaper-$i"
 done
 

@@ -3,10 +3,18 @@
 //                                      Now Playing playlist holds them
 //   murlavo_samples post <title> <message> <wParam> <lParam>
 //                                      posts a message to the top-level window with that title
-//   murlavo_samples preview <seconds>  a stand-in display-settings window with murlavo's preview
+//   murlavo_samples preview <seconds>  a stand-in display-settings window with the preview: the
+//                                      preview window class itself, in this process, because
+//                                      Wine 8 draws no child window of another process (the
+//                                      real "murlavo.exe /p <window>" role is tested end to end)
+//   murlavo_samples refresh            redraws every window (Wine's virtual desktop does not
+//                                      redraw its taskbar over a new wallpaper)
+#include "framework/Application.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
+#include "library/Settings.h"
+#include "show/ShowWnd.h"
 #include "tools/TgaWriter.h"
 
 #include <windows.h>
@@ -154,23 +162,21 @@ int Post(const char* title, const char* message, const char* wParam, const char*
 int Preview(int seconds)
 {
     HWND dialog = ::CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", "Display Properties",
-                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | SS_GRAYRECT, 300, 180, 300, 260,
+                                    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | WS_CLIPCHILDREN | SS_GRAYRECT, 300, 180, 300, 260,
                                     nullptr, nullptr, nullptr, nullptr);
-    HWND bezel = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BLACKRECT, 64, 30, 172, 132, dialog,
-                                   nullptr, nullptr, nullptr);
-    HWND screen = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 74, 40, 152, 112, dialog, nullptr, nullptr,
-                                    nullptr);
-    (void)bezel;
-    char exe[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string murlavo = exe;
-    murlavo = murlavo.substr(0, murlavo.find_last_of('\\')) + "\\murlavo.exe";
-    std::string line = "\"" + murlavo + "\" /p " + std::to_string(reinterpret_cast<INT_PTR>(screen));
-    STARTUPINFOA si {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi {};
-    if (!::CreateProcessA(murlavo.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-        std::printf("could not start %s\n", murlavo.c_str());
+    ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BLACKRECT, 64, 30, 172, 132, dialog, nullptr, nullptr,
+                      nullptr); // the monitor's bezel
+    HWND screen = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 74, 40, 152, 112, dialog,
+                                    nullptr, nullptr, nullptr);
+    CApplication profile;
+    profile.m_strAppName = "Murlavo";
+    profile.SetRegistryKey("Orvane Inc.");
+    g_settings.Load(profile);
+    auto* preview = new CShowWnd; // deletes itself with its window
+    RECT rect {0, 0, 152, 112};
+    if (!preview->CreateAsChild(rect, screen)) {
+        delete preview;
+        std::printf("could not create the preview\n");
         return 1;
     }
     const DWORD end = ::GetTickCount() + static_cast<DWORD>(seconds) * 1000;
@@ -181,9 +187,6 @@ int Preview(int seconds)
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
     ::DestroyWindow(dialog); // the preview ends with its parent
-    ::WaitForSingleObject(pi.hProcess, 10000);
-    ::CloseHandle(pi.hProcess);
-    ::CloseHandle(pi.hThread);
     return 0;
 }
 
@@ -196,8 +199,10 @@ int main(int argc, char** argv)
         return Make(argv[2]);
     if (mode == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
+    if (mode == "refresh" && argc == 2)
+        return ::InvalidateRect(nullptr, nullptr, TRUE) ? 0 : 1;
     if (mode == "preview" && argc == 3)
         return Preview(std::atoi(argv[2]));
-    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds>\n");
+    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | refresh\n");
     return 2;
 }
