@@ -195,7 +195,10 @@ bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout)
     if (!file.Open(path, CFile::modeRead))
         return false;
     try {
+        // Only files whose length is known (no devices) are read at all.
         const int64_t length = file.GetLength();
+        if (length < 18)
+            return false;
         // The file header, then an information header of up to 124 bytes and maybe 3 masks.
         uint8_t head[14 + 124 + 12] = {};
         const size_t got = file.Read(head, sizeof head);
