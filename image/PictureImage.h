@@ -1,20 +1,26 @@
 // The one in-memory picture: a 24-bit DIB section (blue, green, red; rows bottom-up, each
 // padded with zero bytes to a multiple of 4) with its DrawDib handle. Every reader decodes
-// into it, the scaling operations work on it, the writers write from it.
+// into it, the scaling operations work on it, the writers write from it. It is also the
+// target the portable readers and scalers fill (IPixelTarget): CreatePixels is Create, Pixels
+// the view of the section's rows.
 #pragma once
 #include "framework/Handles.h"
 #include "framework/Object.h"
+#include "image/Pixels.h"
 
 #include <windows.h>
 #include <vfw.h>
 
-class CPictureImage : public CObject {
+class CPictureImage : public CObject, public IPixelTarget {
 public:
     CPictureImage();
     ~CPictureImage() override;
     CPictureImage(const CPictureImage&) = delete;
     CPictureImage& operator=(const CPictureImage&) = delete;
 
+    // A black picture (zero row ends included) with a DrawDib handle. FALSE, and an empty
+    // picture, when a side is not positive, the rows would exceed kMaxPictureBytes, or the
+    // section cannot be created.
     BOOL Create(int width, int height);
     void Destroy();
 
@@ -22,19 +28,27 @@ public:
     BOOL LoadFile(const char* path);
     BOOL SaveFile(const char* path);
 
+    // Bitmap files through the system's loader. ConvertDib takes the colour table, or the three
+    // channel masks (red, green, blue) when the header says BI_BITFIELDS.
     BOOL LoadBitmapFile(const char* path);
     BOOL LoadBitmapResource(WORD id);
     BOOL AttachBitmap(HBITMAP bitmap);
     void ConvertDib(const BITMAPINFOHEADER& header, const void* bits, const RGBQUAD* colours);
     BOOL SaveBitmapFile(const char* path);
 
+    // Scaling in place (see image/Scaling.h); Resample tells the user "Out of memory." when it
+    // runs short.
     BOOL Resize(int cx, int cy);
     BOOL Resample(int cx, int cy);
     SIZE FitAspect(int cx, int cy) const;
 
+    // Copies a w x h block of src at (xs, ys) to (xd, yd); both blocks must lie inside.
     void CopyBlock(int xd, int yd, int w, int h, const CPictureImage& src, int xs, int ys);
     BOOL Draw(CDC* dc, const RECT* dst = nullptr, const RECT* src = nullptr);
     UINT Realize(CDC* dc);
+
+    bool CreatePixels(int32_t width, int32_t height) override;
+    PixelImage Pixels() const override;
 
     HDRAWDIB m_hDrawDib = nullptr;
     BYTE* m_pBits = nullptr;

@@ -15,6 +15,16 @@ inline int32_t StrideFor(int32_t width)
     return static_cast<int32_t>(((int64_t(width) * 24 + 31) / 8) & ~int64_t(3));
 }
 
+// Bytes of the pixel array of a width x height picture; 0 when either side is not positive
+// or the array would exceed kMaxPictureBytes.
+inline int64_t PictureBytes(int32_t width, int32_t height)
+{
+    if (width <= 0 || height <= 0 || width > kMaxPictureBytes / 3)
+        return 0;
+    const int64_t bytes = int64_t(StrideFor(width)) * height;
+    return bytes <= kMaxPictureBytes ? bytes : 0;
+}
+
 // A view of a picture's pixels.
 struct PixelImage {
     uint8_t* bits = nullptr;
@@ -35,4 +45,20 @@ public:
     // the target is then empty.
     virtual bool CreatePixels(int32_t width, int32_t height) = 0;
     virtual PixelImage Pixels() const = 0;
+};
+
+// A picture in plain memory: the temporaries of the scaling code, tests and the benchmark.
+class CMemoryPicture : public IPixelTarget {
+public:
+    CMemoryPicture() = default;
+    ~CMemoryPicture() override;
+    CMemoryPicture(const CMemoryPicture&) = delete;
+    CMemoryPicture& operator=(const CMemoryPicture&) = delete;
+
+    bool CreatePixels(int32_t width, int32_t height) override;
+    PixelImage Pixels() const override { return m_image; }
+    void Destroy();
+
+private:
+    PixelImage m_image;
 };

@@ -1,0 +1,241 @@
+#include "image/PictureImage.h"
+
+#include "image/Bitmap.h"
+#include "image/FileKind.h"
+#include "image/JpegFile.h"
+#include "image/Scaling.h"
+#include "image/TgaFile.h"
+#include "platform/DrawDib.h"
+#include "resource.h"
+
+#include <cstring>
+#include <vector>
+
+static_assert(sizeof(DibColour) == sizeof(RGBQUAD), "colour-table entries are 4 bytes");
+
+namespace {
+
+// The one error message of the program's own: the scaling work ran out of memory.
+void ShowOutOfMemoryMessage()
+{
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    char text[256];
+    if (!::LoadStringA(instance, IDS_OUT_OF_MEMORY, text, sizeof text))
+        std::strcpy(text, "Out of memory.");
+    char title[128];
+    if (!::LoadStringA(instance, IDS_APP_TITLE, title, sizeof title))
+        std::strcpy(title, "Murlavo");
+    // No owner: the scaling runs on a worker thread whose show window may be waiting for it.
+    ::MessageBoxA(nullptr, text, title, MB_OK | MB_ICONEXCLAMATION);
+}
+
+class CMessageOnOutOfMemory : public IScaleObserver {
+public:
+    void OutOfMemory() override { ShowOutOfMemoryMessage(); }
+};
+
+DibHeader ToDibHeader(const BITMAPINFOHEADER& header)
+{
+    DibHeader dib;
+    dib.width = header.biWidth;
+    dib.height = header.biHeight;
+    dib.bitCount = header.biBitCount;
+    dib.compression = header.biCompression;
+    dib.clrUsed = header.biClrUsed;
+    return dib;
+}
+
+} // namespace
+
+CPictureImage::CPictureImage() = default;
+
+CPictureImage::~CPictureImage()
+{
+    Destroy();
+}
+
+BOOL CPictureImage::Create(int width, int height)
+{
+    Destroy();
+    if (PictureBytes(width, height) == 0)
+        return FALSE;
+    CClientDC screen(nullptr);
+    BITMAPINFO info {};
+    BITMAPINFOHEADER& header = info.bmiHeader;
+    header.biSize = sizeof header;
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    void* bits = nullptr;
+    CBitmapHandle section(::CreateDIBSection(screen.GetSafeHdc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!section || !bits || ::GetObjectA(section.Get(), sizeof m_dibSection, &m_dibSection) != sizeof m_dibSection) {
+        m_dibSection = DIBSECTION {};
+        return FALSE;
+    }
+    m_hBitmap = section.Release();
+    m_pBits = static_cast<BYTE*>(bits);
+    m_nWidth = width;
+    m_nHeight = height;
+    m_nStride = StrideFor(width);
+    std::memset(m_pBits, 0, size_t(m_nStride) * size_t(m_nHeight));
+    m_hDrawDib = platform::OpenDrawDib();
+    return TRUE;
+}
+
+void CPictureImage::Destroy()
+{
+    if (m_hBitmap)
+        ::DeleteObject(m_hBitmap);
+    platform::CloseDrawDib(m_hDrawDib);
+    m_hDrawDib = nullptr;
+    m_hBitmap = nullptr;
+    m_pBits = nullptr;
+    m_nWidth = m_nHeight = m_nStride = 0;
+    m_dibSection = DIBSECTION {};
+}
+
+bool CPictureImage::CreatePixels(int32_t width, int32_t height)
+{
+    return Create(width, height) != FALSE;
+}
+
+PixelImage CPictureImage::Pixels() const
+{
+    return PixelImage {m_pBits, m_nWidth, m_nHeight, m_nStride};
+}
+
+BOOL CPictureImage::LoadFile(const char* path)
+{
+    switch (PictureFileKindOf(path)) {
+    case PictureFileKind::bitmap:
+        return LoadBitmapFile(path);
+    case PictureFileKind::tga:
+        return LoadTgaFile(path, *this) ? TRUE : FALSE;
+    case PictureFileKind::jpeg:
+        return LoadJpegFile(path, *this, m_szLastError) ? TRUE : FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CPictureImage::SaveFile(const char* path)
+{
+    switch (PictureFileKindOf(path)) {
+    case PictureFileKind::bitmap:
+        return SaveBitmapFile(path);
+    case PictureFileKind::jpeg:
+        return m_pBits && SaveJpegFile(path, Pixels()) ? TRUE : FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CPictureImage::LoadBitmapFile(const char* path)
+{
+    // The system's loader trusts the headers and reads wherever they point: it only gets
+    // files that hold what their headers announce. It does not load rows stored top-down
+    // reliably either; those are read here.
+    BitmapFileLayout layout;
+    if (!ReadBitmapFileLayout(path, layout))
+        return FALSE;
+    if (layout.header.height < 0)
+        return LoadBitmapPixels(path, *this) ? TRUE : FALSE;
+    return AttachBitmap(static_cast<HBITMAP>(
+        ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));
+}
+
+BOOL CPictureImage::LoadBitmapResource(WORD id)
+{
+    return AttachBitmap(static_cast<HBITMAP>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}
+
+BOOL CPictureImage::AttachBitmap(HBITMAP bitmap)
+{
+    if (!bitmap)
+        return FALSE;
+    const CBitmapHandle owner(bitmap);
+    DIBSECTION section {};
+    if (::GetObjectA(bitmap, sizeof section, &section) != sizeof section || !section.dsBm.bmBits)
+        return FALSE; // not a DIB section
+    const DibHeader header = ToDibHeader(section.dsBmih);
+
+    // The colour table, as far as the system gives it; missing entries are black.
+    std::vector<DibColour> colours(DibColourCount(header));
+    UINT received = 0;
+    if (!colours.empty()) {
+        CMemoryDC dc(nullptr);
+        CSelectObject select(dc.GetSafeHdc(), bitmap);
+        received = ::GetDIBColorTable(dc.GetSafeHdc(), 0, UINT(colours.size()), reinterpret_cast<RGBQUAD*>(colours.data()));
+    }
+    uint32_t masks[3] = {section.dsBitfields[0], section.dsBitfields[1], section.dsBitfields[2]};
+    const bool bitfields = section.dsBmih.biCompression == BI_BITFIELDS;
+    return ConvertDibPixels(header, section.dsBm.bmBits, colours.data(), received, bitfields ? masks : nullptr, *this)
+               ? TRUE
+               : FALSE;
+}
+
+void CPictureImage::ConvertDib(const BITMAPINFOHEADER& header, const void* bits, const RGBQUAD* colours)
+{
+    const DibHeader dib = ToDibHeader(header);
+    uint32_t masks[3] = {};
+    const bool bitfields = header.biCompression == BI_BITFIELDS && colours;
+    if (bitfields)
+        std::memcpy(masks, colours, sizeof masks);
+    std::vector<DibColour> table;
+    if (colours && !bitfields) {
+        table.resize(DibColourCount(dib));
+        std::memcpy(table.data(), colours, table.size() * sizeof(DibColour));
+    }
+    ConvertDibPixels(dib, bits, table.data(), uint32_t(table.size()), bitfields ? masks : nullptr, *this);
+}
+
+BOOL CPictureImage::SaveBitmapFile(const char* path)
+{
+    return SaveBitmapPixels(path, Pixels(), m_dibSection.dsBmih.biSizeImage) ? TRUE : FALSE;
+}
+
+BOOL CPictureImage::Resize(int cx, int cy)
+{
+    return ResizePicture(*this, cx, cy) ? TRUE : FALSE;
+}
+
+BOOL CPictureImage::Resample(int cx, int cy)
+{
+    CMessageOnOutOfMemory observer;
+    return ResamplePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
+}
+
+SIZE CPictureImage::FitAspect(int cx, int cy) const
+{
+    const PictureSize size = ::FitAspect(m_nWidth, m_nHeight, cx, cy);
+    return SIZE {size.cx, size.cy};
+}
+
+void CPictureImage::CopyBlock(int xd, int yd, int w, int h, const CPictureImage& src, int xs, int ys)
+{
+    for (int i = 0; i < h; ++i)
+        std::memmove(m_pBits + size_t(yd + i) * m_nStride + 3 * size_t(xd),
+                     src.m_pBits + size_t(ys + i) * src.m_nStride + 3 * size_t(xs), 3 * size_t(w));
+}
+
+BOOL CPictureImage::Draw(CDC* dc, const RECT* dst, const RECT* src)
+{
+    // No destination: at the top-left corner, at the picture's own size.
+    const RECT topLeft = {0, 0, -1, -1};
+    const RECT& to = dst ? *dst : topLeft;
+    const RECT whole = {0, 0, m_nWidth, m_nHeight};
+    const RECT& from = src ? *src : whole;
+    const HDC hdc = dc ? dc->GetSafeHdc() : nullptr;
+    platform::RealizeDrawDib(m_hDrawDib, hdc);
+    return platform::DrawDibPicture(m_hDrawDib, hdc, to.left, to.top, to.right - to.left, to.bottom - to.top,
+                                    &m_dibSection.dsBmih, m_pBits, from.left, from.top, from.right - from.left,
+                                    from.bottom - from.top, 0);
+}
+
+UINT CPictureImage::Realize(CDC* dc)
+{
+    return platform::RealizeDrawDib(m_hDrawDib, dc ? dc->GetSafeHdc() : nullptr);
+}

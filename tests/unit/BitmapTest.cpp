@@ -1,0 +1,228 @@
+// Bitmap conversion and writing, picture sizes, and the choice of reader by extension.
+#include "BitmapCases.h"
+#include "image/Bitmap.h"
+#include "image/FileKind.h"
+#include "image/Pixels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::vector<uint8_t> Unpadded(const PixelImage& image)
+{
+    std::vector<uint8_t> bytes;
+    for (int y = 0; y < image.height; ++y)
+        bytes.insert(bytes.end(), image.Row(y), image.Row(y) + 3 * image.width);
+    return bytes;
+}
+
+bool RowEndsAreZero(const PixelImage& image)
+{
+    for (int y = 0; y < image.height; ++y)
+        for (int i = 3 * image.width; i < image.stride; ++i)
+            if (image.Row(y)[i] != 0)
+                return false;
+    return true;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string TempPath(const char* name)
+{
+    return ::testing::TempDir() + name;
+}
+
+TEST(PixelsTest, StrideAndZeroedRowEndsForWidthsOneToEight)
+{
+    const int strides[] = {4, 8, 12, 12, 16, 20, 24, 24};
+    for (int width = 1; width <= 8; ++width) {
+        EXPECT_EQ(StrideFor(width), strides[width - 1]);
+        CMemoryPicture picture;
+        ASSERT_TRUE(picture.CreatePixels(width, 3));
+        const PixelImage image = picture.Pixels();
+        for (int i = 0; i < image.stride * image.height; ++i)
+            ASSERT_EQ(image.bits[i], 0) << "width " << width << " byte " << i;
+    }
+}
+
+TEST(PixelsTest, SizesBeyondTheLimitOrNotPositiveAreRefused)
+{
+    CMemoryPicture picture;
+    EXPECT_FALSE(picture.CreatePixels(0, 5));
+    EXPECT_FALSE(picture.CreatePixels(5, -1));
+    EXPECT_FALSE(picture.CreatePixels(20000, 20000)); // 1.2 GB
+    EXPECT_FALSE(picture.CreatePixels(INT32_MAX, 1));
+    EXPECT_EQ(picture.Pixels().bits, nullptr);
+    EXPECT_EQ(PictureBytes(16384, 21845), int64_t(49152) * 21845); // just inside
+    EXPECT_EQ(PictureBytes(16384, 21846), 0);
+}
+
+TEST(FileKindTest, TheLastDotOfThePathChoosesTheReader)
+{
+    EXPECT_EQ(PictureFileKindOf("C:\\pics\\sunset.BMP"), PictureFileKind::bitmap);
+    EXPECT_EQ(PictureFileKindOf("C:\\pics\\photo"), PictureFileKind::bitmap);
+    EXPECT_EQ(PictureFileKindOf("beach.JPG"), PictureFileKind::jpeg);
+    EXPECT_EQ(PictureFileKindOf("beach.Tga"), PictureFileKind::tga);
+    EXPECT_EQ(PictureFileKindOf("beach.jpeg"), PictureFileKind::unknown);
+    EXPECT_EQ(PictureFileKindOf("C:\\my.pics\\photo"), PictureFileKind::unknown);
+    EXPECT_EQ(PictureFileKindOf("archive.bmp.gz"), PictureFileKind::unknown);
+    EXPECT_EQ(PictureFileKindOf("trailing."), PictureFileKind::unknown);
+}
+
+TEST(BitmapTest, EveryDepthConvertsToTheExpectedPicture)
+{
+    for (const BitmapCase& c : BitmapCases()) {
+        DibHeader header;
+        header.width = c.width;
+        header.height = c.height;
+        header.bitCount = c.bits;
+        header.compression = c.compression;
+        header.clrUsed = c.clrUsed;
+        std::vector<DibColour> colours;
+        for (uint32_t entry : c.table)
+            colours.push_back({uint8_t(entry), uint8_t(entry >> 8), uint8_t(entry >> 16), 0});
+        const bool masks = c.compression == kDibBitfields;
+        CMemoryPicture picture;
+        ASSERT_TRUE(ConvertDibPixels(header, c.rows.data(), masks ? nullptr : colours.data(),
+                                     masks ? 0 : uint32_t(colours.size()), masks ? c.table.data() : nullptr, picture));
+        EXPECT_EQ(Unpadded(picture.Pixels()), c.expected) << c.name;
+        EXPECT_TRUE(RowEndsAreZero(picture.Pixels())) << c.name;
+    }
+}
+
+TEST(BitmapTest, NarrowChannelsRepeatTheirBitsAndWideOnesKeepTheTop)
+{
+    DibHeader header;
+    header.width = 3;
+    header.height = 1;
+    header.bitCount = 16;
+    header.compression = kDibBitfields;
+    const uint32_t masks565[3] = {0xF800, 0x07E0, 0x001F};
+    // Green 1 and 32 of 63, red 1 of 31 with blue 16 of 31.
+    const uint8_t row565[8] = {0x20, 0x00, 0x00, 0x04, 0x10, 0x08};
+    CMemoryPicture picture;
+    ASSERT_TRUE(ConvertDibPixels(header, row565, nullptr, 0, masks565, picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {0, 4, 0, 0, 130, 0, 132, 0, 8}));
+
+    header.width = 1;
+    header.bitCount = 32;
+    const uint32_t masks10[3] = {0x3FF00000, 0x000FFC00, 0x000003FF}; // 10 bits a channel
+    const uint8_t row10[4] = {0xFF, 0x03, 0x00, 0x20};                // blue 1023, red 512
+    ASSERT_TRUE(ConvertDibPixels(header, row10, nullptr, 0, masks10, picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {255, 0, 128}));
+}
+
+TEST(BitmapTest, MissingColoursAndUnknownDepthsGiveBlackAndAbsurdSizesFail)
+{
+    DibHeader header;
+    header.width = 3;
+    header.height = 1;
+    header.bitCount = 8;
+    const uint8_t row[8] = {0, 1, 255, 0, 0xAA, 0xBB, 0xCC, 0xDD};
+    CMemoryPicture picture;
+    ASSERT_TRUE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture)); // no colour table
+    EXPECT_EQ(Unpadded(picture.Pixels()), std::vector<uint8_t>(9, 0));
+
+    header.bitCount = 2; // no such layout here: black, as the loader accepted it
+    ASSERT_TRUE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), std::vector<uint8_t>(9, 0));
+
+    header.height = INT32_MIN;
+    EXPECT_FALSE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture));
+    header.height = 1;
+    header.width = -3;
+    EXPECT_FALSE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture));
+    header.width = 100000;
+    header.height = 100000;
+    EXPECT_FALSE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture));
+}
+
+TEST(BitmapFileTest, EveryCaseReadsFromAFileInEitherRowOrder)
+{
+    const std::string path = TempPath("murlavo-case.bmp");
+    for (const BitmapCase& c : BitmapCases()) {
+        std::ofstream(path, std::ios::binary) << BitmapFileBytes(c);
+        CMemoryPicture picture;
+        ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture)) << c.name;
+        EXPECT_EQ(Unpadded(picture.Pixels()), c.expected) << c.name;
+    }
+
+    // The old 12-byte core header with 3-byte colours: 2 x 1 pixels of 1 bit.
+    std::string core = "BM";
+    PutLittle(core, 14 + 12 + 6 + 4, 4);
+    PutLittle(core, 0, 4);
+    PutLittle(core, 14 + 12 + 6, 4);
+    for (uint32_t v : {12u, 2u, 1u, 1u, 1u})
+        PutLittle(core, v, v == 12 ? 4 : 2);
+    core += std::string("\x01\x02\x03\x04\x05\x06", 6); // (blue, green, red) of colours 0 and 1
+    core += std::string("\x40\x00\x00\x00", 4);           // pixels 0 and 1
+    std::ofstream(path, std::ios::binary) << core;
+    CMemoryPicture picture;
+    ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {1, 2, 3, 4, 5, 6}));
+    std::remove(path.c_str());
+}
+
+TEST(BitmapFileTest, HeadersThatLieAreRejectedBeforeAnyRowIsRead)
+{
+    const std::string path = TempPath("murlavo-hostile.bmp");
+    int n = 0;
+    for (const std::string& bytes : HostileBitmapFiles()) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        BitmapFileLayout layout;
+        EXPECT_FALSE(ReadBitmapFileLayout(path.c_str(), layout)) << "file " << n;
+        CMemoryPicture picture;
+        EXPECT_FALSE(LoadBitmapPixels(path.c_str(), picture)) << "file " << n++;
+    }
+    EXPECT_FALSE(LoadBitmapPixels(TempPath("murlavo-missing.bmp").c_str(), *std::make_unique<CMemoryPicture>()));
+    std::remove(path.c_str());
+}
+
+TEST(BitmapTest, FivePixelRowSavesAsSeventyBytesAndReplacesAnOlderFile)
+{
+    const std::string path = TempPath("murlavo-five.bmp");
+    {
+        std::ofstream old(path, std::ios::binary);
+        old << std::string(500, 'x');
+    }
+    CMemoryPicture picture;
+    ASSERT_TRUE(picture.CreatePixels(5, 1));
+    for (int i = 0; i < 15; ++i)
+        picture.Pixels().bits[i] = uint8_t(i + 1);
+    ASSERT_TRUE(SaveBitmapPixels(path.c_str(), picture.Pixels(), 16));
+
+    const std::string file = ReadFile(path);
+    ASSERT_EQ(file.size(), 70u);
+    const uint8_t headers[54] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, // file header
+                                 40, 0, 0, 0, 5, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0,
+                                 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(file.data(), headers, 54), 0);
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(uint8_t(file[54 + i]), i + 1);
+    EXPECT_EQ(file[69], 0); // the row's padding byte
+    std::remove(path.c_str());
+}
+
+TEST(BitmapTest, SavingFailsForAnEmptyPictureOrAnUnwritablePath)
+{
+    const std::string path = TempPath("murlavo-empty.bmp");
+    std::remove(path.c_str());
+    EXPECT_FALSE(SaveBitmapPixels(path.c_str(), PixelImage {}, 0));
+    EXPECT_TRUE(ReadFile(path).empty());
+    CMemoryPicture picture;
+    ASSERT_TRUE(picture.CreatePixels(2, 2));
+    EXPECT_FALSE(SaveBitmapPixels(TempPath("no-such-folder/x.bmp").c_str(), picture.Pixels(), 0));
+}
+
+} // namespace
