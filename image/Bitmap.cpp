@@ -3,6 +3,7 @@
 #include "framework/File.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -38,6 +39,27 @@ struct Channel {
         return static_cast<uint8_t>(repeated >> (have - 8));
     }
 };
+
+uint32_t GetLittle16(const uint8_t* p)
+{
+    return p[0] | uint32_t(p[1]) << 8;
+}
+
+uint32_t GetLittle32(const uint8_t* p)
+{
+    return GetLittle16(p) | GetLittle16(p + 2) << 16;
+}
+
+// Moves to a 64-bit position (long is 32 bits on Windows) and reads exactly count bytes.
+bool ReadAt(CFile& file, int64_t position, void* buffer, size_t count)
+{
+#ifdef _WIN32
+    const bool moved = _fseeki64(file.Stream(), position, SEEK_SET) == 0;
+#else
+    const bool moved = fseeko(file.Stream(), position, SEEK_SET) == 0;
+#endif
+    return moved && file.Read(buffer, count) == count;
+}
 
 void PutLittle16(uint8_t* p, uint32_t v)
 {
@@ -162,6 +184,112 @@ bool SaveBitmapPixels(const char* path, const PixelImage& picture, uint32_t size
         return true;
     } catch (const CFileException&) {
         file.Abort();
+        return false;
+    }
+}
+
+bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout)
+{
+    layout = BitmapFileLayout {};
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
+    try {
+        // Only files whose length is known (no devices) are read at all.
+        const int64_t length = file.GetLength();
+        if (length < 18)
+            return false;
+        // The file header, then an information header of up to 124 bytes and maybe 3 masks.
+        uint8_t head[14 + 124 + 12] = {};
+        const size_t got = file.Read(head, sizeof head);
+        if (got < 18 || head[0] != 'B' || head[1] != 'M')
+            return false;
+        const uint32_t infoSize = GetLittle32(head + 14);
+        const uint8_t* info = head + 14;
+        DibHeader& h = layout.header;
+        int entryBytes = 4;
+        if (infoSize == 12) { // the old core header: 16-bit sizes, 3-byte colours
+            h.width = int32_t(GetLittle16(info + 4));
+            h.height = int32_t(GetLittle16(info + 6));
+            h.bitCount = uint16_t(GetLittle16(info + 10));
+            entryBytes = 3;
+        } else if (infoSize == 40 || infoSize == 52 || infoSize == 56 || infoSize == 108 || infoSize == 124) {
+            h.width = int32_t(GetLittle32(info + 4));
+            h.height = int32_t(GetLittle32(info + 8));
+            h.bitCount = uint16_t(GetLittle16(info + 14));
+            h.compression = GetLittle32(info + 16);
+            h.clrUsed = GetLittle32(info + 32);
+        } else {
+            return false;
+        }
+        if (got < 14 + infoSize || h.height == 0 || h.height == INT32_MIN ||
+            PictureBytes(h.width, h.height < 0 ? -h.height : h.height) == 0)
+            return false;
+        const uint16_t bits = h.bitCount;
+        const uint32_t c = h.compression;
+        const bool depthFits = (c == kDibRgb && (bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 ||
+                                                 bits == 32)) ||
+                               (c == kDibRle8 && bits == 8) || (c == kDibRle4 && bits == 4) ||
+                               (c == kDibBitfields && (bits == 16 || bits == 32));
+        const bool compressed = c == kDibRle8 || c == kDibRle4;
+        if (!depthFits || (compressed && h.height < 0))
+            return false;
+
+        // Masks follow a 40-byte header, or lie inside a longer one.
+        int64_t tableOffset = 14 + int64_t(infoSize);
+        if (c == kDibBitfields) {
+            layout.hasMasks = true;
+            if (infoSize == 40)
+                tableOffset += 12;
+            if (length < tableOffset)
+                return false;
+            for (int i = 0; i < 3; ++i)
+                layout.masks[i] = GetLittle32(info + 40 + 4 * i);
+        }
+        const int64_t entries = h.clrUsed ? int64_t(h.clrUsed) : bits <= 8 ? int64_t(1) << bits : 0;
+        const int64_t tableEnd = tableOffset + entries * entryBytes;
+        const uint32_t offBits = GetLittle32(head + 10);
+        layout.bitsOffset = offBits ? int64_t(offBits) : tableEnd;
+        const int64_t stride = ((int64_t(bits) * h.width + 31) / 8) & ~int64_t(3);
+        layout.bitsBytes = compressed ? int64_t(GetLittle32(info + 20))
+                                      : stride * (h.height < 0 ? -int64_t(h.height) : h.height);
+        if (length < tableEnd || layout.bitsOffset < 14 + int64_t(infoSize) || layout.bitsBytes <= 0 ||
+            length < layout.bitsOffset + layout.bitsBytes)
+            return false;
+
+        // The colour table: 3- or 4-byte entries, of which at most 256 can be used.
+        const int64_t kept = entries < 256 ? entries : 256;
+        std::vector<uint8_t> table(size_t(kept) * entryBytes);
+        if (!ReadAt(file, tableOffset, table.data(), table.size()))
+            return false;
+        for (int64_t i = 0; i < kept; ++i) {
+            const uint8_t* e = table.data() + i * entryBytes;
+            layout.colours.push_back({e[0], e[1], e[2], 0});
+        }
+        return true;
+    } catch (const CFileException&) {
+        return false;
+    }
+}
+
+bool LoadBitmapPixels(const char* path, IPixelTarget& picture)
+{
+    BitmapFileLayout layout;
+    if (!ReadBitmapFileLayout(path, layout) || layout.header.compression == kDibRle8 ||
+        layout.header.compression == kDibRle4)
+        return false;
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
+    try {
+        std::vector<uint8_t> rows(static_cast<size_t>(layout.bitsBytes));
+        if (!ReadAt(file, layout.bitsOffset, rows.data(), rows.size()))
+            return false;
+        return ConvertDibPixels(layout.header, rows.data(), layout.colours.data(), uint32_t(layout.colours.size()),
+                                layout.hasMasks ? layout.masks : nullptr, picture);
+    } catch (const CFileException&) {
+        return false;
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }

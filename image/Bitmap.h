@@ -4,8 +4,11 @@
 #include "image/Pixels.h"
 
 #include <cstdint>
+#include <vector>
 
 constexpr uint32_t kDibRgb = 0;       // uncompressed rows
+constexpr uint32_t kDibRle8 = 1;      // run-length encoded, 8 bits per pixel
+constexpr uint32_t kDibRle4 = 2;      // run-length encoded, 4 bits per pixel
 constexpr uint32_t kDibBitfields = 3; // 16- or 32-bit pixels with red, green and blue masks
 
 // The fields of a bitmap information header that describe its rows.
@@ -44,3 +47,24 @@ bool ConvertDibPixels(const DibHeader& header, const void* bits, const DibColour
 // False when the picture is empty or the file cannot be opened or written (a partly written
 // file stays on disk).
 bool SaveBitmapPixels(const char* path, const PixelImage& picture, uint32_t sizeImage);
+
+// What the headers of a bitmap file announce.
+struct BitmapFileLayout {
+    DibHeader header;
+    bool hasMasks = false;
+    uint32_t masks[3] = {};         // red, green, blue
+    std::vector<DibColour> colours; // the first 256 entries at most: no index reaches further
+    int64_t bitsOffset = 0;         // where the rows start in the file
+    int64_t bitsBytes = 0;          // their size (run-length data: as the header says)
+};
+
+// Reads the headers and the colour table of a bitmap file and checks that the file holds all
+// they announce: "BM", an information header of a known size, a depth and compression that go
+// together, a picture within kMaxPictureBytes, and the masks, the colour table and the rows
+// (run-length data: biSizeImage bytes) inside the file. False for anything else. The system's
+// bitmap loader is only handed files that pass: it trusts the headers.
+bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout);
+
+// Reads an uncompressed bitmap file, rows stored in either order, into the picture. False when
+// the file does not pass ReadBitmapFileLayout, is compressed, or the picture cannot be created.
+bool LoadBitmapPixels(const char* path, IPixelTarget& picture);

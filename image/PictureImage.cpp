@@ -134,8 +134,14 @@ BOOL CPictureImage::SaveFile(const char* path)
 
 BOOL CPictureImage::LoadBitmapFile(const char* path)
 {
-    if (!path || !*path)
+    // The system's loader trusts the headers and reads wherever they point: it only gets
+    // files that hold what their headers announce. It does not load rows stored top-down
+    // reliably either; those are read here.
+    BitmapFileLayout layout;
+    if (!ReadBitmapFileLayout(path, layout))
         return FALSE;
+    if (layout.header.height < 0)
+        return LoadBitmapPixels(path, *this) ? TRUE : FALSE;
     return AttachBitmap(static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));
 }

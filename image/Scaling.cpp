@@ -144,25 +144,9 @@ bool ResamplePicture(IPixelTarget& picture, int32_t cx, int32_t cy, IScaleObserv
             ContributionTable table;
             if (!BuildContributions(src.width, cx, rx, 2.0f, MitchellFilter, table, observer))
                 return outOfMemory();
-            PairedTaps paired;
-            const bool vector = kHaveVectorLoops && PairTaps(table, cx, 3, paired);
-            // The vector loop reads 4 bytes per pixel: the last pixel of the last row needs a
-            // spare byte when the row has no padding.
-            std::vector<uint8_t> lastRow;
+            RowFilter filter(table, cx);
             for (int32_t y = 0; y < height && !AbortRequested(); ++y) {
-                const uint8_t* row = src.Row(y);
-                if (!vector) {
-                    FilterRowPlain(row, mid.Row(y), cx, table);
-                } else {
-#if defined(__SSE2__)
-                    if (y + 1 == height && src.stride == 3 * src.width) {
-                        lastRow.assign(row, row + src.stride);
-                        lastRow.push_back(0);
-                        row = lastRow.data();
-                    }
-                    FilterRowVector(row, mid.Row(y), cx, paired);
-#endif
-                }
+                filter.Run(src.Row(y), src.width, y + 1 < height || src.stride > 3 * src.width, mid.Row(y));
                 if (observer)
                     observer->RowDone(y);
             }
@@ -174,22 +158,12 @@ bool ResamplePicture(IPixelTarget& picture, int32_t cx, int32_t cy, IScaleObserv
         ContributionTable table;
         if (!BuildContributions(height, cy, ry, 2.0f, MitchellFilter, table, observer))
             return outOfMemory();
-        PairedTaps paired;
-        const bool vector = kHaveVectorLoops && PairTaps(table, cy, mid.stride, paired);
+        ColumnFilter filter(table, cy, mid);
         if (!picture.CreatePixels(cx, cy))
             return outOfMemory();
         const PixelImage dst = picture.Pixels();
-        const int32_t bytes = 3 * cx;
-        for (int32_t y = 0; y < cy && !AbortRequested(); ++y) {
-            if (!vector) {
-                FilterColumnsPlain(mid, dst.Row(y), 0, bytes, table.List(y), table.Count(y));
-            } else {
-#if defined(__SSE2__)
-                FilterColumnsVector(mid.bits, dst.Row(y), bytes, paired.pairs.data() + paired.first[y],
-                                    paired.first[y + 1] - paired.first[y]);
-#endif
-            }
-        }
+        for (int32_t y = 0; y < cy && !AbortRequested(); ++y)
+            filter.Run(y, dst.Row(y));
         return !AbortRequested();
     } catch (const std::bad_alloc&) {
         return outOfMemory();

