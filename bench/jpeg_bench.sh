@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Decodes one 6000x4000 quality-90 JPEG with our reader (bench/jpeg_bench.cpp) and with djpeg
 # from libjpeg-turbo-progs, in the same run, and prints both timings and their ratio.
-# Builds a native Release flavour without sanitizers in build/bench (or $MURLAVO_BENCH_BUILD).
+# Builds a native optimised flavour (the program's flags) without sanitizers in build/bench (or $MURLAVO_BENCH_BUILD).
 # RUNS (default 5) decodes per side; the best of each is compared.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +9,7 @@ build=${MURLAVO_BENCH_BUILD:-$here/build/bench}
 runs=${RUNS:-5}
 
 # Configured every time: the bench folder may have been hooked in since the last run.
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMURLAVO_SANITIZE=OFF -DMURLAVO_TESTS=OFF >/dev/null
 if ! cmake --build "$build" -j 2 --target jpeg_bench >/dev/null; then
   echo "cannot build jpeg_bench (bench/CMakeLists.txt must hold add_subdirectory(jpeg))" >&2
