@@ -91,19 +91,27 @@ void CChangerApp::SaveSettings()
     g_settings.Save(*this);
 }
 
-// Show windows delete themselves once their window is gone; when creation fails, the
-// creator deletes them.
-BOOL CChangerApp::StartSaver()
+namespace {
+// Makes the role's window the main window. Show windows delete themselves once their window is
+// gone; when creation fails, the creator deletes them.
+template <class Window, class Create>
+BOOL StartWindowRole(CApplication& app, Create create)
 {
-    auto* saver = new (std::nothrow) CSaverWnd;
-    if (!saver)
+    auto* window = new (std::nothrow) Window;
+    if (!window)
         return FALSE;
-    if (!saver->Create()) {
-        delete saver;
+    if (!create(*window)) {
+        delete window;
         return FALSE;
     }
-    m_pMainWnd = saver;
+    app.m_pMainWnd = window;
     return TRUE;
+}
+} // namespace
+
+BOOL CChangerApp::StartSaver()
+{
+    return StartWindowRole<CSaverWnd>(*this, [](CSaverWnd& saver) { return saver.Create(); });
 }
 
 BOOL CChangerApp::StartPreview()
@@ -113,15 +121,7 @@ BOOL CChangerApp::StartPreview()
         return FALSE;
     RECT rect;
     ::GetClientRect(parent, &rect);
-    auto* preview = new (std::nothrow) CShowWnd;
-    if (!preview)
-        return FALSE;
-    if (!preview->CreateAsChild(rect, parent)) {
-        delete preview;
-        return FALSE;
-    }
-    m_pMainWnd = preview;
-    return TRUE;
+    return StartWindowRole<CShowWnd>(*this, [&](CShowWnd& preview) { return preview.CreateAsChild(rect, parent); });
 }
 
 void CChangerApp::ChangePassword()
@@ -134,15 +134,7 @@ void CChangerApp::ChangePassword()
 BOOL CChangerApp::StartWallpaperChanger()
 {
     g_bShowRole = false;
-    auto* changer = new (std::nothrow) CShowWnd;
-    if (!changer)
-        return FALSE;
-    if (!changer->CreateHidden()) {
-        delete changer;
-        return FALSE;
-    }
-    m_pMainWnd = changer;
-    return TRUE;
+    return StartWindowRole<CShowWnd>(*this, [](CShowWnd& changer) { return changer.CreateHidden(); });
 }
 
 void CChangerApp::RunSettings()
