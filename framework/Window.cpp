@@ -49,7 +49,10 @@ BOOL CWindow::CreateEx(DWORD exStyle, const char* className, const char* windowN
         return FALSE;
     HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId,
                                   ::GetModuleHandleA(nullptr), this);
-    return hwnd != nullptr;
+    if (!hwnd || m_hWnd != hwnd)
+        return FALSE;
+    m_bCreated = true;
+    return TRUE;
 }
 
 BOOL CWindow::DestroyWindow()
@@ -124,11 +127,10 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
     try {
         result = WindowProc(msg, wParam, lParam);
     } catch (const std::exception&) {
-        // Exceptions never cross the window procedure; the message counts as unhandled.
-        result = 0;
+        // Exceptions never cross the window procedure: the message counts as unhandled, and a
+        // creation that failed this way fails the window's creation.
+        result = msg == WM_CREATE ? -1 : (msg == WM_NCCREATE ? FALSE : 0);
     }
-    if (msg == WM_CREATE && result != -1)
-        m_bCreated = true;
     if (msg == WM_NCDESTROY) {
         HWND hwnd = m_hWnd;
         if (m_pfnSuper)

@@ -52,6 +52,7 @@ protected:
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
 
     WNDPROC m_pfnSuper = nullptr;
-    // WM_CREATE succeeded: the window, not its creator, decides the object's end.
+    // CreateEx returned the live window: from here on the window, not its creator, decides
+    // the object's end (a window destroyed while it was being created leaves it to the creator).
     bool m_bCreated = false;
 };

@@ -137,6 +137,10 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
     // order (the same values as its default RGB output), straight into the picture rows.
     if (space == JCS_RGB)
         cinfo.out_color_space = JCS_EXT_BGR;
+    // The decoder's own buffers (a progressive file keeps every coefficient of the picture)
+    // stay within the picture limit too: a tiny file claiming a huge size fails at once
+    // instead of taking gigabytes.
+    cinfo.mem->max_memory_to_use = static_cast<long>(kMaxPictureBytes);
     jpeg_start_decompress(&cinfo);
     const uint32_t width = cinfo.output_width;
     const uint32_t height = cinfo.output_height;

@@ -69,6 +69,11 @@ LRESULT CSaverWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             break;
         ::SetCursor(nullptr);
         return TRUE;
+    case WM_CLOSE:
+        // Closed from elsewhere while the password prompt runs: the prompt decides.
+        if (checking)
+            return 0;
+        break;
     case WM_SYSCOMMAND:
         // Neither a second screen saver nor Alt+F4's close may bypass the password.
         if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_CLOSE)

@@ -209,6 +209,7 @@ void CShowWnd::StartPreparation()
     m_prep.cy = cy;
     m_prep.bShowMode = m_bShowMode;
     m_prep.bPreview = m_bPreview;
+    m_prep.wallpaperPath = g_settings.m_strTempImage;
 
     m_bBusy = true;
     DWORD id = 0;
@@ -233,7 +234,7 @@ DWORD WINAPI CShowWnd::PreparePicture(void* param)
     if (g_bAbortImageWork)
         return 0;
     if (!prep.bShowMode)
-        image.SaveFile(g_settings.m_strTempImage.c_str());
+        image.SaveFile(prep.wallpaperPath.c_str());
     ::PostMessageA(prep.hWnd, WM_PICTUREREADY, 0, 0);
     return static_cast<DWORD>(result);
 }
@@ -258,7 +259,7 @@ void CShowWnd::ApplyWallpaper()
 {
     // The tile mode first, so the desktop uses it when it reloads the wallpaper.
     platform::WriteTileWallpaper(m_prep.record.m_strTile.c_str());
-    platform::SetDesktopWallpaper(g_settings.m_strTempImage.c_str());
+    platform::SetDesktopWallpaper(m_prep.wallpaperPath.c_str());
     g_settings.m_strLastWallpaper = m_prep.record.m_strPath;
     g_settings.m_timeLastChange = static_cast<int32_t>(s_pfnNow());
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // Private messages: the notification-area icon's callback and the end of a preparation.
 constexpr UINT WM_TRAYNOTIFY = 0x700;
@@ -27,6 +28,8 @@ struct PrepareParams {
     int cy = 0;
     int bShowMode = 0;
     int bPreview = 0;
+    // Where the wallpaper role writes the bitmap (the settings may be reloaded meanwhile).
+    std::string wallpaperPath;
 };
 
 class CShowWnd : public CWindow {

@@ -294,6 +294,30 @@ TEST_F(JpegTest, EndlessProgressiveScansAreCutOff)
     EXPECT_STREQ(lastError, "JPEG file has too many scans (more than 500)");
 }
 
+TEST_F(JpegTest, TinyProgressiveFileClaimingAHugeSizeFailsWithoutTakingGigabytes)
+{
+    JpegSpec spec;
+    spec.width = spec.height = 16;
+    spec.progressive = true;
+    WriteJpeg(scratch.Path("small.jpg"), spec, Bytes(16 * 16 * 3, 90));
+    Bytes file = ReadWholeFile(scratch.Path("small.jpg"));
+    // The frame header claims 18900 x 18900: just inside the picture limit, but the decoder
+    // would need about 2 GB for the coefficients of a progressive picture of that size.
+    size_t frame = 2;
+    while (frame + 9 < file.size() && !(file[frame] == 0xFF && file[frame + 1] == 0xC2))
+        frame += 2 + (file[frame + 2] << 8 | file[frame + 3]);
+    ASSERT_LT(frame + 9, file.size());
+    for (size_t at : {frame + 5, frame + 7}) {
+        file[at] = 18900 >> 8;
+        file[at + 1] = 18900 & 0xFF;
+    }
+    WriteWholeFile(scratch.Path("huge.jpg"), file);
+    MemoryPicture picture;
+    EXPECT_FALSE(LoadJpegFile(scratch.Path("huge.jpg").c_str(), picture, lastError));
+    EXPECT_STREQ(lastError, "Backing store not supported");
+    EXPECT_EQ(picture.creations, 0);
+}
+
 // A picture whose colours follow its position; top row distinct from the rest.
 MemoryPicture Gradient(int width, int height)
 {

@@ -264,9 +264,14 @@ TEST_F(ShowWndTest, ClosingDuringResizeWritesTheUnscaledPictureOnly)
     g_bAbortImageWork = 1;
     window->ChangeNow();
     ASSERT_TRUE(window->m_bBusy);
+    // The thread's Resize stops at once and clears the flag, the thread writes the unscaled
+    // picture and posts its message. Closing before that message is handled loses it with the
+    // window. (Waiting for the thread first keeps the destroy step's own raising of the flag
+    // from landing between Resize's clearing and the thread's test of it.)
+    ASSERT_EQ(::WaitForSingleObject(window->m_thread.Get(), 20000), WAIT_OBJECT_0);
     ::DestroyWindow(hwnd);
     window = nullptr;
-    PumpFor(50); // the posted ready message is lost with the window
+    PumpFor(50);
     BitmapFile file;
     ASSERT_TRUE(file.Read(WallpaperFile()));
     EXPECT_EQ(file.width, 640);
