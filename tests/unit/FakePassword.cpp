@@ -1,7 +1,7 @@
 // Stands in for the system's "password.cpl" in the saver tests. VerifyScreenSavePwd accepts
 // the password when the environment variable MURLAVO_FAKE_PASSWORD is "right". While it
-// "shows its dialog" it sends the saver the input named by MURLAVO_FAKE_PASSWORD_INPUT, as a
-// user typing into the prompt would, to prove that no second prompt opens.
+// "shows its dialog" it sends the saver what MURLAVO_FAKE_PASSWORD_INPUT names: input, as a
+// user typing into the prompt would ("keys"), or a close request from elsewhere ("close").
 #include <windows.h>
 
 #include <string>
@@ -20,10 +20,13 @@ std::string Environment(const char* name)
 extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND saver)
 {
     ::InterlockedIncrement(&g_calls);
-    if (Environment("MURLAVO_FAKE_PASSWORD_INPUT") == "keys") {
+    const std::string input = Environment("MURLAVO_FAKE_PASSWORD_INPUT");
+    if (input == "keys") {
         ::SendMessageA(saver, WM_KEYDOWN, 'A', 0);
         ::SendMessageA(saver, WM_LBUTTONDOWN, 0, 0);
         ::SendMessageA(saver, WM_ACTIVATE, WA_INACTIVE, 0);
+    } else if (input == "close") {
+        ::SendMessageA(saver, WM_CLOSE, 0, 0); // another program closing the saver
     }
     return Environment("MURLAVO_FAKE_PASSWORD") == "right";
 }

@@ -173,6 +173,14 @@ TEST_F(SaverTest, InputDuringThePromptOpensNoSecondPrompt)
     EXPECT_FALSE(CSaverWnd::s_bCheckingPassword);
 }
 
+TEST_F(SaverTest, CloseRequestDuringThePromptCannotBypassIt)
+{
+    UsePassword("wrong");
+    ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD_INPUT", "close");
+    EXPECT_FALSE(Ends(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(saver->m_nMovesLeft, 2);
+}
+
 TEST_F(SaverTest, NoPasswordCheckOutsideTheWindows95Family)
 {
     UsePassword("wrong");
