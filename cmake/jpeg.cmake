@@ -1,9 +1,9 @@
 # libjpeg-turbo (libjpeg 6.2 API) from Debian's source package.
-# Windows flavours: built once per target with ExternalProject into the dependency cache,
-# so a second build (or a fresh checkout on the same machine) reuses it.
-# Native flavour: the distribution's libjpeg62-turbo-dev.
+# Windows flavours cross-built here: built once per target with ExternalProject into the
+# dependency cache, so a second build (or a fresh checkout on the same machine) reuses it.
+# Native flavour, and builds on Windows itself: the installed library (find_package).
 add_library(jpeg_lib INTERFACE)
-if(WIN32)
+if(WIN32 AND CMAKE_CROSSCOMPILING)
   set(MURLAVO_CACHE "$ENV{MURLAVO_CACHE}")
   if(NOT MURLAVO_CACHE)
     if(DEFINED ENV{XDG_CACHE_HOME})
