@@ -29,9 +29,24 @@ void ShowOutOfMemoryMessage()
     ::MessageBoxA(nullptr, text, title, MB_OK | MB_ICONEXCLAMATION);
 }
 
-class CMessageOnOutOfMemory : public IScaleObserver {
+// Passes the rows the scaling finishes to the test hook; tells the user when memory ran
+// short (Resample only).
+class CScaleObserver : public IScaleObserver {
 public:
-    void OutOfMemory() override { ShowOutOfMemoryMessage(); }
+    explicit CScaleObserver(bool tellOutOfMemory) : m_bTellOutOfMemory(tellOutOfMemory) {}
+    void OutOfMemory() override
+    {
+        if (m_bTellOutOfMemory)
+            ShowOutOfMemoryMessage();
+    }
+    void RowDone(int32_t y) override
+    {
+        if (CPictureImage::s_pfnScaleRowDone)
+            CPictureImage::s_pfnScaleRowDone(y);
+    }
+
+private:
+    bool m_bTellOutOfMemory;
 };
 
 DibHeader ToDibHeader(const BITMAPINFOHEADER& header)
@@ -46,6 +61,8 @@ DibHeader ToDibHeader(const BITMAPINFOHEADER& header)
 }
 
 } // namespace
+
+void (*CPictureImage::s_pfnScaleRowDone)(int32_t) = nullptr;
 
 CPictureImage::CPictureImage() = default;
 
@@ -199,12 +216,13 @@ BOOL CPictureImage::SaveBitmapFile(const char* path)
 
 BOOL CPictureImage::Resize(int cx, int cy)
 {
-    return ResizePicture(*this, cx, cy) ? TRUE : FALSE;
+    CScaleObserver observer(false);
+    return ResizePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
 }
 
 BOOL CPictureImage::Resample(int cx, int cy)
 {
-    CMessageOnOutOfMemory observer;
+    CScaleObserver observer(true);
     return ResamplePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
 }
 

@@ -41,6 +41,8 @@ public:
     BOOL Resize(int cx, int cy);
     BOOL Resample(int cx, int cy);
     SIZE FitAspect(int cx, int cy) const;
+    // Test hook: called on the scaling thread after each row Resize or Resample finishes.
+    static void (*s_pfnScaleRowDone)(int32_t y);
 
     // Copies a w x h block of src at (xs, ys) to (xd, yd); both blocks must lie inside.
     void CopyBlock(int xd, int yd, int w, int h, const CPictureImage& src, int xs, int ys);

@@ -1,6 +1,9 @@
 #include "platform/Desktop.h"
 #include "framework/Handles.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace platform {
 
 void SetDesktopWallpaper(const char* path)
@@ -31,6 +34,10 @@ bool WriteTileWallpaper(const char* tile)
     CRegKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
         return false;
+    // Current desktops combine the tile flag with a style (fill, fit, stretch, ...): style 0
+    // makes "0" centre and "1" tile, whatever the user chose before.
+    const char style[] = "0";
+    ::RegSetValueExA(key.Get(), "WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(style), sizeof style);
     // Two bytes: the mode character and the terminator (an empty tile string stays empty).
     const char data[2] = {tile ? tile[0] : '\0', '\0'};
     ::RegSetValueExA(key.Get(), "TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
@@ -42,12 +49,22 @@ DWORD ReadScreenSaveUsePassword()
     CRegKey key;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\desktop", 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
         return 0;
-    DWORD value = 0, size = sizeof value, type = 0;
-    if (::RegQueryValueExA(key.Get(), "ScreenSaveUsePassword", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
-            != ERROR_SUCCESS
-        || size != sizeof value)
+    // A 4-byte number, or the decimal text other systems store; any other type or size is
+    // "no password" rather than whatever its bytes happen to say.
+    BYTE data[16] = {};
+    DWORD size = sizeof data - 1, type = 0;
+    if (::RegQueryValueExA(key.Get(), "ScreenSaveUsePassword", nullptr, &type, data, &size) != ERROR_SUCCESS)
         return 0;
-    return value;
+    if ((type == REG_DWORD || type == REG_BINARY) && size == sizeof(DWORD)) {
+        DWORD value;
+        memcpy(&value, data, sizeof value);
+        return value;
+    }
+    if (type == REG_SZ && size >= 1) {
+        data[size] = '\0';
+        return static_cast<DWORD>(strtoul(reinterpret_cast<const char*>(data), nullptr, 10));
+    }
+    return 0;
 }
 
 namespace {

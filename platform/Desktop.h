@@ -14,10 +14,11 @@ void SetScreenSaveActive(int active);
 // Tells the system that a screen saver runs (TRUE) or has ended (FALSE).
 void SetScreenSaverRunning(BOOL running);
 
-// "Control Panel\Desktop" value "TileWallpaper": the first character of tile and a terminator
-// ("1" tiles, "0" centres). False when the key could not be opened.
+// "Control Panel\Desktop" values "WallpaperStyle" "0" and "TileWallpaper": the first character
+// of tile and a terminator ("1" tiles, "0" centres). False when the key could not be opened.
 bool WriteTileWallpaper(const char* tile);
-// "Control Panel\desktop" value "ScreenSaveUsePassword" as an integer; 0 when absent.
+// "Control Panel\desktop" value "ScreenSaveUsePassword" as an integer (a 4-byte number or
+// decimal text); 0 when absent or of another type or size.
 DWORD ReadScreenSaveUsePassword();
 
 // Result of a password-module call.

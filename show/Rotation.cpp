@@ -2,10 +2,28 @@
 
 CShowRandom g_showRandom;
 
+int32_t StoredTime(int64_t seconds)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(seconds));
+}
+
 bool WallpaperIntervalPassed(int64_t now, int32_t lastChange, int32_t interval)
 {
-    const int64_t elapsed = (now - lastChange) / 60; // C++ division truncates toward zero
+    // The difference of the two 32-bit times, taken modulo 2^32 and read signed: right across
+    // January 2038, when the stored time wraps to negative values, for clocks up to 68 years
+    // apart; a clock set back gives a negative difference.
+    const int32_t seconds = static_cast<int32_t>(static_cast<uint32_t>(now) - static_cast<uint32_t>(lastChange));
+    const int32_t elapsed = seconds / 60; // C++ division truncates toward zero
     return elapsed >= interval;
+}
+
+uint32_t SlideShowPeriodMs(int32_t seconds)
+{
+    if (seconds < kMinSlideShowSeconds)
+        seconds = kMinSlideShowSeconds;
+    if (seconds > kMaxSlideShowSeconds)
+        seconds = kMaxSlideShowSeconds;
+    return static_cast<uint32_t>(seconds) * 1000u;
 }
 
 int ChooseSequential(int32_t* next, int n)
@@ -56,15 +74,4 @@ ShowRect CentredPictureRect(int w, int h, int W, int H, int SW, int SH, bool fit
     r.x = (W - r.cx) / 2;
     r.y = (H - r.cy) / 2;
     return r;
-}
-
-std::vector<ShowRect> TilePositions(int w, int h, int W, int H)
-{
-    std::vector<ShowRect> tiles;
-    if (w <= 0 || h <= 0)
-        return tiles;
-    for (int x = 0; x < W; x += w)
-        for (int y = 0; y < H; y += h)
-            tiles.push_back({x, y, w, h});
-    return tiles;
 }

@@ -23,8 +23,18 @@ private:
 
 extern CShowRandom g_showRandom;
 
-// Whole minutes since the last change (truncated toward zero) reached the interval.
+// A time in seconds since 1970 as the settings store it: 32 bits, wrapping in 2038.
+int32_t StoredTime(int64_t seconds);
+
+// Whole minutes since the last change (truncated toward zero) reached the interval. The
+// stored time wraps in 2038; the comparison stays right across the wrap.
 bool WallpaperIntervalPassed(int64_t now, int32_t lastChange, int32_t interval);
+
+// The slide-show timer's period for a stored number of seconds: at least one second (a zero
+// or negative value must not run the decoder flat out), at most one hour.
+constexpr int32_t kMinSlideShowSeconds = 1;
+constexpr int32_t kMaxSlideShowSeconds = 3600;
+uint32_t SlideShowPeriodMs(int32_t seconds);
 
 // Sequential choice: the index *next, which then advances and wraps to 0 at n (n >= 1).
 int ChooseSequential(int32_t* next, int n);
@@ -53,6 +63,3 @@ struct ShowRect {
 // (the preview), with fitting it fills the area; fitAspect, when given, keeps its proportions.
 ShowRect CentredPictureRect(int w, int h, int W, int H, int SW, int SH, bool fitToScreen,
                             const std::function<ShowSize(int, int)>& fitAspect);
-
-// Top-left corners of the tiles of a w x h picture covering W x H, column by column.
-std::vector<ShowRect> TilePositions(int w, int h, int W, int H);

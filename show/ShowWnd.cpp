@@ -17,13 +17,54 @@
 #include <string>
 
 namespace {
+// More tiles than this are painted through a pattern brush.
+constexpr int64_t kMaxSeparateTiles = 64;
+
 int64_t SystemNow()
 {
     return static_cast<int64_t>(std::time(nullptr));
 }
+
+const char kWallpaperFileName[] = "Murlavo Wallpaper.bmp";
+
+// The wallpaper bitmap's path in the temporary folder, or empty when that folder cannot be
+// used: no folder, a path too long for the desktop to load, or a relative path that would put
+// the file wherever the current directory happens to be.
+std::string WallpaperPathInTempFolder()
+{
+    char temp[MAX_PATH + 1] = "";
+    const DWORD length = ::GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp || length + sizeof kWallpaperFileName > MAX_PATH)
+        return std::string();
+    const bool absolute = (temp[0] == '\\' && temp[1] == '\\') || (temp[1] == ':' && temp[2] == '\\');
+    if (!absolute || temp[length - 1] != '\\')
+        return std::string();
+    return std::string(temp, length) + kWallpaperFileName;
+}
+
+// Writes the wallpaper bitmap beside its final place and replaces the old file only when the
+// new one is complete, so the desktop never loads a cut-off file at the next logon. On failure
+// the old file stays as it was and no temporary file is left.
+bool WriteWallpaperFile(CPictureImage& image, const std::string& path)
+{
+    if (path.empty())
+        return false;
+    const std::string temp = path + ".tmp";
+    if (!image.SaveBitmapFile(temp.c_str())) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    if (!::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
 } // namespace
 
 int64_t (*CShowWnd::s_pfnNow)() = SystemNow;
+void (*CShowWnd::s_pfnPreparationEnded)() = nullptr;
+DWORD CShowWnd::s_dwStopWaitMs = 10000;
 
 CShowWnd::CShowWnd() = default;
 
@@ -102,13 +143,15 @@ int CShowWnd::OnCreate()
     } else {
         m_hDrawSingle = platform::OpenDrawDib();
         m_hDrawTile = platform::OpenDrawDib();
-        if (!::SetTimer(m_hWnd, kShowTimerId, static_cast<UINT>(g_settings.m_nSlideShow) * 1000u, nullptr))
+        if (!::SetTimer(m_hWnd, kShowTimerId, SlideShowPeriodMs(g_settings.m_nSlideShow), nullptr))
             return -1;
     }
 
-    m_pImage.reset(new (std::nothrow) CPictureImage);
-    if (!m_pImage)
+    try {
+        m_pImage = std::make_shared<CPictureImage>();
+    } catch (const std::bad_alloc&) {
         return -1;
+    }
 
     m_arrShowList.reserve(10);
     ReadLibrary(m_arrShowList);
@@ -117,9 +160,7 @@ int CShowWnd::OnCreate()
         // The first picture appears at once.
         ::PostMessageA(m_hWnd, WM_TIMER, kShowTimerId, 0);
     } else {
-        char temp[MAX_PATH + 1] = "";
-        ::GetTempPathA(MAX_PATH, temp);
-        g_settings.m_strTempImage = std::string(temp) + "Murlavo Wallpaper.bmp";
+        g_settings.m_strTempImage = WallpaperPathInTempFolder();
     }
     g_showRandom.Seed(static_cast<uint32_t>(s_pfnNow()));
     return 0;
@@ -128,13 +169,16 @@ int CShowWnd::OnCreate()
 void CShowWnd::OnDestroy()
 {
     if (m_bBusy && m_thread) {
-        // Ask the scaling to stop and wait for the thread; the handle stays ours until the
-        // thread is gone, so the wait is safe even when it has already ended.
+        // Ask the preparation to stop and wait for the thread, within a bound: the thread runs
+        // at the lowest priority and a busy machine may starve it. It only touches what it
+        // shares with this window (m_prep, the picture), so should it outlive the wait, it
+        // ends on its own later and writes and posts nothing.
+        m_prep->abort = true;
         g_bAbortImageWork = 1;
-        ::WaitForSingleObject(m_thread.Get(), INFINITE);
+        ::WaitForSingleObject(m_thread.Get(), s_dwStopWaitMs);
         m_thread.Reset();
         m_bBusy = false;
-        // The thread is gone; a later show window of this process starts with a clear flag.
+        // A later show window of this process starts with a clear flag.
         g_bAbortImageWork = 0;
     }
     DefaultProc(WM_DESTROY, 0, 0);
@@ -144,6 +188,7 @@ void CShowWnd::OnDestroy()
     platform::CloseDrawDib(m_hDrawTile);
     m_hDrawSingle = m_hDrawTile = nullptr;
     m_pImage.reset();
+    m_prep.reset();
     m_pCurrent = nullptr;
     m_arrShowList.clear();
     ::KillTimer(m_hWnd, kShowTimerId);
@@ -161,7 +206,7 @@ void CShowWnd::OnTimer()
         } else {
             // The show roles always go in list order.
             m_pCurrent = m_arrShowList[ChooseSequential(&m_nNextShow, n)].get();
-            m_bLoaded = m_pImage->LoadFile(m_pCurrent->m_strPath.c_str()) != FALSE;
+            StartPreparation();
         }
     } else {
         if (n == 0)
@@ -182,43 +227,45 @@ void CShowWnd::OnTimer()
             m_nNextWallpaper = index;
         }
         m_pCurrent = m_arrShowList[index].get();
-        m_bLoaded = m_pImage->LoadFile(m_pCurrent->m_strPath.c_str()) != FALSE;
-    }
-
-    if (m_bLoaded)
         StartPreparation();
+    }
     DefaultProc(WM_TIMER, kShowTimerId, 0);
 }
 
+// The picture is decoded, fitted and (as wallpaper) written on the preparation thread, so a
+// large photo never freezes this window, the notification icon or, for the preview, the
+// display settings that share its input queue.
 void CShowWnd::StartPreparation()
 {
-    int cx = 0, cy = 0;
-    if (g_settings.m_bFitToScreen) {
-        cx = ::GetSystemMetrics(SM_CXSCREEN);
-        cy = ::GetSystemMetrics(SM_CYSCREEN);
-        if (m_pCurrent->m_bMaintainAspect) {
-            SIZE fitted = m_pImage->FitAspect(cx, cy);
-            cx = fitted.cx;
-            cy = fitted.cy;
-        }
+    std::shared_ptr<PrepareParams> prep;
+    std::unique_ptr<std::shared_ptr<PrepareParams>> threadShare;
+    try {
+        prep = std::make_shared<PrepareParams>();
+        threadShare.reset(new std::shared_ptr<PrepareParams>(prep));
+    } catch (const std::bad_alloc&) {
+        return; // tried again at the next tick
     }
-    m_prep.hWnd = m_hWnd;
-    m_prep.pImage = m_pImage.get();
-    m_prep.record = *m_pCurrent;
-    m_prep.cx = cx;
-    m_prep.cy = cy;
-    m_prep.bShowMode = m_bShowMode;
-    m_prep.bPreview = m_bPreview;
-    m_prep.wallpaperPath = g_settings.m_strTempImage;
+    if (g_settings.m_bFitToScreen) {
+        prep->cx = ::GetSystemMetrics(SM_CXSCREEN);
+        prep->cy = ::GetSystemMetrics(SM_CYSCREEN);
+    }
+    prep->hWnd = m_hWnd;
+    prep->pImage = m_pImage;
+    prep->record = *m_pCurrent;
+    prep->bShowMode = m_bShowMode;
+    prep->bPreview = m_bPreview;
+    prep->wallpaperPath = g_settings.m_strTempImage;
 
+    m_prep = prep;
     m_bBusy = true;
     DWORD id = 0;
-    HANDLE thread = ::CreateThread(nullptr, 0, PreparePicture, &m_prep, CREATE_SUSPENDED, &id);
+    HANDLE thread = ::CreateThread(nullptr, 0, PreparePicture, threadShare.get(), CREATE_SUSPENDED, &id);
     if (!thread) {
-        // No thread, no hand-over: the window keeps the picture and tries again next tick.
+        // No thread, no hand-over: the window tries again at the next tick.
         m_bBusy = false;
         return;
     }
+    threadShare.release(); // the thread's share now
     ::SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
     m_thread.Reset(thread);
     ::ResumeThread(thread);
@@ -226,48 +273,71 @@ void CShowWnd::StartPreparation()
 
 DWORD WINAPI CShowWnd::PreparePicture(void* param)
 {
-    const PrepareParams& prep = *static_cast<const PrepareParams*>(param);
+    const std::unique_ptr<std::shared_ptr<PrepareParams>> share(static_cast<std::shared_ptr<PrepareParams>*>(param));
+    PrepareParams& prep = **share;
     CPictureImage& image = *prep.pImage;
     BOOL result = FALSE;
-    if (prep.cx != 0 && (image.m_nWidth != prep.cx || image.m_nHeight != prep.cy) && !prep.bPreview)
-        result = prep.record.m_bResample ? image.Resample(prep.cx, prep.cy) : image.Resize(prep.cx, prep.cy);
-    if (g_bAbortImageWork)
-        return 0;
-    if (!prep.bShowMode)
-        image.SaveFile(prep.wallpaperPath.c_str());
-    ::PostMessageA(prep.hWnd, WM_PICTUREREADY, 0, 0);
+    prep.loaded = image.LoadFile(prep.record.m_strPath.c_str()) != FALSE;
+    if (prep.loaded) {
+        int cx = prep.cx, cy = prep.cy;
+        if (cx != 0 && prep.record.m_bMaintainAspect) {
+            const SIZE fitted = image.FitAspect(cx, cy);
+            cx = fitted.cx;
+            cy = fitted.cy;
+        }
+        if (cx != 0 && (image.m_nWidth != cx || image.m_nHeight != cy) && !prep.bPreview)
+            result = prep.record.m_bResample ? image.Resample(cx, cy) : image.Resize(cx, cy);
+    }
+    // A stop request ends the work here: nothing is written over the file the desktop loads,
+    // and the picture, perhaps half scaled, counts as not loaded.
+    if (prep.abort || g_bAbortImageWork)
+        prep.loaded = false;
+    else if (prep.loaded && !prep.bShowMode)
+        prep.written = WriteWallpaperFile(image, prep.wallpaperPath);
+    // A window that is being destroyed gets no message; any other learns that the work ended.
+    if (!prep.abort) {
+        prep.done = true;
+        ::PostMessageA(prep.hWnd, WM_PICTUREREADY, 0, 0);
+    }
+    if (s_pfnPreparationEnded)
+        s_pfnPreparationEnded();
     return static_cast<DWORD>(result);
 }
 
 void CShowWnd::OnPictureReady()
 {
-    if (m_thread) {
-        // The thread has posted its last message and is about to return.
-        ::WaitForSingleObject(m_thread.Get(), INFINITE);
-        m_thread.Reset();
-    }
+    // The message is in the application range and anybody may post it: only the end of this
+    // window's own running preparation counts.
+    if (!m_bBusy || !m_prep || !m_prep->done)
+        return;
+    // The thread posted its last message and touches nothing after it: no need to wait for
+    // its end, the handle is simply closed.
+    m_thread.Reset();
     m_bBusy = false;
+    m_bLoaded = m_prep->loaded;
+    if (!m_bLoaded)
+        return; // the screen or the wallpaper keeps the previous picture
     if (m_bShowMode == 1) {
         ::InvalidateRect(m_hWnd, nullptr, TRUE);
         ::UpdateWindow(m_hWnd);
-    } else {
+    } else if (m_prep->written) {
         ApplyWallpaper();
     }
 }
 
 void CShowWnd::ApplyWallpaper()
 {
-    // The tile mode first, so the desktop uses it when it reloads the wallpaper.
-    platform::WriteTileWallpaper(m_prep.record.m_strTile.c_str());
-    platform::SetDesktopWallpaper(m_prep.wallpaperPath.c_str());
-    g_settings.m_strLastWallpaper = m_prep.record.m_strPath;
-    g_settings.m_timeLastChange = static_cast<int32_t>(s_pfnNow());
+    // The style and tile mode first, so the desktop uses them when it reloads the wallpaper.
+    platform::WriteTileWallpaper(m_prep->record.m_strTile.c_str());
+    platform::SetDesktopWallpaper(m_prep->wallpaperPath.c_str());
+    g_settings.m_strLastWallpaper = m_prep->record.m_strPath;
+    g_settings.m_timeLastChange = StoredTime(s_pfnNow());
 }
 
 void CShowWnd::ChangeNow()
 {
     const int64_t interval = g_settings.m_nInterval;
-    g_settings.m_timeLastChange = static_cast<int32_t>(s_pfnNow() - (interval + 1) * 60);
+    g_settings.m_timeLastChange = StoredTime(s_pfnNow() - (interval + 1) * 60);
     OnTimer();
 }
 
@@ -278,15 +348,20 @@ void CShowWnd::OnPaint()
         return;
     RECT client;
     ::GetClientRect(m_hWnd, &client);
-    const int W = client.right - client.left;
-    const int H = client.bottom - client.top;
+    PaintShow(dc.GetSafeHdc(), client.right - client.left, client.bottom - client.top);
+}
+
+void CShowWnd::PaintShow(HDC hdc, int W, int H)
+{
     CBrushHandle brush(::CreateSolidBrush(g_settings.m_crBkgndColor));
-    CSelectObject selected(dc.GetSafeHdc(), brush.Get());
-    ::PatBlt(dc.GetSafeHdc(), 0, 0, W, H, PATCOPY);
-    if (m_bLoaded && m_pImage)
-        PaintPicture(dc.GetSafeHdc(), W, H);
+    {
+        CSelectObject selected(hdc, brush.Get());
+        ::PatBlt(hdc, 0, 0, W, H, PATCOPY);
+    }
+    if (m_bLoaded && m_pImage && m_prep)
+        PaintPicture(hdc, W, H);
     else
-        PaintHint(dc.GetSafeHdc(), W, H);
+        PaintHint(hdc, W, H);
 }
 
 void CShowWnd::PaintPicture(HDC hdc, int W, int H)
@@ -295,7 +370,7 @@ void CShowWnd::PaintPicture(HDC hdc, int W, int H)
     const void* bits = m_pImage->m_dibSection.dsBm.bmBits;
     const int w = header->biWidth;
     const int h = header->biHeight;
-    const CWallpaperObject& record = m_prep.record;
+    const CWallpaperObject& record = m_prep->record;
     platform::RealizeDrawDib(m_hDrawSingle, hdc);
 
     if (record.m_strTile == "0") {
@@ -310,10 +385,47 @@ void CShowWnd::PaintPicture(HDC hdc, int W, int H)
         platform::DrawDibPicture(m_hDrawSingle, hdc, r.x, r.y, r.cx, r.cy, header, bits, 0, 0, w, h, 0);
         return;
     }
+    PaintTiles(hdc, W, H);
+}
+
+// Tiles from the top-left corner at the picture's own size. A few tiles are drawn one by one;
+// many small ones (a 1 x 1 picture makes millions on a large screen) are drawn once into a
+// memory bitmap that then fills the area as a pattern brush, so the cost no longer grows with
+// their number. Both give the same pixels.
+void CShowWnd::PaintTiles(HDC hdc, int W, int H)
+{
+    const BITMAPINFOHEADER* header = &m_pImage->m_dibSection.dsBmih;
+    const void* bits = m_pImage->m_dibSection.dsBm.bmBits;
+    const int w = header->biWidth;
+    const int h = header->biHeight;
+    if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
+        return;
+    const int64_t tiles = ((int64_t(W) + w - 1) / w) * ((int64_t(H) + h - 1) / h);
+    if (tiles > kMaxSeparateTiles) {
+        CMemoryDC memory(hdc);
+        CBitmapHandle tile(::CreateCompatibleBitmap(hdc, w, h));
+        if (memory.GetSafeHdc() && tile) {
+            {
+                CSelectObject selected(memory.GetSafeHdc(), tile.Get());
+                platform::DrawDibPicture(m_hDrawTile, memory.GetSafeHdc(), 0, 0, -1, -1, header, bits, 0, 0, w, h, 0);
+            }
+            CBrushHandle pattern(::CreatePatternBrush(tile.Get()));
+            if (pattern) {
+                POINT previous;
+                ::SetBrushOrgEx(hdc, 0, 0, &previous);
+                CSelectObject selected(hdc, pattern.Get());
+                ::PatBlt(hdc, 0, 0, W, H, PATCOPY);
+                ::SetBrushOrgEx(hdc, previous.x, previous.y, nullptr);
+                return;
+            }
+        }
+        // Short of GDI memory: draw them one by one after all.
+    }
     platform::BeginDrawDib(m_hDrawTile, hdc, header, w, h);
-    for (const ShowRect& tile : TilePositions(w, h, W, H))
-        platform::DrawDibPicture(m_hDrawTile, hdc, tile.x, tile.y, -1, -1, header, bits, 0, 0, w, h,
-                                 DDF_SAME_HDC | DDF_SAME_DRAW);
+    for (int x = 0; x < W; x += w)
+        for (int y = 0; y < H; y += h)
+            platform::DrawDibPicture(m_hDrawTile, hdc, x, y, -1, -1, header, bits, 0, 0, w, h,
+                                     DDF_SAME_HDC | DDF_SAME_DRAW);
     platform::EndDrawDib(m_hDrawTile);
 }
 

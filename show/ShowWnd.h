@@ -8,6 +8,7 @@
 #include "image/PictureImage.h"
 #include "library/WallpaperObject.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,18 +19,28 @@ constexpr UINT WM_PICTUREREADY = 0x701;
 constexpr UINT kTrayIconId = 128;
 constexpr UINT_PTR kShowTimerId = 1;
 
-// What the preparation thread gets. The record is a copy, so the apply and paint steps can
-// use it even after the show list was replaced while the thread ran.
+// One preparation: what the thread gets and what it reports back. The window and the thread
+// share it, so a thread that outlives its window (see the destroy step) still finds its
+// picture and parameters. The record is a copy: the apply and paint steps can use it even
+// after the show list was replaced while the thread ran.
 struct PrepareParams {
     HWND hWnd = nullptr;
-    CPictureImage* pImage = nullptr;
+    std::shared_ptr<CPictureImage> pImage;
     CWallpaperObject record;
-    int cx = 0; // target size; 0, 0 when the picture is not to be fitted
-    int cy = 0;
+    int cx = 0; // the box to fit the picture into (FitAspect when the record keeps the
+    int cy = 0; // proportions); 0, 0 when the picture is not to be fitted
     int bShowMode = 0;
     int bPreview = 0;
-    // Where the wallpaper role writes the bitmap (the settings may be reloaded meanwhile).
+    // Where the wallpaper role writes the bitmap (the settings may be reloaded meanwhile);
+    // empty when the temporary folder is unusable.
     std::string wallpaperPath;
+
+    // Raised by the window's destroy step: the thread writes and posts nothing more.
+    std::atomic<bool> abort {false};
+    // Set by the thread just before it posts WM_PICTUREREADY; the results are final then.
+    std::atomic<bool> done {false};
+    bool loaded = false;  // the picture file was decoded
+    bool written = false; // the wallpaper bitmap replaced the previous one completely
 };
 
 class CShowWnd : public CWindow {
@@ -46,17 +57,26 @@ public:
     // display change).
     void ChangeNow();
 
+    // Paints the slide show into a device context of W x H: the background, then the current
+    // picture centred or tiled, or the no-picture hint.
+    void PaintShow(HDC hdc, int W, int H);
+
     // The clock of the rotation, in seconds since 1970; replaceable by tests.
     static int64_t (*s_pfnNow)();
+    // Test hook: called on the preparation thread as its last step, after it posted its
+    // message or decided to post nothing.
+    static void (*s_pfnPreparationEnded)();
+    // How long the destroy step waits for a preparation thread told to stop.
+    static DWORD s_dwStopWaitMs;
 
     CWallpaperList m_arrShowList;
     int32_t m_nNextWallpaper = 0;
     int32_t m_bShowMode = 0;
     int32_t m_nNextShow = 0;
     int32_t m_bPreview = 0;
-    std::unique_ptr<CPictureImage> m_pImage;
+    std::shared_ptr<CPictureImage> m_pImage;
     bool m_bLoaded = false;
-    PrepareParams m_prep;
+    std::shared_ptr<PrepareParams> m_prep; // the running or the last preparation
     bool m_bBusy = false;
     CKernelHandle m_thread;
     HDRAWDIB m_hDrawSingle = nullptr;
@@ -80,6 +100,7 @@ private:
     void StartPreparation();
     void ApplyWallpaper();
     void PaintPicture(HDC hdc, int W, int H);
+    void PaintTiles(HDC hdc, int W, int H);
     void PaintHint(HDC hdc, int W, int H);
     void AddTrayIcon();
     void RemoveTrayIcon();

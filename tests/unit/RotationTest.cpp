@@ -135,14 +135,35 @@ TEST(SlideShowGeometry, FittingFillsTheWindowKeepingProportionsWhenAsked)
     EXPECT_EQ(stretched.x, 0);
 }
 
-TEST(SlideShowGeometry, TilesStartTopLeftColumnByColumn)
+TEST(WallpaperInterval, StaysRightWhenTheStoredTimeWrapsIn2038)
 {
-    std::vector<ShowRect> tiles = TilePositions(100, 100, 250, 150);
-    ASSERT_EQ(tiles.size(), 6u);
-    const int expected[6][2] = {{0, 0}, {0, 100}, {100, 0}, {100, 100}, {200, 0}, {200, 100}};
-    for (size_t i = 0; i < tiles.size(); ++i) {
-        EXPECT_EQ(tiles[i].x, expected[i][0]) << i;
-        EXPECT_EQ(tiles[i].y, expected[i][1]) << i;
-    }
-    EXPECT_TRUE(TilePositions(0, 100, 250, 150).empty());
+    // A change at 00:01:40 UTC on 19 January 2038 is stored as a negative 32-bit time.
+    const int64_t change = (int64_t(1) << 31) + 100;
+    const int32_t stored = StoredTime(change);
+    EXPECT_LT(stored, 0);
+    EXPECT_FALSE(WallpaperIntervalPassed(change + 60, stored, 10));
+    EXPECT_FALSE(WallpaperIntervalPassed(change + 599, stored, 10));
+    EXPECT_TRUE(WallpaperIntervalPassed(change + 600, stored, 10));
+    // Just before the wrap, just after it.
+    const int32_t before = StoredTime((int64_t(1) << 31) - 120);
+    EXPECT_FALSE(WallpaperIntervalPassed((int64_t(1) << 31) + 240, before, 10));
+    EXPECT_TRUE(WallpaperIntervalPassed((int64_t(1) << 31) + 480, before, 10));
+    // A clock set back across the wrap still waits.
+    EXPECT_FALSE(WallpaperIntervalPassed(change - 3600, stored, 10));
+    // Later wraps too (2106 and beyond: the unsigned time wraps as well).
+    const int64_t far = (int64_t(1) << 32) + 5000;
+    EXPECT_FALSE(WallpaperIntervalPassed(far + 60, StoredTime(far), 10));
+    EXPECT_TRUE(WallpaperIntervalPassed(far + 600, StoredTime(far), 10));
+}
+
+TEST(SlideShowPeriod, StaysBetweenOneSecondAndOneHour)
+{
+    EXPECT_EQ(SlideShowPeriodMs(5), 5000u);
+    EXPECT_EQ(SlideShowPeriodMs(60), 60000u);
+    EXPECT_EQ(SlideShowPeriodMs(0), 1000u);
+    EXPECT_EQ(SlideShowPeriodMs(-7), 1000u);
+    EXPECT_EQ(SlideShowPeriodMs(INT32_MIN), 1000u);
+    EXPECT_EQ(SlideShowPeriodMs(3600), 3600000u);
+    EXPECT_EQ(SlideShowPeriodMs(3601), 3600000u);
+    EXPECT_EQ(SlideShowPeriodMs(INT32_MAX), 3600000u); // not a timer of weeks (nor an overflow)
 }

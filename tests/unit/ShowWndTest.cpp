@@ -11,6 +11,10 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+
 using namespace testing_support;
 
 namespace {
@@ -215,9 +219,12 @@ TEST_F(ShowWndTest, UnreadablePictureIsSkipped)
     ASSERT_TRUE(::CloseHandle(::CreateFileA(broken.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
     StartChanger({PictureRecord(broken)});
     window->ChangeNow();
-    EXPECT_FALSE(window->m_bBusy);
+    ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(window->m_bLoaded);
     EXPECT_FALSE(FileExists(WallpaperFile()));
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+    // Still ChangeNow's setting, so the next minute tick tries again.
+    EXPECT_EQ(g_settings.m_timeLastChange, static_cast<int32_t>(g_fakeNow - 11 * 60));
 }
 
 TEST_F(ShowWndTest, RecordStaysValidWhenTheListIsReplacedDuringPreparation)
@@ -254,31 +261,6 @@ TEST_F(ShowWndTest, ClosingDuringResampleWritesNothing)
     std::string after;
     ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &after);
     EXPECT_EQ(after, before);
-}
-
-TEST_F(ShowWndTest, ClosingDuringResizeWritesTheUnscaledPictureOnly)
-{
-    g_settings.m_bFitToScreen = 1;
-    StartChanger({PictureRecord(Picture("resize.bmp", 640, 480), "0", 1, 0)});
-    DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
-    g_bAbortImageWork = 1;
-    window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
-    // The thread's Resize stops at once and clears the flag, the thread writes the unscaled
-    // picture and posts its message. Closing before that message is handled loses it with the
-    // window. (Waiting for the thread first keeps the destroy step's own raising of the flag
-    // from landing between Resize's clearing and the thread's test of it.)
-    ASSERT_EQ(::WaitForSingleObject(window->m_thread.Get(), 20000), WAIT_OBJECT_0);
-    ::DestroyWindow(hwnd);
-    window = nullptr;
-    PumpFor(50);
-    BitmapFile file;
-    ASSERT_TRUE(file.Read(WallpaperFile()));
-    EXPECT_EQ(file.width, 640);
-    EXPECT_EQ(file.height, 480);
-    std::string wallpaper;
-    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
-    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
 }
 
 TEST_F(ShowWndTest, PreviewNeverFitsOnTheThread)
@@ -385,4 +367,442 @@ TEST_F(ShowWndTest, PreviewWithoutPicturesPaintsTheLogoOnTheBackground)
     EXPECT_LT(background, 38 * 28);
     ::DestroyWindow(parent);
     window = nullptr;
+}
+
+// The desktop combines the tile flag with a style; both are written at every change, so a
+// user's earlier "fill" or "stretch" does not zoom a centred picture.
+TEST_F(ShowWndTest, EveryChangeWritesTheWallpaperStyleWithTheTileFlag)
+{
+    HKEY key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kDesktop, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key, "WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>("10"), 3); // fill
+    ::RegCloseKey(key);
+    StartChanger({PictureRecord(Picture("tile.bmp", 8, 8, 1), "1"), PictureRecord(Picture("centre.bmp", 8, 8, 2), "0")});
+    for (const char* tile : {"1", "0", "1"}) {
+        DoubleClick();
+        std::string style, tiled;
+        ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "WallpaperStyle", &style));
+        ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "TileWallpaper", &tiled));
+        EXPECT_EQ(style, "0");
+        EXPECT_EQ(tiled, tile);
+    }
+}
+
+namespace {
+// The desktop and the settings as a failed change must leave them.
+struct DesktopState {
+    std::string wallpaper, lastWallpaper;
+    int32_t lastChange = 0;
+    static DesktopState Now()
+    {
+        DesktopState state;
+        ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &state.wallpaper);
+        state.lastWallpaper = g_settings.m_strLastWallpaper;
+        state.lastChange = g_settings.m_timeLastChange;
+        return state;
+    }
+    bool operator==(const DesktopState& o) const
+    {
+        return wallpaper == o.wallpaper && lastWallpaper == o.lastWallpaper && lastChange == o.lastChange;
+    }
+};
+std::string CurrentDirectoryFile(const char* name)
+{
+    char dir[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, dir);
+    return std::string(dir) + "\\" + name;
+}
+} // namespace
+
+TEST_F(ShowWndTest, FailedWallpaperWriteChangesNothing)
+{
+    std::string first = Picture("first.bmp", 8, 8, 1), second = Picture("second.bmp", 8, 8, 2);
+    StartChanger({PictureRecord(first), PictureRecord(second)});
+    DoubleClick();
+    ASSERT_EQ(g_settings.m_strLastWallpaper, first);
+    const std::string good = ReadWholeFile(WallpaperFile());
+
+    // Something that cannot be replaced by a file stands in the wallpaper's place.
+    ASSERT_TRUE(::DeleteFileA(WallpaperFile().c_str()));
+    ASSERT_TRUE(::CreateDirectoryA(WallpaperFile().c_str(), nullptr));
+    g_fakeNow += 3600;
+    const DesktopState before = DesktopState::Now();
+    DoubleClick();
+    const int32_t expectedLastChange = static_cast<int32_t>(g_fakeNow - 11 * 60); // ChangeNow's setting
+    EXPECT_EQ(g_settings.m_strLastWallpaper, first);
+    EXPECT_EQ(g_settings.m_timeLastChange, expectedLastChange);
+    std::string wallpaper;
+    ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper);
+    EXPECT_EQ(wallpaper, before.wallpaper);
+    EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
+    ASSERT_TRUE(::RemoveDirectoryA(WallpaperFile().c_str()));
+
+    // A complete file replaces the previous one in one step.
+    DoubleClick();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, first); // sequential order goes on from there
+    EXPECT_EQ(ReadWholeFile(WallpaperFile()), good);
+    EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
+}
+
+// A temporary folder that cannot be used changes nothing, and no wallpaper file lands in the
+// current directory instead.
+TEST_F(ShowWndTest, UnusableTemporaryFolderChangesNothing)
+{
+    char saved[MAX_PATH + 1] = "";
+    const DWORD savedLength = ::GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    const std::string missing = dir + "\\no such folder\\";
+    const std::string tooLong = "C:\\" + std::string(300, 'x') + "\\";
+    for (const std::string& tmp : {missing, tooLong, std::string("relative\\")}) {
+        SCOPED_TRACE(tmp);
+        ::SetEnvironmentVariableA("TMP", tmp.c_str());
+        StartChanger({PictureRecord(Picture("a.bmp", 8, 8))});
+        const DesktopState before = DesktopState::Now();
+        DoubleClick();
+        std::string wallpaper;
+        ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper);
+        EXPECT_EQ(wallpaper, before.wallpaper);
+        EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+        EXPECT_FALSE(FileExists(CurrentDirectoryFile("Murlavo Wallpaper.bmp")));
+        EXPECT_FALSE(FileExists(CurrentDirectoryFile("Murlavo Wallpaper.bmp.tmp")));
+        ::DestroyWindow(hwnd);
+        window = nullptr;
+    }
+    ::SetEnvironmentVariableA("TMP", savedLength ? saved : nullptr);
+}
+
+// WM_PICTUREREADY lies in the application range: anyone may post it. Only the end of the
+// window's own preparation counts.
+TEST_F(ShowWndTest, StrayPictureReadyIsIgnored)
+{
+    std::string path = Picture("a.bmp", 8, 8);
+    StartChanger({PictureRecord(path)});
+    DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+    // Before any change: no empty path handed to the desktop (that would remove its wallpaper).
+    ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
+    ::SendMessageA(hwnd, WM_NULL, 0, 0);
+    PumpUntil([] { return false; }, 0);
+    std::string wallpaper;
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+
+    // After a change: the last wallpaper is not applied again.
+    DoubleClick();
+    const int32_t applied = g_settings.m_timeLastChange;
+    DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+    g_fakeNow += 120;
+    ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
+    PumpUntil([] { return false; }, 0);
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
+    EXPECT_EQ(g_settings.m_timeLastChange, applied);
+}
+
+namespace {
+// A scaling that really runs: the hook holds the first row until the abort flag is raised
+// (or, with waitForAbort false, until the test lets it go).
+struct ScaleGate {
+    static HANDLE inside;   // set when the scaling reached its row loop
+    static HANDLE release;  // set by the test
+    static bool waitForAbort;
+    static std::atomic<bool> sawAbort;
+    static std::atomic<int> sequence;
+    static std::atomic<int> threadEndedAt;
+    static std::atomic<int> windowDeletedAt;
+
+    static void RowDone(int32_t)
+    {
+        if (::WaitForSingleObject(inside, 0) == WAIT_OBJECT_0)
+            return; // only the first row waits
+        ::SetEvent(inside);
+        if (waitForAbort) {
+            const DWORD start = ::GetTickCount();
+            while (!g_bAbortImageWork && ::GetTickCount() - start < 5000)
+                ::Sleep(1);
+            sawAbort = g_bAbortImageWork != 0;
+        } else {
+            ::WaitForSingleObject(release, 20000);
+        }
+    }
+    static void Ended() { threadEndedAt = ++sequence; }
+};
+HANDLE ScaleGate::inside = nullptr;
+HANDLE ScaleGate::release = nullptr;
+bool ScaleGate::waitForAbort = true;
+std::atomic<bool> ScaleGate::sawAbort {false};
+std::atomic<int> ScaleGate::sequence {0};
+std::atomic<int> ScaleGate::threadEndedAt {0};
+std::atomic<int> ScaleGate::windowDeletedAt {0};
+
+class CProbeShowWnd : public CShowWnd {
+public:
+    ~CProbeShowWnd() override { ScaleGate::windowDeletedAt = ++ScaleGate::sequence; }
+};
+
+class ShowWndGateTest : public ShowWndTest {
+protected:
+    void SetUp() override
+    {
+        ShowWndTest::SetUp();
+        ScaleGate::inside = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ScaleGate::release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ScaleGate::waitForAbort = true;
+        ScaleGate::sawAbort = false;
+        ScaleGate::sequence = 0;
+        ScaleGate::threadEndedAt = 0;
+        ScaleGate::windowDeletedAt = 0;
+        CPictureImage::s_pfnScaleRowDone = ScaleGate::RowDone;
+        CShowWnd::s_pfnPreparationEnded = ScaleGate::Ended;
+    }
+    void TearDown() override
+    {
+        ::SetEvent(ScaleGate::release);
+        PumpUntil([] { return ScaleGate::threadEndedAt != 0; }, 20000);
+        CPictureImage::s_pfnScaleRowDone = nullptr;
+        CShowWnd::s_pfnPreparationEnded = nullptr;
+        CShowWnd::s_dwStopWaitMs = 10000;
+        ::CloseHandle(ScaleGate::inside);
+        ::CloseHandle(ScaleGate::release);
+        ShowWndTest::TearDown();
+    }
+    // A changer whose one picture is being scaled, held inside the row loop.
+    void StartScaling(int resample)
+    {
+        g_settings.m_bFitToScreen = 1;
+        ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(Picture("big.bmp", 640, 480), "0", 1, resample)}));
+        g_bShowRole = false;
+        window = new CProbeShowWnd;
+        ASSERT_TRUE(window->CreateHidden());
+        hwnd = window->m_hWnd;
+        DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+        window->ChangeNow();
+        ASSERT_TRUE(window->m_bBusy);
+        ASSERT_EQ(::WaitForSingleObject(ScaleGate::inside, 20000), WAIT_OBJECT_0);
+    }
+};
+} // namespace
+
+// Closing while a scale really runs: the destroy step raises the flag, waits for the thread,
+// writes nothing, and the object goes only after the thread has ended. Both scalers.
+TEST_F(ShowWndGateTest, ClosingDuringARunningScaleWaitsAndWritesNothing)
+{
+    for (int resample : {0, 1}) {
+        SCOPED_TRACE(resample ? "resample" : "resize");
+        ::ResetEvent(ScaleGate::inside);
+        ScaleGate::threadEndedAt = ScaleGate::windowDeletedAt = ScaleGate::sequence = 0;
+        StartScaling(resample);
+        ::DestroyWindow(hwnd);
+        window = nullptr;
+        EXPECT_TRUE(ScaleGate::sawAbort);
+        ASSERT_NE(ScaleGate::threadEndedAt, 0);
+        ASSERT_NE(ScaleGate::windowDeletedAt, 0);
+        EXPECT_LT(ScaleGate::threadEndedAt, ScaleGate::windowDeletedAt);
+        EXPECT_EQ(g_bAbortImageWork.load(), 0);
+        PumpFor(0);
+        EXPECT_FALSE(FileExists(WallpaperFile()));
+        EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
+        std::string wallpaper;
+        EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
+        EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+    }
+}
+
+// A starved or stuck preparation thread does not hold the window's thread: the destroy step
+// waits within a bound, and the thread, let go later, finds its picture alive and writes and
+// posts nothing.
+TEST_F(ShowWndGateTest, DestroyWaitsForAStuckThreadOnlyWithinItsBound)
+{
+    ScaleGate::waitForAbort = false;
+    CShowWnd::s_dwStopWaitMs = 300;
+    StartScaling(0);
+    const DWORD start = ::GetTickCount();
+    ::DestroyWindow(hwnd);
+    window = nullptr;
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    EXPECT_NE(ScaleGate::windowDeletedAt, 0);
+    EXPECT_EQ(ScaleGate::threadEndedAt, 0); // still held
+    ::SetEvent(ScaleGate::release);
+    ASSERT_TRUE(PumpUntil([] { return ScaleGate::threadEndedAt != 0; }, 20000));
+    EXPECT_FALSE(FileExists(WallpaperFile()));
+    std::string wallpaper;
+    EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
+}
+
+namespace {
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * double(counter.QuadPart) / double(frequency.QuadPart);
+}
+} // namespace
+
+// A 24-megapixel photo is decoded, fitted and written on the preparation thread: the
+// window's thread goes on handling its messages, none of them taking more than 50 ms.
+TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
+{
+    const std::string photo = Picture("photo.jpg", 6000, 4000, 5);
+    g_settings.m_bFitToScreen = 1;
+    StartChanger({PictureRecord(photo, "0", 1, 0)});
+
+    double longest = 0;
+    const double start = NowMs();
+    window->ChangeNow();
+    longest = NowMs() - start;
+    ASSERT_TRUE(window->m_bBusy);
+    // Something to handle all along: a timer every 10 ms.
+    ::SetTimer(hwnd, 77, 10, nullptr);
+    int handled = 0;
+    while (window->m_bBusy && NowMs() - start < 60000) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            const double before = NowMs();
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+            longest = std::max(longest, NowMs() - before);
+            ++handled;
+        }
+    }
+    const double total = NowMs() - start;
+    ::KillTimer(hwnd, 77);
+    ASSERT_FALSE(window->m_bBusy);
+    EXPECT_EQ(g_settings.m_strLastWallpaper, photo);
+    EXPECT_GT(total, 100.0) << "the preparation was too quick to tell anything";
+    EXPECT_GT(handled, 3);
+    EXPECT_LT(longest, 50.0);
+    std::printf("longest message %.1f ms while the preparation took %.0f ms (%d messages)\n", longest, total, handled);
+}
+
+namespace {
+// A memory device context over a 32-bit top-down DIB section, whose pixels can be read.
+struct MemoryCanvas {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previous = nullptr;
+    uint32_t* pixels = nullptr;
+    int width = 0;
+    MemoryCanvas(int w, int h) : width(w)
+    {
+        BITMAPINFO info {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        HDC screen = ::GetDC(nullptr);
+        dc = ::CreateCompatibleDC(screen);
+        void* bits = nullptr;
+        bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        ::ReleaseDC(nullptr, screen);
+        pixels = static_cast<uint32_t*>(bits);
+        previous = ::SelectObject(dc, bitmap);
+    }
+    ~MemoryCanvas()
+    {
+        ::SelectObject(dc, previous);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+    }
+    // As a colour value 0x00BBGGRR.
+    COLORREF At(int x, int y) const
+    {
+        const uint32_t p = pixels[y * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+};
+
+COLORREF PatternColour(int x, int yFromTop, int h, int seed)
+{
+    unsigned char bgr[3];
+    PatternPixel(x, h - 1 - yFromTop, seed, bgr);
+    return RGB(bgr[2], bgr[1], bgr[0]);
+}
+} // namespace
+
+class ShowWndPaintTest : public ShowWndTest {
+protected:
+    // A show window holding one loaded picture, ready to paint.
+    void Load(const std::string& path, const char* tile)
+    {
+        ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(path, tile, 0, 0)}));
+        parent = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+        window = new CShowWnd;
+        RECT rect {0, 0, 200, 200};
+        ASSERT_TRUE(window->CreateAsChild(rect, parent));
+        hwnd = window->m_hWnd;
+        ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->m_bBusy; }, 20000));
+    }
+    void TearDown() override
+    {
+        if (parent)
+            ::DestroyWindow(parent);
+        window = nullptr;
+        ShowWndTest::TearDown();
+    }
+    HWND parent = nullptr;
+};
+
+TEST_F(ShowWndPaintTest, CentredPictureFullScreenAndInThePreview)
+{
+    ASSERT_EQ(::GetSystemMetrics(SM_CXSCREEN), 1024);
+    ASSERT_EQ(::GetSystemMetrics(SM_CYSCREEN), 768);
+    g_settings.m_crBkgndColor = RGB(0, 0, 255);
+    Load(Picture("centre.bmp", 800, 600, 4), "0");
+
+    MemoryCanvas full(1024, 768);
+    window->PaintShow(full.dc, 1024, 768);
+    // At its own size at (112, 84), on the background.
+    EXPECT_EQ(full.At(111, 84), RGB(0, 0, 255));
+    EXPECT_EQ(full.At(112, 83), RGB(0, 0, 255));
+    EXPECT_EQ(full.At(912, 684), RGB(0, 0, 255));
+    for (int y : {0, 1, 300, 599})
+        for (int x : {0, 1, 400, 799})
+            EXPECT_EQ(full.At(112 + x, 84 + y), PatternColour(x, y, 600, 4)) << x << "," << y;
+
+    // The preview: 118 x 87 at (17, 12).
+    MemoryCanvas preview(152, 112);
+    window->PaintShow(preview.dc, 152, 112);
+    EXPECT_EQ(preview.At(16, 50), RGB(0, 0, 255));
+    EXPECT_NE(preview.At(17, 50), RGB(0, 0, 255));
+    EXPECT_NE(preview.At(134, 50), RGB(0, 0, 255));
+    EXPECT_EQ(preview.At(135, 50), RGB(0, 0, 255));
+    EXPECT_EQ(preview.At(60, 11), RGB(0, 0, 255));
+    EXPECT_NE(preview.At(60, 12), RGB(0, 0, 255));
+    EXPECT_NE(preview.At(60, 98), RGB(0, 0, 255));
+    EXPECT_EQ(preview.At(60, 99), RGB(0, 0, 255));
+}
+
+// Tiles start at the top-left corner at the picture's own size, whether drawn one by one
+// (six 100 x 100 tiles) or through the pattern brush (thousands of 3 x 2 tiles).
+TEST_F(ShowWndPaintTest, TilesCoverTheAreaFromTheTopLeftCorner)
+{
+    for (int size : {100, 3}) {
+        const int w = size, h = size == 3 ? 2 : 100;
+        SCOPED_TRACE(w);
+        Load(Picture(size == 3 ? "small.bmp" : "tile.bmp", w, h, 6), "1");
+        MemoryCanvas canvas(250, 150);
+        window->PaintShow(canvas.dc, 250, 150);
+        int wrong = 0;
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 250; ++x)
+                wrong += canvas.At(x, y) != PatternColour(x % w, y % h, h, 6);
+        EXPECT_EQ(wrong, 0);
+        ::DestroyWindow(parent);
+        parent = nullptr;
+    }
+}
+
+TEST_F(ShowWndPaintTest, ATinyTileOnALargeScreenPaintsQuickly)
+{
+    Load(Picture("dot.bmp", 1, 1, 7), "1");
+    MemoryCanvas canvas(3840, 2160);
+    const double start = NowMs();
+    window->PaintShow(canvas.dc, 3840, 2160);
+    const double took = NowMs() - start;
+    EXPECT_LT(took, 100.0);
+    const COLORREF dot = PatternColour(0, 0, 1, 7);
+    EXPECT_EQ(canvas.At(0, 0), dot);
+    EXPECT_EQ(canvas.At(3839, 2159), dot);
+    EXPECT_EQ(canvas.At(1917, 1013), dot);
 }
