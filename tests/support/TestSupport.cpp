@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -27,6 +29,25 @@ bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs)
 void PumpFor(DWORD ms)
 {
     PumpUntil([] { return false; }, ms);
+}
+
+void HandlePostedMessages()
+{
+    const UINT marker = WM_APP + 0x3FF0;
+    ::PostThreadMessageA(::GetCurrentThreadId(), marker, 0, 0);
+    const DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < 20000) {
+        if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            continue;
+        }
+        if (msg.hwnd == nullptr && msg.message == marker)
+            return;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+    ADD_FAILURE() << "a message posted to this thread never came back";
 }
 
 std::string ExeDir()

@@ -14,6 +14,9 @@ namespace testing_support {
 bool PumpUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // Pumps messages for the given time.
 void PumpFor(DWORD ms);
+// Handles every message posted to this thread so far (and what they post in turn before the
+// marker): a marker posted behind them is awaited. Fails the test after 20 s.
+void HandlePostedMessages();
 
 // Folder of the running test executable (murlavo.exe is built into the same folder).
 std::string ExeDir();

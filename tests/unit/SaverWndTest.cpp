@@ -20,12 +20,15 @@ protected:
         g_bShowRole = true;
         g_bWin95Family = false;
         DeleteLibrary();
+        // The pointer rests at a known place before the saver appears, so every move the
+        // system reports for the new window is at that place and never counts as a new one.
+        ::SetCursorPos(500, 500);
         saver = new CSaverWnd;
         ASSERT_TRUE(saver->Create());
         hwnd = saver->m_hWnd;
-        // Start from a known pointer position, the one the saver records first.
-        ::SetCursorPos(500, 500);
-        PumpFor(100);
+        // The first position, recorded now rather than whenever the system's move arrives.
+        ::SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(500, 500));
+        HandlePostedMessages();
         ASSERT_TRUE(::IsWindow(hwnd));
     }
     void TearDown() override
@@ -44,15 +47,21 @@ protected:
     bool Ends(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0)
     {
         ::SendMessageA(hwnd, msg, wParam, lParam);
-        return PumpUntil([this] { return !::IsWindow(hwnd); }, 300);
+        HandlePostedMessages();
+        return !::IsWindow(hwnd);
     }
     // Moves the real pointer (the saver covers the screen from (0, 0), so screen positions are
-    // its client positions); true when the saver then closes. Synthetic moves would race with
-    // the ones the system sends at the pointer's real position.
+    // its client positions) and waits until the saver has seen the new position; true when the
+    // saver then closes. Synthetic moves would race with the ones the system sends at the
+    // pointer's real position.
     bool EndsOnMove(int x, int y)
     {
         ::SetCursorPos(x, y);
-        return PumpUntil([this] { return !::IsWindow(hwnd); }, 300);
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd) || (saver->m_nLastX == x && saver->m_nLastY == y); },
+                              20000))
+            << "the move to " << x << "," << y << " never arrived";
+        HandlePostedMessages();
+        return !::IsWindow(hwnd);
     }
 
     void UsePassword(const char* answer)
@@ -104,7 +113,7 @@ TEST_F(SaverTest, FirstMoveRecordsTwoMoreAreToleratedTheThirdEnds)
 {
     for (int i = 0; i < 20; ++i) // the same position never counts
         ::SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(500, 500));
-    PumpFor(100);
+    HandlePostedMessages();
     ASSERT_TRUE(::IsWindow(hwnd));
     EXPECT_EQ(saver->m_nLastX, 500);
     EXPECT_EQ(saver->m_nLastY, 500);
@@ -159,7 +168,7 @@ TEST_F(SaverTest, WrongPasswordKeepsTheSaverRightOneEndsIt)
     // ask again.
     ::SetEnvironmentVariableA("MURLAVO_FAKE_PASSWORD", "right");
     EXPECT_TRUE(Ends(WM_LBUTTONDOWN));
-    PumpFor(100);
+    HandlePostedMessages();
     EXPECT_EQ(PasswordCalls(), calls + 3);
 }
 

@@ -354,7 +354,7 @@ TEST_F(ShowWndTest, PreviewWithoutPicturesPaintsTheLogoOnTheBackground)
     RECT rect {0, 0, 152, 112};
     ASSERT_TRUE(window->CreateAsChild(rect, parent));
     hwnd = window->m_hWnd;
-    PumpFor(300);
+    HandlePostedMessages(); // the first tick, posted at creation: no picture to load
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     HDC dc = ::GetDC(nullptr);
     int background = 0;
@@ -480,8 +480,7 @@ TEST_F(ShowWndTest, StrayPictureReadyIsIgnored)
     DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
     // Before any change: no empty path handed to the desktop (that would remove its wallpaper).
     ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
-    ::SendMessageA(hwnd, WM_NULL, 0, 0);
-    PumpUntil([] { return false; }, 0);
+    HandlePostedMessages();
     std::string wallpaper;
     EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
     EXPECT_EQ(g_settings.m_strLastWallpaper, "");
@@ -492,7 +491,7 @@ TEST_F(ShowWndTest, StrayPictureReadyIsIgnored)
     DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
     g_fakeNow += 120;
     ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
-    PumpUntil([] { return false; }, 0);
+    HandlePostedMessages();
     EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
     EXPECT_EQ(g_settings.m_timeLastChange, applied);
 }
@@ -597,7 +596,7 @@ TEST_F(ShowWndGateTest, ClosingDuringARunningScaleWaitsAndWritesNothing)
         ASSERT_NE(ScaleGate::windowDeletedAt, 0);
         EXPECT_LT(ScaleGate::threadEndedAt, ScaleGate::windowDeletedAt);
         EXPECT_EQ(g_bAbortImageWork.load(), 0);
-        PumpFor(0);
+        HandlePostedMessages();
         EXPECT_FALSE(FileExists(WallpaperFile()));
         EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
         std::string wallpaper;
