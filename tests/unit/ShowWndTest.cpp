@@ -667,10 +667,16 @@ TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
     ::KillTimer(hwnd, 77);
     ASSERT_FALSE(window->m_bBusy);
     EXPECT_EQ(g_settings.m_strLastWallpaper, photo);
-    EXPECT_GT(total, 100.0) << "the preparation was too quick to tell anything";
     EXPECT_GT(handled, 3);
     EXPECT_LT(longest, 50.0);
-    std::printf("longest message %.1f ms while the preparation took %.0f ms (%d messages)\n", longest, total, handled);
+    // The measure means something only where decoding alone would block longer than that.
+    CPictureImage direct;
+    const double decodeStart = NowMs();
+    ASSERT_TRUE(direct.LoadFile(photo.c_str()));
+    const double decode = NowMs() - decodeStart;
+    EXPECT_GT(decode, 50.0) << "decoding is too quick here for this test to tell anything";
+    std::printf("longest message %.1f ms while the preparation took %.0f ms (%d messages); decoding alone %.0f ms\n",
+                longest, total, handled, decode);
 }
 
 namespace {
