@@ -202,7 +202,7 @@ bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* last
     // instead of taking gigabytes.
     cinfo.mem->max_memory_to_use = static_cast<long>(kMaxPictureBytes);
     jpeg_start_decompress(&cinfo);
-    if (g_bAbortImageWork) { // raised while the scans of a progressive file were read
+    if (g_bAbortImageWork) { // raised before the picture is made
         SetLastError(lastError, kAbortedMessage);
         jpeg_destroy_decompress(&cinfo);
         return false;

@@ -26,9 +26,9 @@ constexpr int kMaxJpegScans = 500;
 //   smooth gradient 2048x2048                                               3.7 to 188
 //   flat 4096x4096 colour: baseline 64, optimised 171, progressive 170,
 //   greyscale progressive 255, greyscale with a single DC scan 511 (8192x8192: 511.5)
-// Files denser than kMaxJpegPixelsPerByte (4 times the densest possible) are refused before
-// anything of the picture's size is allocated, unless the picture is at most
-// kJpegPixelsAlwaysAccepted pixels, which cost little however short the file. A file cut
+// Files denser than kMaxJpegPixelsPerByte (4 times the densest usual file, twice the oddest)
+// are refused before anything of the picture's size is allocated, unless the picture is at
+// most kJpegPixelsAlwaysAccepted pixels, which cost little however short the file. A file cut
 // short keeps loading (the library fills the missing part) as long as it stays within the
 // bound. Arithmetic-coded files are not checked: their coder spends a small fraction of a
 // bit on a flat block (measured: flat 4096x4096 in 5 bytes of data, a gradient at 5668
