@@ -205,6 +205,7 @@ bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout)
         if (got < 18 || head[0] != 'B' || head[1] != 'M')
             return false;
         const uint32_t infoSize = GetLittle32(head + 14);
+        layout.headerSize = infoSize;
         const uint8_t* info = head + 14;
         DibHeader& h = layout.header;
         int entryBytes = 4;
@@ -255,6 +256,9 @@ bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout)
                                       : stride * (h.height < 0 ? -int64_t(h.height) : h.height);
         if (length < tableEnd || layout.bitsOffset < 14 + int64_t(infoSize) || layout.bitsBytes <= 0 ||
             length < layout.bitsOffset + layout.bitsBytes)
+            return false;
+        const int64_t pixels = int64_t(h.width) * h.height; // compressed: bottom-up, positive
+        if (compressed && pixels > kRlePixelsAlwaysAccepted && pixels > layout.bitsBytes * kMaxRlePixelsPerByte)
             return false;
 
         // The colour table: 3- or 4-byte entries, of which at most 256 can be used.

@@ -51,6 +51,7 @@ bool SaveBitmapPixels(const char* path, const PixelImage& picture, uint32_t size
 // What the headers of a bitmap file announce.
 struct BitmapFileLayout {
     DibHeader header;
+    uint32_t headerSize = 0;        // of the information header; 12: the old core header
     bool hasMasks = false;
     uint32_t masks[3] = {};         // red, green, blue
     std::vector<DibColour> colours; // the first 256 entries at most: no index reaches further
@@ -58,13 +59,25 @@ struct BitmapFileLayout {
     int64_t bitsBytes = 0;          // their size (run-length data: as the header says)
 };
 
+// Run-length data (BI_RLE8, BI_RLE4) too short for the picture it claims. An encoded run
+// covers at most 255 pixels with 2 bytes (127.5 pixels a byte; a flat 4096 x 4096 picture
+// written by ImageMagick takes 113.8); an end of line finishes a row with 2 bytes, and a
+// delta or the end of the bitmap skips any number of pixels, so no exact bound exists.
+// Refused: more than kRlePixelsAlwaysAccepted pixels at more than kMaxRlePixelsPerByte pixels a
+// byte of biSizeImage, 8 times the densest coding of every pixel. A picture up to 2048 pixels
+// wide still passes when each of its rows is nothing but an end of line.
+constexpr int64_t kMaxRlePixelsPerByte = 1024;
+constexpr int64_t kRlePixelsAlwaysAccepted = int64_t(4) << 20;
+
 // Reads the headers and the colour table of a bitmap file and checks that the file holds all
 // they announce: "BM", an information header of a known size, a depth and compression that go
 // together, a picture within kMaxPictureBytes, and the masks, the colour table and the rows
-// (run-length data: biSizeImage bytes) inside the file. False for anything else. The system's
-// bitmap loader is only handed files that pass: it trusts the headers.
+// (run-length data: biSizeImage bytes, enough for the picture as above) inside the file. False
+// for anything else. The system's bitmap loader is only handed files that pass: it trusts the
+// headers.
 bool ReadBitmapFileLayout(const char* path, BitmapFileLayout& layout);
 
-// Reads an uncompressed bitmap file, rows stored in either order, into the picture. False when
-// the file does not pass ReadBitmapFileLayout, is compressed, or the picture cannot be created.
+// Reads an uncompressed bitmap file, rows stored in either order, under any header
+// ReadBitmapFileLayout accepts, into the picture. False when the file does not pass
+// ReadBitmapFileLayout, is run-length encoded, or the picture cannot be created.
 bool LoadBitmapPixels(const char* path, IPixelTarget& picture);

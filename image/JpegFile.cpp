@@ -1,5 +1,7 @@
 #include "image/JpegFile.h"
 
+#include "image/AbortFlag.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
@@ -42,17 +44,61 @@ void OnJpegError(j_common_ptr cinfo)
     longjmp(errors->recovery, 1);
 }
 
-// Called by the decoder while it takes in a progressive file's scans.
+constexpr const char* kAbortedMessage = "JPEG decoding stopped";
+
+// Called by the decoder while it takes in a progressive file's scans (all of them are read
+// before the first line comes out) and for every line it hands over.
 void LimitScans(j_common_ptr cinfo)
 {
     auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
+    auto* errors = reinterpret_cast<JpegErrorManager*>(cinfo->err);
+    if (g_bAbortImageWork) {
+        SetLastError(errors->lastError, kAbortedMessage);
+        longjmp(errors->recovery, 1);
+    }
     if (decoder->input_scan_number > kMaxJpegScans) {
-        auto* errors = reinterpret_cast<JpegErrorManager*>(cinfo->err);
         char text[kLastErrorSize];
         snprintf(text, sizeof text, "JPEG file has too many scans (more than %d)", kMaxJpegScans);
         SetLastError(errors->lastError, text);
         longjmp(errors->recovery, 1);
     }
+}
+
+// 64-bit positions: long is 32 bits on Windows.
+int64_t Tell(FILE* file)
+{
+#ifdef _WIN32
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
+// The length of the file, or -1 when it has none (a pipe); the position stays where it was.
+int64_t LengthOf(FILE* file)
+{
+    const int64_t here = Tell(file);
+#ifdef _WIN32
+    if (here < 0 || _fseeki64(file, 0, SEEK_END) != 0)
+        return -1;
+    const int64_t end = Tell(file);
+    return _fseeki64(file, here, SEEK_SET) == 0 ? end : -1;
+#else
+    if (here < 0 || fseeko(file, 0, SEEK_END) != 0)
+        return -1;
+    const int64_t end = Tell(file);
+    return fseeko(file, here, SEEK_SET) == 0 ? end : -1;
+#endif
+}
+
+// Whether the compressed data after the headers (dataBytes, -1 when unknown) can hold the
+// picture the frame header claims; see kMaxJpegPixelsPerByte.
+bool DataCanHold(const jpeg_decompress_struct& cinfo, int64_t dataBytes)
+{
+    if (cinfo.arith_code || dataBytes < 0)
+        return true;
+    const int64_t pixels = int64_t(cinfo.image_width) * cinfo.image_height;
+    return pixels <= kJpegPixelsAlwaysAccepted || pixels <= dataBytes * kMaxJpegPixelsPerByte;
 }
 
 int ComponentsOf(J_COLOR_SPACE space)
@@ -96,8 +142,8 @@ void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE 
 
 // setjmp lives here. Nothing in this function has a destructor, so a jump back from the
 // library's frames skips no clean-up; everything the library allocated is released by
-// jpeg_destroy_decompress.
-bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
+// jpeg_destroy_decompress. fileLength is -1 when unknown.
+bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* lastError)
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager errors;
@@ -133,6 +179,20 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    // The header ends where the first scan's data begins: the bytes the source has taken from
+    // the file, less those it still holds. A tiny file claiming a huge size is refused here,
+    // before the picture and the decoder's buffers for the whole picture exist.
+    const int64_t position = Tell(file);
+    const int64_t dataBytes = fileLength >= 0 && position >= 0
+                                  ? fileLength - (position - int64_t(cinfo.src->bytes_in_buffer))
+                                  : -1;
+    if (!DataCanHold(cinfo, dataBytes)) {
+        snprintf(text, sizeof text, "JPEG data too small for its size: %u x %u pixels in %lld bytes",
+                 unsigned(cinfo.image_width), unsigned(cinfo.image_height), static_cast<long long>(dataBytes));
+        SetLastError(lastError, text);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     // Colour pixels come out of the library's own colour conversion in the picture's byte
     // order (the same values as its default RGB output), straight into the picture rows.
     if (space == JCS_RGB)
@@ -142,6 +202,11 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
     // instead of taking gigabytes.
     cinfo.mem->max_memory_to_use = static_cast<long>(kMaxPictureBytes);
     jpeg_start_decompress(&cinfo);
+    if (g_bAbortImageWork) { // raised before the picture is made
+        SetLastError(lastError, kAbortedMessage);
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
     const uint32_t width = cinfo.output_width;
     const uint32_t height = cinfo.output_height;
     if (cinfo.output_components != components || !target.CreatePixels(int32_t(width), int32_t(height))) {
@@ -157,6 +222,13 @@ bool DecodeJpeg(FILE* file, IPixelTarget& target, char* lastError)
                                                  width * components, 1);
     const bool adobe = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < height) {
+        // The show window stops a decode on its worker thread by raising the flag; it stays
+        // raised for the caller to see.
+        if (g_bAbortImageWork) {
+            SetLastError(lastError, kAbortedMessage);
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
         // The first line decoded is the top row, the last row of the bottom-up picture.
         uint8_t* row = picture.Row(int32_t(height - 1 - cinfo.output_scanline));
         JSAMPROW decoded = space == JCS_RGB ? row : line[0];
@@ -219,7 +291,8 @@ bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError)
     FilePtr file(fopen(path, "rb"));
     if (!file)
         return false;
-    return DecodeJpeg(file.get(), target, lastError);
+    const int64_t length = LengthOf(file.get());
+    return DecodeJpeg(file.get(), length, target, lastError);
 }
 
 bool SaveJpegFile(const char* path, const PixelImage& picture)

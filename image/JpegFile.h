@@ -16,3 +16,22 @@ bool SaveJpegFile(const char* path, const PixelImage& picture);
 // Progressive files with more scans than this fail instead of keeping the decoder busy for
 // minutes (real files have about ten).
 constexpr int kMaxJpegScans = 500;
+
+// A Huffman-coded file spends at least one bit on every 8 x 8 block of each component in its
+// first (DC) scan, progressive or not, optimised tables or not, so it cannot hold more than
+// 512 pixels per byte of compressed data (1024 with the oddest legal sampling factors, 4x1
+// with 1x4). Measured with cjpeg (libjpeg-turbo 2.1.5), pixels per byte after the headers:
+//   photos and noise (120x96 to 1816x1192, quality 5 to 100, baseline, optimised, progressive,
+//   greyscale, 4:2:0, 4:4:4, 4:1:1, restart markers)                       0.5 to 138
+//   smooth gradient 2048x2048                                               3.7 to 188
+//   flat 4096x4096 colour: baseline 64, optimised 171, progressive 170,
+//   greyscale progressive 255, greyscale with a single DC scan 511 (8192x8192: 511.5)
+// Files denser than kMaxJpegPixelsPerByte (4 times the densest usual file, twice the oddest)
+// are refused before anything of the picture's size is allocated, unless the picture is at
+// most kJpegPixelsAlwaysAccepted pixels, which cost little however short the file. A file cut
+// short keeps loading (the library fills the missing part) as long as it stays within the
+// bound. Arithmetic-coded files are not checked: their coder spends a small fraction of a
+// bit on a flat block (measured: flat 4096x4096 in 5 bytes of data, a gradient at 5668
+// pixels per byte), so no size bound holds for them.
+constexpr int64_t kMaxJpegPixelsPerByte = 2048;
+constexpr int64_t kJpegPixelsAlwaysAccepted = int64_t(4) << 20;

@@ -152,12 +152,17 @@ BOOL CPictureImage::SaveFile(const char* path)
 BOOL CPictureImage::LoadBitmapFile(const char* path)
 {
     // The system's loader trusts the headers and reads wherever they point: it only gets
-    // files that hold what their headers announce. It does not load rows stored top-down
-    // reliably either; those are read here.
+    // files that hold what their headers announce. Of those it gets the bottom-up ones under
+    // the 40-, 108- and 124-byte headers, which it reads exactly, and the run-length encoded
+    // ones. The rest are read here: rows stored top-down (not loaded reliably), the old core
+    // header (Wine's loader gives 8-bit ones wrong colours) and the 52- and 56-byte headers
+    // (refused by Wine's loader).
     BitmapFileLayout layout;
     if (!ReadBitmapFileLayout(path, layout))
         return FALSE;
-    if (layout.header.height < 0)
+    const uint32_t size = layout.headerSize;
+    const bool systemReadsIt = layout.header.height > 0 && (size == 40 || size == 108 || size == 124);
+    if (!systemReadsIt)
         return LoadBitmapPixels(path, *this) ? TRUE : FALSE;
     return AttachBitmap(static_cast<HBITMAP>(
         ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));

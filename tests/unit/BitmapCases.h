@@ -68,30 +68,74 @@ inline void PutLittle(std::string& s, uint32_t v, int bytes)
         s += char(v >> (8 * i));
 }
 
-// The case as a bitmap file: file header, 40-byte information header, colour table or
-// masks, rows.
-inline std::string BitmapFileBytes(const BitmapCase& c)
+// The information-header sizes a bitmap file may have: the old 12-byte core header (16-bit
+// sizes, 3-byte colours, no compression), the 40-byte header, its 52- and 56-byte extensions
+// (masks, then an alpha mask, inside the header) and the 108- and 124-byte ones.
+inline const std::vector<uint32_t>& BitmapHeaderSizes()
 {
+    static const std::vector<uint32_t> sizes = {12, 40, 52, 56, 108, 124};
+    return sizes;
+}
+
+// Whether the case can be stored under a header of this size: the core header knows only
+// bottom-up rows of 1, 4, 8 and 24 bits.
+inline bool FitsHeader(const BitmapCase& c, uint32_t headerSize)
+{
+    return headerSize != 12 ||
+           (c.height > 0 && c.compression == 0 && (c.bits == 1 || c.bits == 4 || c.bits == 8 || c.bits == 24));
+}
+
+// The case as a bitmap file: file header, information header of headerSize bytes, colour
+// table or masks, gap bytes of 0xEE, then the rows where bfOffBits says. Masks follow a
+// 40-byte header and lie inside a longer one. The core header's colour table has all
+// 2 ^ bits entries of 3 bytes (missing ones black).
+inline std::string BitmapFileBytes(const BitmapCase& c, uint32_t headerSize = 40, uint32_t gap = 0)
+{
+    const bool masks = c.compression == 3;
+    std::string info;
     std::string table;
-    for (uint32_t entry : c.table)
-        PutLittle(table, entry, 4);
-    const uint32_t offset = 54 + uint32_t(table.size());
+    if (headerSize == 12) {
+        PutLittle(info, 12, 4);
+        PutLittle(info, uint32_t(c.width), 2);
+        PutLittle(info, uint32_t(c.height), 2);
+        PutLittle(info, 1, 2);
+        PutLittle(info, c.bits, 2);
+        for (uint32_t i = 0; c.bits <= 8 && i < (1u << c.bits); ++i)
+            PutLittle(table, i < c.table.size() ? c.table[i] : 0, 3);
+    } else {
+        PutLittle(info, headerSize, 4);
+        PutLittle(info, uint32_t(c.width), 4);
+        PutLittle(info, uint32_t(c.height), 4);
+        PutLittle(info, 1, 2);
+        PutLittle(info, c.bits, 2);
+        PutLittle(info, c.compression, 4);
+        PutLittle(info, uint32_t(c.rows.size()), 4);
+        PutLittle(info, 2835, 4); // 72 dots per inch
+        PutLittle(info, 2835, 4);
+        PutLittle(info, c.clrUsed, 4);
+        PutLittle(info, 0, 4);
+        std::string maskBytes;
+        for (size_t i = 0; masks && i < 3; ++i)
+            PutLittle(maskBytes, c.table[i], 4);
+        if (headerSize == 40) {
+            table = maskBytes;
+        } else {
+            info += masks ? maskBytes : std::string(12, '\0');
+            if (headerSize >= 56)
+                PutLittle(info, 0, 4); // alpha mask
+            if (headerSize >= 108)
+                PutLittle(info, 0x73524742, 4); // colour space "sRGB"; end points and gamma zero
+            info.resize(headerSize, '\0');
+        }
+        for (size_t i = 0; !masks && i < c.table.size(); ++i)
+            PutLittle(table, c.table[i], 4);
+    }
+    const uint32_t offset = 14 + uint32_t(info.size() + table.size()) + gap;
     std::string f = "BM";
     PutLittle(f, offset + uint32_t(c.rows.size()), 4);
     PutLittle(f, 0, 4);
     PutLittle(f, offset, 4);
-    PutLittle(f, 40, 4);
-    PutLittle(f, uint32_t(c.width), 4);
-    PutLittle(f, uint32_t(c.height), 4);
-    PutLittle(f, 1, 2);
-    PutLittle(f, c.bits, 2);
-    PutLittle(f, c.compression, 4);
-    PutLittle(f, uint32_t(c.rows.size()), 4);
-    PutLittle(f, 0, 4); // resolution
-    PutLittle(f, 0, 4);
-    PutLittle(f, c.clrUsed, 4);
-    PutLittle(f, 0, 4);
-    return f + table + std::string(c.rows.begin(), c.rows.end());
+    return f + info + table + std::string(gap, '\xEE') + std::string(c.rows.begin(), c.rows.end());
 }
 
 // Files whose headers lie: short, absurd sizes, offsets and tables beyond the end.

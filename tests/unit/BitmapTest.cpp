@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -171,6 +172,126 @@ TEST(BitmapFileTest, EveryCaseReadsFromAFileInEitherRowOrder)
     CMemoryPicture picture;
     ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture));
     EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {1, 2, 3, 4, 5, 6}));
+    std::remove(path.c_str());
+}
+
+TEST(BitmapFileTest, EveryHeaderSizeWithEveryDepthItTakesReadsExactly)
+{
+    const std::string path = TempPath("murlavo-header.bmp");
+    int files = 0;
+    for (uint32_t size : BitmapHeaderSizes())
+        for (const BitmapCase& c : BitmapCases())
+            for (uint32_t gap : {0u, 6u}) { // rows right after the table, or where bfOffBits says
+                if (!FitsHeader(c, size))
+                    continue;
+                std::ofstream(path, std::ios::binary) << BitmapFileBytes(c, size, gap);
+                BitmapFileLayout layout;
+                ASSERT_TRUE(ReadBitmapFileLayout(path.c_str(), layout)) << c.name << ", header " << size;
+                EXPECT_EQ(layout.headerSize, size);
+                EXPECT_EQ(layout.hasMasks, c.compression == kDibBitfields) << c.name << ", header " << size;
+                CMemoryPicture picture;
+                ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture)) << c.name << ", header " << size;
+                EXPECT_EQ(Unpadded(picture.Pixels()), c.expected) << c.name << ", header " << size << ", gap " << gap;
+                ++files;
+            }
+    EXPECT_EQ(files, 2 * (5 * 10 + 4)); // the core header takes 4 of the 10 cases
+    std::remove(path.c_str());
+}
+
+// The libjpeg-turbo source package's bitmaps (24 bits, 40-byte header), and the same pictures
+// stored under every other header and as 32 bits with and without masks.
+TEST(BitmapFileTest, BitmapsOtherPeopleMadeReadAsTheirRowsUnderEveryHeader)
+{
+#ifdef MURLAVO_TEST_IMAGES
+    const std::string folder = MURLAVO_TEST_IMAGES;
+    const std::string path = TempPath("murlavo-restored.bmp");
+    int read = 0;
+    for (const char* name : {"nightshot_iso_100.bmp", "vgl_5674_0098.bmp", "vgl_6434_0018a.bmp", "vgl_6548_0026a.bmp"}) {
+        const std::string file = ReadFile(folder + "/" + name);
+        if (file.empty())
+            continue;
+        CMemoryPicture picture;
+        ASSERT_TRUE(LoadBitmapPixels((folder + "/" + name).c_str(), picture)) << name;
+        BitmapCase c {name, picture.Pixels().width, picture.Pixels().height, 24, 0, 0, {}, {}, {}};
+        const size_t stride = (size_t(c.width) * 3 + 3) & ~size_t(3);
+        ASSERT_EQ(file.size(), 54 + stride * size_t(c.height)) << name;
+        c.rows.assign(file.begin() + 54, file.end());
+        for (int y = 0; y < c.height; ++y)
+            c.expected.insert(c.expected.end(), c.rows.begin() + y * stride, c.rows.begin() + y * stride + 3 * c.width);
+        EXPECT_EQ(Unpadded(picture.Pixels()), c.expected) << name;
+
+        BitmapCase wide = c; // 32 bits: blue, green, red, then a byte the reader skips
+        wide.bits = 32;
+        wide.rows.clear();
+        for (size_t i = 0; i < c.expected.size(); i += 3)
+            wide.rows.insert(wide.rows.end(), {c.expected[i], c.expected[i + 1], c.expected[i + 2], 0x5A});
+        BitmapCase masked = wide; // the same with red and blue swapped through the masks
+        masked.compression = kDibBitfields;
+        masked.table = {0x0000FF, 0x00FF00, 0xFF0000};
+        for (size_t i = 0; i < masked.expected.size(); i += 3)
+            std::swap(masked.expected[i], masked.expected[i + 2]);
+        for (uint32_t size : BitmapHeaderSizes())
+            for (const BitmapCase* variant : {&c, &wide, &masked}) {
+                if (!FitsHeader(*variant, size))
+                    continue;
+                std::ofstream(path, std::ios::binary) << BitmapFileBytes(*variant, size);
+                ASSERT_TRUE(LoadBitmapPixels(path.c_str(), picture)) << name << ", header " << size;
+                EXPECT_EQ(Unpadded(picture.Pixels()), variant->expected)
+                    << name << ", header " << size << ", " << variant->bits << " bits " << variant->compression;
+            }
+        ++read;
+    }
+    std::remove(path.c_str());
+    if (read == 0)
+        GTEST_SKIP() << "the libjpeg-turbo test pictures are not there";
+#else
+    GTEST_SKIP() << "no test pictures configured";
+#endif
+}
+
+// A run-length bitmap of the given size whose data is the given bytes.
+BitmapCase RunLength(uint32_t compression, int32_t width, int32_t height, std::vector<uint8_t> data)
+{
+    BitmapCase c = BitmapCases()[compression == kDibRle8 ? 2 : 1]; // its colours
+    c.width = width;
+    c.height = height;
+    c.compression = compression;
+    c.rows = std::move(data);
+    return c;
+}
+
+TEST(BitmapFileTest, RunLengthDataTooShortForItsSizeIsRefused)
+{
+    const std::string path = TempPath("murlavo-rle.bmp");
+    auto passes = [&path](const BitmapCase& c) {
+        std::ofstream(path, std::ios::binary) << BitmapFileBytes(c);
+        BitmapFileLayout layout;
+        return ReadBitmapFileLayout(path.c_str(), layout);
+    };
+    const std::vector<uint8_t> endOfBitmap = {0, 1};
+    // Two bytes claiming 16 megapixels, in either depth.
+    EXPECT_FALSE(passes(RunLength(kDibRle8, 4096, 4096, endOfBitmap)));
+    EXPECT_FALSE(passes(RunLength(kDibRle4, 4096, 4096, endOfBitmap)));
+    EXPECT_FALSE(passes(RunLength(kDibRle8, 30000, 10000, std::vector<uint8_t>(1000, 0))));
+    // Up to kRlePixelsAlwaysAccepted anything goes.
+    EXPECT_TRUE(passes(RunLength(kDibRle8, 2048, 2048, endOfBitmap)));
+    EXPECT_TRUE(passes(RunLength(kDibRle4, 1, 4 << 20, endOfBitmap)));
+
+    // Every pixel in runs of 255 (the densest coding), each row ended: about 114 pixels a byte.
+    std::vector<uint8_t> flat;
+    for (int y = 0; y < 4096; ++y) {
+        for (int x = 0; x < 4096; x += 255)
+            flat.insert(flat.end(), {uint8_t(std::min(255, 4096 - x)), 1});
+        flat.insert(flat.end(), {0, 0});
+    }
+    flat.insert(flat.end(), {0, 1});
+    EXPECT_TRUE(passes(RunLength(kDibRle8, 4096, 4096, flat)));
+    EXPECT_TRUE(passes(RunLength(kDibRle4, 4096, 4096, flat)));
+    // Rows that are nothing but an end of line pass up to 2048 pixels wide.
+    std::vector<uint8_t> emptyRows(2 * 4096, 0);
+    emptyRows.insert(emptyRows.end(), {0, 1});
+    EXPECT_TRUE(passes(RunLength(kDibRle8, 2048, 4096, emptyRows)));
+    EXPECT_FALSE(passes(RunLength(kDibRle8, 2049, 4096, emptyRows)));
     std::remove(path.c_str());
 }
 

@@ -86,6 +86,17 @@ std::string ScratchFolder::Path(const std::string& name) const
     return (fs::path(m_folder) / name).string();
 }
 
+std::string TestImagePath(const std::string& name)
+{
+#ifdef MURLAVO_TEST_IMAGES
+    std::error_code missing;
+    if (fs::is_directory(MURLAVO_TEST_IMAGES, missing))
+        return (fs::path(MURLAVO_TEST_IMAGES) / name).string();
+#endif
+    (void)name;
+    return {};
+}
+
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -39,6 +39,10 @@ private:
     std::string m_folder;
 };
 
+// A picture file other people made (the libjpeg-turbo source package's testimages folder), or
+// an empty string when that folder is not there.
+std::string TestImagePath(const std::string& name);
+
 void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
 

@@ -1,10 +1,13 @@
+#include "image/AbortFlag.h"
 #include "image/JpegFile.h"
 #include "unit/FormatTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 extern "C" {
 #include <jpeglib.h>
@@ -24,6 +27,9 @@ struct JpegSpec {
     bool progressive = false;
     int quality = 100;
     bool subsampled = false; // the library's default chroma subsampling, else none
+    bool arithmetic = false;
+    const jpeg_scan_info* scans = nullptr; // a progression of our own
+    int scanCount = 0;
 };
 
 // samples: top row first, components interleaved.
@@ -48,6 +54,11 @@ void WriteJpeg(const std::string& path, const JpegSpec& spec, const Bytes& sampl
     jpeg_set_quality(&cinfo, spec.quality, TRUE);
     if (spec.progressive)
         jpeg_simple_progression(&cinfo);
+    if (spec.scans) {
+        cinfo.scan_info = spec.scans;
+        cinfo.num_scans = spec.scanCount;
+    }
+    cinfo.arith_code = spec.arithmetic;
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(&samples[cinfo.next_scanline * size_t(spec.width) * spec.components]);
@@ -126,6 +137,7 @@ bool Near(int a, int b, int tolerance)
 
 class JpegTest : public ::testing::Test {
 protected:
+    void TearDown() override { g_bAbortImageWork = 0; }
     bool Load(const std::string& path) { return LoadJpegFile(path.c_str(), picture, lastError); }
 
     ScratchFolder scratch;
@@ -311,11 +323,210 @@ TEST_F(JpegTest, TinyProgressiveFileClaimingAHugeSizeFailsWithoutTakingGigabytes
         file[at] = 18900 >> 8;
         file[at + 1] = 18900 & 0xFF;
     }
+    // Padding after the end of the picture makes the file long enough for its size, so that
+    // the decoder's own memory limit is what stops it.
+    file.resize(file.size() + size_t(18900) * 18900 / kMaxJpegPixelsPerByte, 0);
     WriteWholeFile(scratch.Path("huge.jpg"), file);
     MemoryPicture picture;
     EXPECT_FALSE(LoadJpegFile(scratch.Path("huge.jpg").c_str(), picture, lastError));
     EXPECT_STREQ(lastError, "Backing store not supported");
     EXPECT_EQ(picture.creations, 0);
+}
+
+// Makes the frame header (the first SOFn marker) claim another size.
+void ClaimSize(Bytes& file, int width, int height)
+{
+    size_t at = 2;
+    while (at + 9 < file.size() && file[at] == 0xFF) {
+        const int marker = file[at + 1];
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            file[at + 5] = uint8_t(height >> 8);
+            file[at + 6] = uint8_t(height);
+            file[at + 7] = uint8_t(width >> 8);
+            file[at + 8] = uint8_t(width);
+            return;
+        }
+        at += 2 + (file[at + 2] << 8 | file[at + 3]);
+    }
+    ADD_FAILURE() << "no frame header";
+}
+
+bool StartsWith(const char* text, const std::string& start)
+{
+    return std::strncmp(text, start.c_str(), start.size()) == 0;
+}
+
+TEST_F(JpegTest, TinyFileClaimingAHugeSizeIsRefusedBeforeThePictureExists)
+{
+    for (bool progressive : {false, true}) {
+        JpegSpec spec;
+        spec.width = spec.height = 16;
+        spec.progressive = progressive;
+        WriteJpeg(scratch.Path("small.jpg"), spec, Bytes(16 * 16 * 3, 90));
+        Bytes file = ReadWholeFile(scratch.Path("small.jpg"));
+        ClaimSize(file, 18000, 18000);
+        WriteWholeFile(scratch.Path("huge.jpg"), file);
+
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(Load(scratch.Path("huge.jpg"))) << progressive;
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(picture.creations, 0) << progressive;
+        EXPECT_TRUE(StartsWith(lastError, "JPEG data too small for its size: 18000 x 18000 pixels in ")) << lastError;
+        // Decoding the claimed size took seconds; the refusal reads a few hundred bytes.
+        EXPECT_LT(std::chrono::duration<double>(took).count(), 1.0) << progressive;
+    }
+}
+
+TEST_F(JpegTest, DensestFilesAboveTheSizeFloorStillLoad)
+{
+    // 2100 x 2100 = 4.4 megapixels, just above kJpegPixelsAlwaysAccepted, all one grey.
+    const int side = 2100;
+    ASSERT_GT(int64_t(side) * side, kJpegPixelsAlwaysAccepted);
+    // The densest Huffman file there is: greyscale, one DC scan with optimised tables, so one
+    // bit per block (about 511 pixels per byte).
+    const jpeg_scan_info dcFirst[2] = {{1, {0}, 0, 0, 0, 0}, {1, {0}, 1, 63, 0, 0}};
+    JpegSpec grey;
+    grey.width = grey.height = side;
+    grey.components = 1;
+    grey.input = JCS_GRAYSCALE;
+    grey.scans = dcFirst;
+    grey.scanCount = 2;
+    WriteJpeg(scratch.Path("grey.jpg"), grey, Bytes(size_t(side) * side, 77));
+    EXPECT_GT(int64_t(side) * side / int64_t(ReadWholeFile(scratch.Path("grey.jpg")).size()), 400);
+    ASSERT_TRUE(Load(scratch.Path("grey.jpg"))) << lastError;
+    EXPECT_TRUE(PixelNear(picture, side - 1, side - 1, 77, 77, 77, 1));
+
+    // Arithmetic coding spends next to nothing on a flat picture: not checked at all.
+    JpegSpec arithmetic;
+    arithmetic.width = arithmetic.height = side;
+    arithmetic.arithmetic = true;
+    WriteJpeg(scratch.Path("arith.jpg"), arithmetic, Bytes(size_t(side) * side * 3, 200));
+    EXPECT_LT(ReadWholeFile(scratch.Path("arith.jpg")).size(), 2000u);
+    ASSERT_TRUE(Load(scratch.Path("arith.jpg"))) << lastError;
+    EXPECT_TRUE(PixelNear(picture, 0, 0, 200, 200, 200, 1));
+
+    // What our own writer makes of a flat picture.
+    MemoryPicture flat;
+    ASSERT_TRUE(flat.CreatePixels(side, side));
+    std::memset(flat.bytes.data(), 30, flat.bytes.size());
+    ASSERT_TRUE(SaveJpegFile(scratch.Path("flat.jpg").c_str(), flat.Pixels()));
+    ASSERT_TRUE(Load(scratch.Path("flat.jpg"))) << lastError;
+    EXPECT_TRUE(PixelNear(picture, side / 2, side / 2, 30, 30, 30, 2));
+}
+
+TEST_F(JpegTest, RealPhotoCutShortLoadsUnlessAlmostNothingIsLeft)
+{
+    const std::string original = TestImagePath("testorig.jpg");
+    if (original.empty())
+        GTEST_SKIP() << "the libjpeg-turbo test pictures are not there";
+    // The photo (227 x 149) enlarged 12 times to 4.9 megapixels, above the size floor.
+    const Decoded photo = DecodeWithLibjpeg(original);
+    ASSERT_EQ(photo.width, 227);
+    const int scale = 12, width = photo.width * scale, height = photo.height * scale;
+    Bytes samples(size_t(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            std::memcpy(&samples[(size_t(y) * width + x) * 3], &photo.rgb[(size_t(y / scale) * photo.width + x / scale) * 3], 3);
+
+    for (bool progressive : {false, true}) {
+        JpegSpec spec;
+        spec.width = width;
+        spec.height = height;
+        spec.quality = 75;
+        spec.subsampled = true;
+        spec.progressive = progressive;
+        WriteJpeg(scratch.Path("big.jpg"), spec, samples);
+        const Bytes whole = ReadWholeFile(scratch.Path("big.jpg"));
+
+        // A third of the file: the library fills in the rest.
+        WriteWholeFile(scratch.Path("third.jpg"), Bytes(whole.begin(), whole.begin() + whole.size() / 3));
+        ASSERT_TRUE(Load(scratch.Path("third.jpg"))) << progressive << ": " << lastError;
+        ASSERT_EQ(picture.width, width);
+        ASSERT_EQ(picture.height, height);
+        long error = 0; // over the top tenth of the picture, which was in the file
+        for (int y = 0; y < height / 10; ++y)
+            for (int x = 0; x < width; x += 7) {
+                const auto p = picture.Pixel(x, height - 1 - y);
+                const uint8_t* rgb = &samples[(size_t(y) * width + x) * 3];
+                error += std::abs(p[2] - rgb[0]) + std::abs(p[1] - rgb[1]) + std::abs(p[0] - rgb[2]);
+            }
+        EXPECT_LT(double(error) / (height / 10 * ((width + 6) / 7) * 3), progressive ? 12.0 : 6.0) << progressive;
+
+        // The headers and a kilobyte of data cannot hold 4.9 megapixels.
+        const int creations = picture.creations;
+        size_t scan = 2; // the first start-of-scan marker
+        while (scan + 4 < whole.size() && !(whole[scan] == 0xFF && whole[scan + 1] == 0xDA))
+            scan += 2 + (whole[scan + 2] << 8 | whole[scan + 3]);
+        ASSERT_LT(scan + 1000, whole.size());
+        WriteWholeFile(scratch.Path("stub.jpg"), Bytes(whole.begin(), whole.begin() + scan + 1000));
+        EXPECT_FALSE(Load(scratch.Path("stub.jpg"))) << progressive;
+        EXPECT_TRUE(StartsWith(lastError, "JPEG data too small for its size: 2724 x 1788 pixels in ")) << lastError;
+        EXPECT_EQ(picture.creations, creations);
+    }
+}
+
+TEST_F(JpegTest, TheLibrarysOwnTestPicturesLoadAsItDecodesThem)
+{
+    if (TestImagePath("testorig.jpg").empty())
+        GTEST_SKIP() << "the libjpeg-turbo test pictures are not there";
+    for (const char* name : {"testorig.jpg", "testimgint.jpg", "testimgari.jpg"}) {
+        const std::string path = TestImagePath(name);
+        ASSERT_TRUE(Load(path)) << name << ": " << lastError;
+        const Decoded reference = DecodeWithLibjpeg(path);
+        ASSERT_EQ(picture.width, reference.width);
+        ASSERT_EQ(picture.height, reference.height);
+        for (int y = 0; y < reference.height; ++y)
+            for (int x = 0; x < reference.width; ++x) {
+                const uint8_t* rgb = &reference.rgb[(size_t(y) * reference.width + x) * 3];
+                ASSERT_TRUE(PixelNear(picture, x, reference.height - 1 - y, rgb[0], rgb[1], rgb[2], 0)) << name;
+            }
+    }
+    EXPECT_FALSE(Load(TestImagePath("testorig12.jpg")));
+    EXPECT_STREQ(lastError, "Unsupported JPEG data precision 12");
+}
+
+// Raises the abort flag when the reader creates the picture, as a closing show window would
+// while its worker decodes.
+class AbortOnCreate : public MemoryPicture {
+public:
+    bool CreatePixels(int32_t width, int32_t height) override
+    {
+        g_bAbortImageWork = 1;
+        return MemoryPicture::CreatePixels(width, height);
+    }
+};
+
+TEST_F(JpegTest, RaisedAbortFlagStopsTheDecodeAndStaysRaised)
+{
+    Bytes samples;
+    for (int i = 0; i < 64 * 64; ++i)
+        samples.insert(samples.end(), {200, uint8_t(i), 100});
+    for (bool progressive : {false, true}) {
+        JpegSpec spec;
+        spec.width = spec.height = 64;
+        spec.progressive = progressive;
+        WriteJpeg(scratch.Path("pic.jpg"), spec, samples);
+
+        // Raised before the load: no picture is made.
+        g_bAbortImageWork = 1;
+        EXPECT_FALSE(Load(scratch.Path("pic.jpg"))) << progressive;
+        EXPECT_EQ(picture.creations, 0) << progressive;
+        EXPECT_EQ(g_bAbortImageWork, 1);
+        EXPECT_STREQ(lastError, "JPEG decoding stopped");
+
+        // Raised once the picture exists: no row is decoded after it.
+        g_bAbortImageWork = 0;
+        AbortOnCreate target;
+        EXPECT_FALSE(LoadJpegFile(scratch.Path("pic.jpg").c_str(), target, lastError)) << progressive;
+        EXPECT_EQ(target.creations, 1);
+        EXPECT_EQ(g_bAbortImageWork, 1);
+        EXPECT_EQ(target.Pixel(10, 63), (std::array<uint8_t, 3> {0, 0, 0})) << progressive;
+
+        g_bAbortImageWork = 0;
+        ASSERT_TRUE(Load(scratch.Path("pic.jpg"))) << lastError;
+        EXPECT_TRUE(PixelNear(picture, 10, 63, 200, 10, 100, 12)) << progressive;
+        picture.creations = 0;
+    }
 }
 
 // A picture whose colours follow its position; top row distinct from the rest.

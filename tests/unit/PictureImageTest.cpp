@@ -2,11 +2,13 @@
 // loader, dispatch by extension, drawing, and the out-of-memory message of Resample.
 #include "BitmapCases.h"
 #include "image/AbortFlag.h"
+#include "image/Bitmap.h"
 #include "image/PictureImage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <fstream>
@@ -106,6 +108,70 @@ TEST_F(PictureImageTest, EveryDepthLoadsThroughTheSystemLoaderAndConvertDib)
     }
 }
 
+TEST_F(PictureImageTest, EveryHeaderSizeWithEveryDepthItTakesLoadsExactly)
+{
+    int n = 0;
+    for (uint32_t size : BitmapHeaderSizes())
+        for (const BitmapCase& c : BitmapCases())
+            for (uint32_t gap : {0u, 6u}) {
+                if (!FitsHeader(c, size))
+                    continue;
+                const std::string path = dir + "\\header" + std::to_string(n++) + ".bmp";
+                WriteFile(path, BitmapFileBytes(c, size, gap));
+                CPictureImage p;
+                ASSERT_TRUE(p.LoadFile(path.c_str())) << c.name << ", header " << size << ", gap " << gap;
+                EXPECT_TRUE(IsSound(p)) << c.name << ", header " << size;
+                EXPECT_EQ(Unpadded(p), c.expected) << c.name << ", header " << size << ", gap " << gap;
+            }
+}
+
+// The libjpeg-turbo source package's bitmaps as they are, and stored again under every header
+// and as 32 bits with and without masks, load as the portable reader reads them.
+TEST_F(PictureImageTest, BitmapsOtherPeopleMadeLoadAsThePortableReaderReadsThem)
+{
+    const std::string folder = MURLAVO_TEST_IMAGES;
+    int read = 0;
+    for (const char* name : {"nightshot_iso_100.bmp", "vgl_5674_0098.bmp", "vgl_6434_0018a.bmp", "vgl_6548_0026a.bmp"}) {
+        const std::string original = folder + "\\" + name;
+        if (!FileExists(original))
+            continue;
+        CMemoryPicture reference;
+        ASSERT_TRUE(LoadBitmapPixels(original.c_str(), reference)) << name;
+        CPictureImage p;
+        ASSERT_TRUE(p.LoadFile(original.c_str())) << name;
+        const PixelImage r = reference.Pixels();
+        ASSERT_EQ(p.m_nWidth, r.width);
+        ASSERT_EQ(p.m_nHeight, r.height);
+        EXPECT_EQ(std::memcmp(p.m_pBits, r.bits, size_t(r.stride) * r.height), 0) << name;
+
+        BitmapCase wide {name, r.width, r.height, 32, 0, 0, {}, {}, Unpadded(p)};
+        for (size_t i = 0; i < wide.expected.size(); i += 3)
+            wide.rows.insert(wide.rows.end(), {wide.expected[i], wide.expected[i + 1], wide.expected[i + 2], 0x5A});
+        BitmapCase masked = wide; // red and blue swapped through the masks
+        masked.compression = BI_BITFIELDS;
+        masked.table = {0x0000FF, 0x00FF00, 0xFF0000};
+        for (size_t i = 0; i < masked.expected.size(); i += 3)
+            std::swap(masked.expected[i], masked.expected[i + 2]);
+        BitmapCase plain = wide; // 24 bits again, rows padded
+        plain.bits = 24;
+        plain.rows.assign(r.bits, r.bits + size_t(r.stride) * r.height);
+        for (uint32_t size : BitmapHeaderSizes())
+            for (const BitmapCase* variant : {&plain, &wide, &masked}) {
+                if (!FitsHeader(*variant, size))
+                    continue;
+                const std::string path = dir + "\\again.bmp";
+                WriteFile(path, BitmapFileBytes(*variant, size));
+                CPictureImage q;
+                ASSERT_TRUE(q.LoadFile(path.c_str())) << name << ", header " << size;
+                EXPECT_EQ(Unpadded(q), variant->expected)
+                    << name << ", header " << size << ", " << variant->bits << " bits " << variant->compression;
+            }
+        ++read;
+    }
+    if (read == 0)
+        GTEST_SKIP() << "the libjpeg-turbo test pictures are not in " << folder;
+}
+
 TEST_F(PictureImageTest, TheExtensionChoosesTheReader)
 {
     const std::string bitmap = BitmapFileBytes(twoByTwo);
@@ -176,6 +242,30 @@ TEST_F(PictureImageTest, RunLengthBitmapsLoadThroughTheSystemLoader)
     CPictureImage p;
     ASSERT_TRUE(p.LoadFile(path.c_str()));
     EXPECT_EQ(Unpadded(p), (std::vector<uint8_t> {200, 210, 220, 200, 210, 220, 255, 0, 0, 10, 20, 30}));
+}
+
+TEST_F(PictureImageTest, RunLengthBitmapTooShortForItsSizeIsRefusedAndAFlatOneLoads)
+{
+    const std::string path = dir + "\\rle-size.bmp";
+    WriteFile(path, BitmapFileBytes(Rle8(4096, 4096, {0, 1}))); // 2 bytes for 16 megapixels
+    CPictureImage p;
+    EXPECT_FALSE(p.LoadFile(path.c_str()));
+    EXPECT_EQ(p.m_pBits, nullptr);
+
+    // 2100 x 2100 (above the size that always passes) in runs of colour 3, rows ended.
+    std::vector<uint8_t> runs;
+    for (int y = 0; y < 2100; ++y) {
+        for (int x = 0; x < 2100; x += 255)
+            runs.insert(runs.end(), {uint8_t(std::min(255, 2100 - x)), 3});
+        runs.insert(runs.end(), {0, 0});
+    }
+    runs.insert(runs.end(), {0, 1});
+    WriteFile(path, BitmapFileBytes(Rle8(2100, 2100, runs)));
+    ASSERT_TRUE(p.LoadFile(path.c_str()));
+    ASSERT_TRUE(IsSound(p));
+    for (int y : {0, 1049, 2099})
+        for (int x : {0, 1000, 2099})
+            EXPECT_EQ(p.m_pBits[y * p.m_nStride + 3 * x], 255) << x << ", " << y; // blue 255 of colour 3
 }
 
 TEST_F(PictureImageTest, HostileBitmapFilesFailOrGiveASoundPicture)
