@@ -95,10 +95,11 @@ int64_t LengthOf(FILE* file)
 // picture the frame header claims; see kMaxJpegPixelsPerByte.
 bool DataCanHold(const jpeg_decompress_struct& cinfo, int64_t dataBytes)
 {
-    if (cinfo.arith_code || dataBytes < 0)
+    if (dataBytes < 0)
         return true;
     const int64_t pixels = int64_t(cinfo.image_width) * cinfo.image_height;
-    return pixels <= kJpegPixelsAlwaysAccepted || pixels <= dataBytes * kMaxJpegPixelsPerByte;
+    const int64_t perByte = cinfo.arith_code ? kMaxArithmeticJpegPixelsPerByte : kMaxJpegPixelsPerByte;
+    return pixels <= kJpegPixelsAlwaysAccepted || pixels <= dataBytes * perByte;
 }
 
 int ComponentsOf(J_COLOR_SPACE space)

@@ -30,8 +30,13 @@ constexpr int kMaxJpegScans = 500;
 // are refused before anything of the picture's size is allocated, unless the picture is at
 // most kJpegPixelsAlwaysAccepted pixels, which cost little however short the file. A file cut
 // short keeps loading (the library fills the missing part) as long as it stays within the
-// bound. Arithmetic-coded files are not checked: their coder spends a small fraction of a
-// bit on a flat block (measured: flat 4096x4096 in 5 bytes of data, a gradient at 5668
-// pixels per byte), so no size bound holds for them.
+// bound. Arithmetic-coded files (rare: few programs write or show them) spend a small
+// fraction of a bit on a flat block (measured: photos 2 to 43 pixels per byte, a smooth
+// gradient 5668, flat 4096x4096 in 5 bytes of data), so for them no bound separates every
+// real file from a forged one; they get a looser one, kMaxArithmeticJpegPixelsPerByte, that
+// keeps photos and gradients and still caps what a few hundred bytes can make us allocate
+// (about 10 megapixels for the 629-byte file that claimed 18000 x 18000). A huge flat
+// arithmetic-coded picture is refused.
 constexpr int64_t kMaxJpegPixelsPerByte = 2048;
+constexpr int64_t kMaxArithmeticJpegPixelsPerByte = 16384;
 constexpr int64_t kJpegPixelsAlwaysAccepted = int64_t(4) << 20;
