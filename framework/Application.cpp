@@ -63,6 +63,8 @@ HKEY CApplication::OpenSectionKey(const char* section, REGSAM access) const
     return key;
 }
 
+// Only a REG_DWORD of exactly four bytes is a number: a string, binary data, a QWORD or a DWORD
+// of another size reads as the default (a larger value fails with ERROR_MORE_DATA).
 int CApplication::GetProfileInt(const char* section, const char* entry, int defaultValue) const
 {
     CRegKey key(OpenSectionKey(section, KEY_READ));
@@ -75,21 +77,57 @@ int CApplication::GetProfileInt(const char* section, const char* entry, int defa
     return static_cast<int>(value);
 }
 
+namespace {
+
+// Longest string setting read, in bytes. Paths, titles and addresses are far shorter; a larger
+// value is damage and reads as the default instead of costing memory.
+const DWORD kMaxProfileString = 64 * 1024;
+
+bool IsStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ;
+}
+
+// A REG_EXPAND_SZ value names environment variables (%SystemRoot%, ...) that its reader is meant
+// to replace. Names that are not set stay as written.
+std::string ExpandEnvironment(const std::string& text)
+{
+    DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0 || needed > kMaxProfileString)
+        return text;
+    std::vector<char> buffer(size_t(needed) + 1, '\0'); // one more: the ANSI version may count short
+    DWORD got = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1);
+    if (got == 0 || got > needed + 1)
+        return text;
+    return std::string(buffer.data());
+}
+
+} // namespace
+
 std::string CApplication::GetProfileString(const char* section, const char* entry, const char* defaultValue) const
 {
     std::string fallback = defaultValue ? defaultValue : "";
     CRegKey key(OpenSectionKey(section, KEY_READ));
     if (!key)
         return fallback;
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
-        || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return fallback;
-    std::vector<char> buffer(size + 1, '\0');
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size)
-        != ERROR_SUCCESS)
-        return fallback;
-    return std::string(buffer.data()); // stops at the terminator (or at the extra zero)
+    // Another program may change the value between the two queries: ask again when it grew.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD type = 0, size = 0;
+        if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+            || !IsStringType(type) || size > kMaxProfileString)
+            return fallback;
+        // One zero more than the value's size: a string stored without terminator still ends.
+        std::vector<char> buffer(size_t(size) + 1, '\0');
+        LONG result = ::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                                         &size);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS || !IsStringType(type))
+            return fallback;
+        std::string value(buffer.data()); // stops at the first zero
+        return type == REG_EXPAND_SZ ? ExpandEnvironment(value) : value;
+    }
+    return fallback;
 }
 
 BOOL CApplication::WriteProfileInt(const char* section, const char* entry, int value) const

@@ -1,4 +1,5 @@
 #include "framework/Archive.h"
+#include "framework/AnsiText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -136,11 +137,21 @@ std::string CArchive::ReadString()
     uint32_t length = ReadStringLength(&wide);
     std::string value;
     if (wide) {
-        // Characters outside the single-byte range (0x00..0xFF, taken as Latin-1) become '?',
-        // the usual replacement character of the ANSI conversion.
-        for (uint32_t i = 0; i < length; ++i) {
-            uint16_t c = ReadUInt16();
-            value += c <= 0xFF ? static_cast<char>(c) : '?';
+        // The characters are converted in pieces as they arrive (see AnsiText.h for how), so
+        // memory follows the file, not the length prefix.
+        uint16_t piece[kWidePiece];
+        size_t held = 0;
+        while (length) {
+            while (length && held < kWidePiece) {
+                piece[held++] = ReadUInt16();
+                --length;
+            }
+            // The first half of a surrogate pair waits for its second half in the next piece.
+            size_t ready = length && IsHighSurrogate(piece[held - 1]) ? held - 1 : held;
+            value += AnsiFromUtf16(piece, ready);
+            held -= ready;
+            if (held)
+                piece[0] = piece[ready];
         }
         return value;
     }

@@ -45,6 +45,8 @@ public:
     static constexpr size_t kBufferSize = 4096;
     // Class names of this length or longer are refused when loading.
     static constexpr uint16_t kMaxClassName = 64;
+    // 16-bit strings are read and converted this many characters at a time.
+    static constexpr size_t kWidePiece = 1024;
 
     // The file must stay open while the archive works on it.
     CArchive(CFile& file, Mode mode);
@@ -67,9 +69,9 @@ public:
     uint8_t ReadUInt8();
     uint16_t ReadUInt16();
     uint32_t ReadUInt32();
-    // Also accepts strings of 16-bit characters, converted to single bytes (see ReadString in
-    // Archive.cpp). The string grows as its bytes arrive, so a length prefix larger than the file
-    // costs no memory.
+    // Also accepts strings of 16-bit characters, converted to the ANSI code page on Windows and
+    // to Latin-1 elsewhere (AnsiFromUtf16). The string grows as its bytes arrive, so a length
+    // prefix larger than the file costs no memory.
     std::string ReadString();
 
     CArchive& operator<<(int32_t value) { WriteUInt32(static_cast<uint32_t>(value)); return *this; }

@@ -1,5 +1,6 @@
 #include "library/LibraryFile.h"
 #include "framework/Archive.h"
+#include "framework/FileReplace.h"
 
 #include <cstdio>
 #include <exception>
@@ -33,21 +34,6 @@ bool ReadEntries(const char* path, Take take)
     } catch (const std::exception&) {
         return false;
     }
-}
-
-// Moves `from` over `to`.
-bool ReplaceFile(const std::string& from, const char* to)
-{
-    if (std::rename(from.c_str(), to) == 0)
-        return true;
-    // The Windows C library does not rename over an existing file: remove it first. Should that
-    // fail, the old file stays as it was.
-    if (std::remove(to) != 0) {
-        std::remove(from.c_str());
-        return false;
-    }
-    // Should this fail, the new library stays in `from` rather than being lost.
-    return std::rename(from.c_str(), to) == 0;
 }
 
 } // namespace
@@ -105,5 +91,6 @@ bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries
         std::remove(temp.c_str());
         return false;
     }
-    return ReplaceFile(temp, path);
+    // One step: a reader meets the old library or the new one, and a failed move keeps the old.
+    return ReplaceFileAtomically(temp.c_str(), path);
 }

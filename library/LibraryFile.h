@@ -37,6 +37,8 @@ struct CLibraryEntry {
 // 1 or 0 from bNowPlaying, and for a picture record (m_bPicture non-zero) m_bResample is set to
 // 1 when scaleMethod is 0, else 0. The first record introduces the class, later ones use tag
 // 0x8001; the same input always gives the same bytes.
-// The bytes go to `path` + ".tmp" first, which then replaces `path`; so a failure (file not
-// creatable, disk full, ...) leaves the file at `path` as it was. Returns true on success.
+// The bytes go to `path` + ".tmp" first, which then replaces `path` in one step
+// (ReplaceFileAtomically); so a failure (file not creatable, disk full, the old file held
+// open, ...) leaves the file at `path` as it was and no ".tmp" file behind. Returns true on
+// success.
 bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries, int32_t scaleMethod);

@@ -1,4 +1,7 @@
 // The library file: bytes written, the two readers, and hostile files.
+#include "framework/AnsiText.h"
+#include "framework/Archive.h"
+#include "framework/FileReplace.h"
 #include "library/LibraryFile.h"
 #include "unit/AllocationProbe.h"
 
@@ -284,6 +287,38 @@ TEST_F(LibraryFileTest, ReadsStringsOf16BitCharacters)
     EXPECT_EQ(records[0]->m_bResample, 1);
 }
 
+TEST_F(LibraryFileTest, Long16BitStringsConvertAsOneWhole)
+{
+    // Read in pieces of CArchive::kWidePiece characters: a surrogate pair across the first
+    // boundary must stay one character, and lone surrogates and zeros anywhere are characters
+    // like any other, never the end of the string.
+    const size_t piece = CArchive::kWidePiece;
+    std::vector<uint16_t> chars(2 * piece + 500, 'w');
+    chars[piece - 1] = 0xD83D; // a pair split by the first piece boundary
+    chars[piece] = 0xDE00;
+    chars[2 * piece - 2] = 0xD800; // lone high surrogate at the end of the second piece
+    chars[10] = 0xDC00;            // lone low surrogate
+    chars[20] = 0;
+    chars[30] = 0xE9;
+    chars[31] = 0x20AC;
+    chars.back() = 0xDBFF; // lone high surrogate as the very last character
+    Bytes file;
+    file.u32(1).intro().u8(0xFF).u16(0xFFFE).u8(0xFF).u16(static_cast<unsigned>(chars.size()));
+    for (uint16_t c : chars)
+        file.u16(c);
+    file.str("1").u32(0).u32(1).u32(1).u32(0);
+    WriteFile(file.data);
+
+    CWallpaperList records;
+    ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]->m_strPath, AnsiFromUtf16(chars.data(), chars.size()));
+    EXPECT_EQ(records[0]->m_strPath.substr(0, 10), "wwwwwwwwww");
+    EXPECT_NE(records[0]->m_strPath.find('\0'), std::string::npos); // the zero is kept, not an end
+    EXPECT_EQ(records[0]->m_strTile, "1");
+    EXPECT_EQ(records[0]->m_bPicture, 1);
+}
+
 // Hand-made files, valid and not: what each reader keeps. The record "P" is a playlist marked
 // Now Playing and every other record an unmarked picture, so the show list is the pictures read.
 struct HostileCase {
@@ -436,6 +471,13 @@ TEST_F(LibraryFileTest, FailedSaveLeavesTheFileAsItWas)
     fs::remove(m_path + ".tmp");
     EXPECT_FALSE(SaveLibraryFile("", library.entries, 1));
 
+    // A folder has taken the library's place: the new content is written but cannot replace it.
+    const std::string other = (m_dir / "Other.ini").string();
+    fs::create_directories(other + "/inside");
+    EXPECT_FALSE(SaveLibraryFile(other.c_str(), library.entries, 1));
+    EXPECT_TRUE(fs::is_directory(other + "/inside"));
+    EXPECT_FALSE(fs::exists(other + ".tmp"));
+
 #ifndef _WIN32
     // The disk fills up halfway through.
     library.records[1]->m_strPath = std::string(20000, 'x');
@@ -452,6 +494,53 @@ TEST_F(LibraryFileTest, FailedSaveLeavesTheFileAsItWas)
     EXPECT_EQ(ReadFile(), kWorkedExample);
     EXPECT_FALSE(fs::exists(m_path + ".tmp"));
 #endif
+}
+
+// The seam every file the user keeps (the library, the wallpaper bitmap) is replaced through.
+TEST_F(LibraryFileTest, ReplaceFileAtomicallyPutsTheNewFileInPlace)
+{
+    const std::string temp = m_path + ".new";
+    WriteFile("old library");
+    std::ofstream(temp, std::ios::binary) << "new";
+    ASSERT_TRUE(ReplaceFileAtomically(temp.c_str(), m_path.c_str()));
+    EXPECT_EQ(ReadFile(), "new");
+    EXPECT_FALSE(fs::exists(temp));
+
+    // Nothing there before.
+    const std::string fresh = (m_dir / "Murlavo Wallpaper.bmp").string();
+    std::ofstream(temp, std::ios::binary) << "BM";
+    ASSERT_TRUE(ReplaceFileAtomically(temp.c_str(), fresh.c_str()));
+    EXPECT_EQ(fs::file_size(fresh), 2u);
+    EXPECT_FALSE(fs::exists(temp));
+}
+
+TEST_F(LibraryFileTest, ReplaceFileAtomicallyFailingKeepsTheOldFileAndDropsTheNew)
+{
+    const std::string temp = m_path + ".new";
+    auto writeTemp = [&] { std::ofstream(temp, std::ios::binary) << "new"; };
+    WriteFile("old library");
+
+    // A folder in the way.
+    const std::string folder = (m_dir / "taken").string();
+    fs::create_directories(folder + "/inside");
+    writeTemp();
+    EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), folder.c_str()));
+    EXPECT_TRUE(fs::is_directory(folder + "/inside"));
+    EXPECT_FALSE(fs::exists(temp));
+
+    // A target in a folder that does not exist, and no target at all.
+    for (const char* to : {"missing/Murlavo.ini", "", static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(to ? to : "nullptr");
+        writeTemp();
+        const std::string target = to && *to ? (m_dir / to).string() : std::string();
+        EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), to && *to ? target.c_str() : to));
+        EXPECT_FALSE(fs::exists(temp));
+    }
+
+    // No new file: the old one stays.
+    EXPECT_FALSE(ReplaceFileAtomically(temp.c_str(), m_path.c_str()));
+    EXPECT_FALSE(ReplaceFileAtomically(nullptr, m_path.c_str()));
+    EXPECT_EQ(ReadFile(), "old library");
 }
 
 } // namespace

@@ -27,6 +27,18 @@ protected:
     {
         ASSERT_TRUE(app.WriteProfileString(section, name, value));
     }
+    // Stores a value of any type and bytes, as another program (or damage) might.
+    void WriteRaw(const char* section, const char* name, DWORD type, const std::string& bytes)
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kAppKey) + "\\" + section).c_str(), 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        LONG result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                     static_cast<DWORD>(bytes.size()));
+        RegCloseKey(key);
+        ASSERT_EQ(result, ERROR_SUCCESS);
+    }
 
     CChangerApp app;
 };
@@ -136,4 +148,98 @@ TEST_F(SettingsTest, WrongValueTypesReadAsDefaults)
     app.LoadSettings();
     EXPECT_EQ(g_settings.m_nInterval, 10);
     EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+}
+
+// Values another program or damage left behind: anything but a four-byte REG_DWORD is no number.
+TEST_F(SettingsTest, NumbersOfTheWrongTypeOrSizeReadAsDefaults)
+{
+    const std::string fifteen("\x0F\x00\x00\x00", 4);
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } cases[] = {
+        {"string", REG_SZ, std::string("15", 3)},
+        {"expandable string", REG_EXPAND_SZ, std::string("15", 3)},
+        {"binary of four bytes", REG_BINARY, fifteen},
+        {"big-endian dword", REG_DWORD_BIG_ENDIAN, std::string("\x00\x00\x00\x0F", 4)},
+        {"dword of two bytes", REG_DWORD, std::string("\x0F\x00", 2)},
+        {"dword of eight bytes", REG_DWORD, fifteen + fifteen},
+        {"dword without data", REG_DWORD, ""},
+        {"qword", REG_QWORD, fifteen + std::string(4, '\0')},
+        {"multi-string", REG_MULTI_SZ, std::string("15\0", 4)},
+        {"none", REG_NONE, fifteen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* name : {"Interval", "SlideShow", "ScaleMethod", "BkgndColor"})
+            WriteRaw("Changer", name, c.type, c.bytes);
+        g_settings = CChangerSettings();
+        app.LoadSettings();
+        EXPECT_EQ(g_settings.m_nInterval, 10);
+        EXPECT_EQ(g_settings.m_nSlideShow, 5);
+        EXPECT_EQ(g_settings.m_nScaleMethod, 1);
+        EXPECT_EQ(g_settings.m_crBkgndColor, 0u);
+    }
+
+    // The one right form, for contrast.
+    WriteRaw("Changer", "Interval", REG_DWORD, fifteen);
+    app.LoadSettings();
+    EXPECT_EQ(g_settings.m_nInterval, 15);
+}
+
+TEST_F(SettingsTest, StringsOfTheWrongTypeReadAsDefaults)
+{
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } cases[] = {
+        {"dword", REG_DWORD, std::string("\x41\x42\x00\x00", 4)},
+        {"qword", REG_QWORD, std::string("AB\0\0\0\0\0\0", 8)},
+        {"binary", REG_BINARY, std::string("C:\\x", 5)},
+        {"multi-string", REG_MULTI_SZ, std::string("C:\\x\0C:\\y\0", 10)},
+        {"none", REG_NONE, std::string("C:\\x", 4)},
+        {"string over 64 KiB", REG_SZ, std::string(100000, 'p') + '\0'},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRaw("Custom", "Title", c.type, c.bytes);
+        EXPECT_EQ(app.GetProfileString("Custom", "Title", "default"), "default");
+        g_settings.m_strTitle = "old";
+        app.LoadSettings();
+        EXPECT_EQ(g_settings.m_strTitle, "");
+    }
+}
+
+TEST_F(SettingsTest, StringsEndAtTheirDataOrFirstZero)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string read;
+    } cases[] = {
+        {"no terminator", "C:\\App", "C:\\App"},
+        {"one byte, no terminator", "x", "x"},
+        {"no data at all", "", ""},
+        {"zero inside", std::string("C:\\A\0junk\0", 10), "C:\\A"},
+        {"long path", std::string(32000, 'q') + '\0', std::string(32000, 'q')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteRaw("Registration", "Path", REG_SZ, c.bytes);
+        EXPECT_EQ(app.GetProfileString("Registration", "Path", "default"), c.read);
+        g_settings.LoadInstallDir(app);
+        EXPECT_EQ(g_settings.m_strInstallDir, c.read.empty() ? "" : c.read + "\\");
+    }
+}
+
+TEST_F(SettingsTest, ExpandableStringsAreExpanded)
+{
+    ASSERT_TRUE(SetEnvironmentVariableA("MURLAVO_TEST_DIR", "D:\\Pictures"));
+    const std::string text = "%MURLAVO_TEST_DIR%\\sea.jpg;%MURLAVO_NOT_SET%";
+    WriteRaw("Changer", "LastWallpaper", REG_EXPAND_SZ, text + '\0');
+    app.LoadSettings();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "D:\\Pictures\\sea.jpg;%MURLAVO_NOT_SET%");
+    SetEnvironmentVariableA("MURLAVO_TEST_DIR", nullptr);
 }
