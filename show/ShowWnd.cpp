@@ -1,6 +1,7 @@
 #include "show/ShowWnd.h"
 
 #include "app/Globals.h"
+#include "framework/FileReplace.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
 #include "library/Library.h"
@@ -54,11 +55,7 @@ bool WriteWallpaperFile(CPictureImage& image, const std::string& path)
         ::DeleteFileA(temp.c_str());
         return false;
     }
-    if (!::MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temp.c_str());
-        return false;
-    }
-    return true;
+    return ReplaceFileAtomically(temp.c_str(), path.c_str());
 }
 } // namespace
 
