@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct BitmapCase {
@@ -170,4 +171,16 @@ inline std::vector<std::string> HostileBitmapFiles()
     odd.compression = 4; // JPEG inside
     files.push_back(BitmapFileBytes(odd));
     return files;
+}
+
+// A run-length bitmap (compression 1: 8 bits, 2: 4 bits) of the given size whose data is the
+// given bytes, with the colours of the case of its depth.
+inline BitmapCase RunLength(uint32_t compression, int32_t width, int32_t height, std::vector<uint8_t> data)
+{
+    BitmapCase c = BitmapCases()[compression == 1 ? 2 : 1];
+    c.width = width;
+    c.height = height;
+    c.compression = compression;
+    c.rows = std::move(data);
+    return c;
 }

@@ -249,17 +249,6 @@ TEST(BitmapFileTest, BitmapsOtherPeopleMadeReadAsTheirRowsUnderEveryHeader)
 #endif
 }
 
-// A run-length bitmap of the given size whose data is the given bytes.
-BitmapCase RunLength(uint32_t compression, int32_t width, int32_t height, std::vector<uint8_t> data)
-{
-    BitmapCase c = BitmapCases()[compression == kDibRle8 ? 2 : 1]; // its colours
-    c.width = width;
-    c.height = height;
-    c.compression = compression;
-    c.rows = std::move(data);
-    return c;
-}
-
 TEST(BitmapFileTest, RunLengthDataTooShortForItsSizeIsRefused)
 {
     const std::string path = TempPath("murlavo-rle.bmp");

@@ -223,20 +223,10 @@ TEST_F(PictureImageTest, SavedBitmapLoadsBackWithTheSectionsHeader)
 }
 
 // Run-length data for 8 bits: each piece is a count and a colour index, or 0 and a command.
-BitmapCase Rle8(int width, int height, std::vector<uint8_t> data)
-{
-    BitmapCase c = BitmapCases()[2]; // its 4 colours
-    c.width = width;
-    c.height = height;
-    c.compression = BI_RLE8;
-    c.rows = std::move(data);
-    return c;
-}
-
 TEST_F(PictureImageTest, RunLengthBitmapsLoadThroughTheSystemLoader)
 {
     // Bottom row: two pixels of colour 1, end of line; top row: colours 3 and 0, end of bitmap.
-    const BitmapCase c = Rle8(2, 2, {2, 1, 0, 0, 1, 3, 1, 0, 0, 1});
+    const BitmapCase c = RunLength(BI_RLE8, 2, 2, {2, 1, 0, 0, 1, 3, 1, 0, 0, 1});
     const std::string path = dir + "\\rle.bmp";
     WriteFile(path, BitmapFileBytes(c));
     CPictureImage p;
@@ -247,7 +237,7 @@ TEST_F(PictureImageTest, RunLengthBitmapsLoadThroughTheSystemLoader)
 TEST_F(PictureImageTest, RunLengthBitmapTooShortForItsSizeIsRefusedAndAFlatOneLoads)
 {
     const std::string path = dir + "\\rle-size.bmp";
-    WriteFile(path, BitmapFileBytes(Rle8(4096, 4096, {0, 1}))); // 2 bytes for 16 megapixels
+    WriteFile(path, BitmapFileBytes(RunLength(BI_RLE8, 4096, 4096, {0, 1}))); // 2 bytes for 16 megapixels
     CPictureImage p;
     EXPECT_FALSE(p.LoadFile(path.c_str()));
     EXPECT_EQ(p.m_pBits, nullptr);
@@ -260,7 +250,7 @@ TEST_F(PictureImageTest, RunLengthBitmapTooShortForItsSizeIsRefusedAndAFlatOneLo
         runs.insert(runs.end(), {0, 0});
     }
     runs.insert(runs.end(), {0, 1});
-    WriteFile(path, BitmapFileBytes(Rle8(2100, 2100, runs)));
+    WriteFile(path, BitmapFileBytes(RunLength(BI_RLE8, 2100, 2100, runs)));
     ASSERT_TRUE(p.LoadFile(path.c_str()));
     ASSERT_TRUE(IsSound(p));
     for (int y : {0, 1049, 2099})
@@ -271,12 +261,12 @@ TEST_F(PictureImageTest, RunLengthBitmapTooShortForItsSizeIsRefusedAndAFlatOneLo
 TEST_F(PictureImageTest, HostileBitmapFilesFailOrGiveASoundPicture)
 {
     std::vector<std::string> files = HostileBitmapFiles();
-    files.push_back(BitmapFileBytes(Rle8(2, 2, {200, 1, 0, 2, 255, 255, 7, 7}))); // runs off the picture
-    files.push_back(BitmapFileBytes(Rle8(4, 4, std::vector<uint8_t>(8000, 0))));  // only line ends
+    files.push_back(BitmapFileBytes(RunLength(BI_RLE8, 2, 2, {200, 1, 0, 2, 255, 255, 7, 7}))); // runs off the picture
+    files.push_back(BitmapFileBytes(RunLength(BI_RLE8, 4, 4, std::vector<uint8_t>(8000, 0))));  // only line ends
     std::vector<uint8_t> deltas;
     for (int i = 0; i < 4096; ++i)
         deltas.insert(deltas.end(), {0, 2, 0, 0}); // moves that go nowhere, and no end
-    files.push_back(BitmapFileBytes(Rle8(4, 4, deltas)));
+    files.push_back(BitmapFileBytes(RunLength(BI_RLE8, 4, 4, deltas)));
     BitmapCase masks = BitmapCases()[6]; // 16-bit with every mask zero
     masks.table = {0, 0, 0};
     files.push_back(BitmapFileBytes(masks));

@@ -2,6 +2,7 @@
 // system commands it refuses, and the password flow of the Windows 95 family.
 #include "app/Globals.h"
 #include "library/Settings.h"
+#include "platform/Desktop.h"
 #include "saver/SaverWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -194,6 +195,47 @@ TEST_F(SaverTest, NoPasswordCheckOutsideTheWindows95Family)
 {
     UsePassword("wrong");
     g_bWin95Family = false;
+    EXPECT_TRUE(Ends(WM_KEYDOWN, 'A'));
+    EXPECT_EQ(PasswordCalls(), 0);
+}
+
+namespace {
+void SetPasswordValue(DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                &key, nullptr),
+              ERROR_SUCCESS);
+    ::RegSetValueExA(key, "ScreenSaveUsePassword", 0, type, static_cast<const BYTE*>(data), size);
+    ::RegCloseKey(key);
+}
+} // namespace
+
+// The password setting of another type or size reads as "no password", never as whatever its
+// bytes happen to say; the decimal text other systems store is read as its number.
+TEST_F(SaverTest, PasswordSettingOfAnotherTypeOrSize)
+{
+    const DWORD one = 1, zero = 0;
+    const uint64_t eight = 0x0000000100000001ull;
+    struct Form {
+        DWORD type;
+        const void* data;
+        DWORD size;
+        DWORD expected;
+    } forms[] = {
+        {REG_DWORD, &one, 4, 1},         {REG_DWORD, &zero, 4, 0},        {REG_BINARY, &one, 4, 1},
+        {REG_BINARY, &eight, 8, 0},      {REG_QWORD, &eight, 8, 0},       {REG_BINARY, &one, 2, 0},
+        {REG_SZ, "1", 2, 1},             {REG_SZ, "0", 2, 0},             {REG_SZ, "123", 4, 123},
+        {REG_SZ, "yes", 4, 0},           {REG_MULTI_SZ, "1\0", 3, 0},     {REG_SZ, "12345678901234567", 18, 0},
+    };
+    for (const Form& form : forms) {
+        SetPasswordValue(form.type, form.data, form.size);
+        EXPECT_EQ(platform::ReadScreenSaveUsePassword(), form.expected) << form.type << " of " << form.size;
+    }
+
+    // An 8-byte binary value: the saver ends without asking.
+    UsePassword("wrong");
+    SetPasswordValue(REG_BINARY, &eight, 8);
     EXPECT_TRUE(Ends(WM_KEYDOWN, 'A'));
     EXPECT_EQ(PasswordCalls(), 0);
 }
