@@ -44,14 +44,15 @@ std::string WallpaperPathInTempFolder()
 }
 
 // Writes the wallpaper bitmap beside its final place and replaces the old file only when the
-// new one is complete, so the desktop never loads a cut-off file at the next logon. On failure
-// the old file stays as it was and no temporary file is left.
-bool WriteWallpaperFile(CPictureImage& image, const std::string& path)
+// new one is complete, so the desktop never loads a cut-off file at the next logon. On failure,
+// or when the window asks the work to stop meanwhile, the old file stays as it was and no
+// temporary file is left.
+bool WriteWallpaperFile(CPictureImage& image, const std::string& path, const std::atomic<bool>& abort)
 {
     if (path.empty())
         return false;
     const std::string temp = path + ".tmp";
-    if (!image.SaveBitmapFile(temp.c_str())) {
+    if (!image.SaveBitmapFile(temp.c_str()) || abort) {
         ::DeleteFileA(temp.c_str());
         return false;
     }
@@ -61,7 +62,7 @@ bool WriteWallpaperFile(CPictureImage& image, const std::string& path)
 
 int64_t (*CShowWnd::s_pfnNow)() = SystemNow;
 void (*CShowWnd::s_pfnPreparationEnded)() = nullptr;
-DWORD CShowWnd::s_dwStopWaitMs = 10000;
+DWORD CShowWnd::s_dwStopWaitMs = 5000;
 
 CShowWnd::CShowWnd() = default;
 
@@ -290,7 +291,7 @@ DWORD WINAPI CShowWnd::PreparePicture(void* param)
     if (prep.abort || g_bAbortImageWork)
         prep.loaded = false;
     else if (prep.loaded && !prep.bShowMode)
-        prep.written = WriteWallpaperFile(image, prep.wallpaperPath);
+        prep.written = WriteWallpaperFile(image, prep.wallpaperPath, prep.abort);
     // A window that is being destroyed gets no message; any other learns that the work ended.
     if (!prep.abort) {
         prep.done = true;

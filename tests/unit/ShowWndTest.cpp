@@ -515,7 +515,7 @@ struct ScaleGate {
         ::SetEvent(inside);
         if (waitForAbort) {
             const DWORD start = ::GetTickCount();
-            while (!g_bAbortImageWork && ::GetTickCount() - start < 5000)
+            while (!g_bAbortImageWork && ::GetTickCount() - start < 3000)
                 ::Sleep(1);
             sawAbort = g_bAbortImageWork != 0;
         } else {
@@ -551,14 +551,16 @@ protected:
         ScaleGate::windowDeletedAt = 0;
         CPictureImage::s_pfnScaleRowDone = ScaleGate::RowDone;
         CShowWnd::s_pfnPreparationEnded = ScaleGate::Ended;
+        savedStopWait = CShowWnd::s_dwStopWaitMs;
     }
+    DWORD savedStopWait = 0;
     void TearDown() override
     {
         ::SetEvent(ScaleGate::release);
         PumpUntil([] { return ScaleGate::threadEndedAt != 0; }, 20000);
         CPictureImage::s_pfnScaleRowDone = nullptr;
         CShowWnd::s_pfnPreparationEnded = nullptr;
-        CShowWnd::s_dwStopWaitMs = 10000;
+        CShowWnd::s_dwStopWaitMs = savedStopWait;
         ::CloseHandle(ScaleGate::inside);
         ::CloseHandle(ScaleGate::release);
         ShowWndTest::TearDown();
