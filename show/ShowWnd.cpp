@@ -12,6 +12,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include <ctime>
 #include <functional>
 #include <new>
@@ -20,6 +22,8 @@
 namespace {
 // More tiles than this are painted through a pattern brush.
 constexpr int64_t kMaxSeparateTiles = 64;
+// The pattern brush's side, about: the tile repeated to at least this many pixels.
+constexpr int kBrushSide = 256;
 
 int64_t SystemNow()
 {
@@ -173,9 +177,13 @@ void CShowWnd::OnDestroy()
         // ends on its own later and writes and posts nothing.
         m_prep->abort = true;
         g_bAbortImageWork = 1;
-        ::WaitForSingleObject(m_thread.Get(), s_dwStopWaitMs);
+        const bool ended = ::WaitForSingleObject(m_thread.Get(), s_dwStopWaitMs) == WAIT_OBJECT_0;
         m_thread.Reset();
         m_bBusy = false;
+        // The thread may have replaced the wallpaper file just before the request: the desktop's
+        // settings and the record of the last change then follow the file the desktop loads.
+        if (ended && m_bShowMode == 0 && m_prep->loaded && m_prep->written)
+            ApplyWallpaper();
         // A later show window of this process starts with a clear flag.
         g_bAbortImageWork = 0;
     }
@@ -194,8 +202,13 @@ void CShowWnd::OnDestroy()
 
 void CShowWnd::OnTimer()
 {
-    if (m_bBusy)
-        return; // a preparation runs: the tick is dropped
+    if (m_bBusy) {
+        // A preparation runs: the tick is dropped. Should its message have been lost (a full
+        // queue), its end is taken from here instead of leaving the window busy for good.
+        if (m_prep && m_prep->done)
+            OnPictureReady();
+        return;
+    }
 
     const int n = static_cast<int>(m_arrShowList.size());
     if (m_bShowMode == 1) {
@@ -207,7 +220,8 @@ void CShowWnd::OnTimer()
             StartPreparation();
         }
     } else {
-        if (n == 0)
+        // Nothing to show, or nowhere to write the wallpaper (an unusable temporary folder).
+        if (n == 0 || g_settings.m_strTempImage.empty())
             return;
         if (!WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval)) {
             DefaultProc(WM_TIMER, kShowTimerId, 0);
@@ -254,16 +268,13 @@ void CShowWnd::StartPreparation()
     prep->bPreview = m_bPreview;
     prep->wallpaperPath = g_settings.m_strTempImage;
 
-    m_prep = prep;
-    m_bBusy = true;
     DWORD id = 0;
     HANDLE thread = ::CreateThread(nullptr, 0, PreparePicture, threadShare.get(), CREATE_SUSPENDED, &id);
-    if (!thread) {
-        // No thread, no hand-over: the window tries again at the next tick.
-        m_bBusy = false;
-        return;
-    }
+    if (!thread)
+        return; // no thread, no hand-over: the window keeps its picture and tries again next tick
     threadShare.release(); // the thread's share now
+    m_prep = prep;
+    m_bBusy = true;
     ::SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
     m_thread.Reset(thread);
     ::ResumeThread(thread);
@@ -387,9 +398,9 @@ void CShowWnd::PaintPicture(HDC hdc, int W, int H)
 }
 
 // Tiles from the top-left corner at the picture's own size. A few tiles are drawn one by one;
-// many small ones (a 1 x 1 picture makes millions on a large screen) are drawn once into a
-// memory bitmap that then fills the area as a pattern brush, so the cost no longer grows with
-// their number. Both give the same pixels.
+// many small ones (a 1 x 1 picture makes millions on a large screen) fill the area as a
+// pattern brush instead, so the cost no longer grows with their number. Both give the same
+// pixels. (The Windows 95 family uses only 8 x 8 pixels of a pattern: tiles one by one there.)
 void CShowWnd::PaintTiles(HDC hdc, int W, int H)
 {
     const BITMAPINFOHEADER* header = &m_pImage->m_dibSection.dsBmih;
@@ -399,32 +410,50 @@ void CShowWnd::PaintTiles(HDC hdc, int W, int H)
     if (w <= 0 || h <= 0 || W <= 0 || H <= 0)
         return;
     const int64_t tiles = ((int64_t(W) + w - 1) / w) * ((int64_t(H) + h - 1) / h);
-    if (tiles > kMaxSeparateTiles) {
-        CMemoryDC memory(hdc);
-        CBitmapHandle tile(::CreateCompatibleBitmap(hdc, w, h));
-        if (memory.GetSafeHdc() && tile) {
-            {
-                CSelectObject selected(memory.GetSafeHdc(), tile.Get());
-                platform::DrawDibPicture(m_hDrawTile, memory.GetSafeHdc(), 0, 0, -1, -1, header, bits, 0, 0, w, h, 0);
-            }
-            CBrushHandle pattern(::CreatePatternBrush(tile.Get()));
-            if (pattern) {
-                POINT previous;
-                ::SetBrushOrgEx(hdc, 0, 0, &previous);
-                CSelectObject selected(hdc, pattern.Get());
-                ::PatBlt(hdc, 0, 0, W, H, PATCOPY);
-                ::SetBrushOrgEx(hdc, previous.x, previous.y, nullptr);
-                return;
-            }
-        }
-        // Short of GDI memory: draw them one by one after all.
-    }
+    if (tiles > kMaxSeparateTiles && !g_bWin95Family && PaintTilesWithBrush(hdc, W, H))
+        return;
     platform::BeginDrawDib(m_hDrawTile, hdc, header, w, h);
     for (int x = 0; x < W; x += w)
         for (int y = 0; y < H; y += h)
             platform::DrawDibPicture(m_hDrawTile, hdc, x, y, -1, -1, header, bits, 0, 0, w, h,
                                      DDF_SAME_HDC | DDF_SAME_DRAW);
     platform::EndDrawDib(m_hDrawTile);
+}
+
+// The picture drawn once into a memory bitmap, repeated there by doubling blits until it is
+// a few hundred pixels wide and high (long runs fill faster than a tiny pattern), then used as
+// the brush. False when GDI memory is short.
+bool CShowWnd::PaintTilesWithBrush(HDC hdc, int W, int H)
+{
+    const BITMAPINFOHEADER* header = &m_pImage->m_dibSection.dsBmih;
+    const int w = header->biWidth;
+    const int h = header->biHeight;
+    const int bw = w * std::max(1, (std::min(W, kBrushSide) + w - 1) / w);
+    const int bh = h * std::max(1, (std::min(H, kBrushSide) + h - 1) / h);
+    CMemoryDC memory(hdc);
+    CBitmapHandle pattern(::CreateCompatibleBitmap(hdc, bw, bh));
+    if (!memory.GetSafeHdc() || !pattern)
+        return false;
+    {
+        CSelectObject selected(memory.GetSafeHdc(), pattern.Get());
+        platform::DrawDibPicture(m_hDrawTile, memory.GetSafeHdc(), 0, 0, -1, -1, header,
+                                 m_pImage->m_dibSection.dsBm.bmBits, 0, 0, w, h, 0);
+        for (int done = w; done < bw; done *= 2)
+            ::BitBlt(memory.GetSafeHdc(), done, 0, std::min(done, bw - done), h, memory.GetSafeHdc(), 0, 0, SRCCOPY);
+        for (int done = h; done < bh; done *= 2)
+            ::BitBlt(memory.GetSafeHdc(), 0, done, bw, std::min(done, bh - done), memory.GetSafeHdc(), 0, 0, SRCCOPY);
+    }
+    CBrushHandle brush(::CreatePatternBrush(pattern.Get()));
+    if (!brush)
+        return false;
+    POINT previous;
+    ::SetBrushOrgEx(hdc, 0, 0, &previous);
+    {
+        CSelectObject selected(hdc, brush.Get());
+        ::PatBlt(hdc, 0, 0, W, H, PATCOPY);
+    }
+    ::SetBrushOrgEx(hdc, previous.x, previous.y, nullptr);
+    return true;
 }
 
 void CShowWnd::PaintHint(HDC hdc, int W, int H)

@@ -101,6 +101,7 @@ private:
     void ApplyWallpaper();
     void PaintPicture(HDC hdc, int W, int H);
     void PaintTiles(HDC hdc, int W, int H);
+    bool PaintTilesWithBrush(HDC hdc, int W, int H);
     void PaintHint(HDC hdc, int W, int H);
     void AddTrayIcon();
     void RemoveTrayIcon();
