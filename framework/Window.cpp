@@ -1,6 +1,8 @@
 #include "framework/Window.h"
 #include "framework/Application.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <exception>
 #include <set>
@@ -9,7 +11,7 @@ CWindow::~CWindow()
 {
     // An object that dies before its window: the window must not call into freed memory.
     if (m_hWnd && ::IsWindow(m_hWnd)) {
-        if (m_pfnSuper)
+        if (m_bSubclassed)
             UnsubclassWindow();
         else
             ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
@@ -60,25 +62,44 @@ BOOL CWindow::DestroyWindow()
     return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
 }
 
+namespace {
+// Our one subclass on a control; the object is its data.
+constexpr UINT_PTR kSubclassId = 0x4D75; // "Mu"
+
+// GetWindowSubclass: exported by the common controls under ordinal 411 only, which the
+// MinGW import library lacks. Taken from the very module SetWindowSubclass came from (the
+// version the manifest chose).
+BOOL GetSubclassData(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* data)
+{
+    using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+    static const GetWindowSubclassFn get = [] {
+        HMODULE module = nullptr;
+        ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             reinterpret_cast<LPCSTR>(&::SetWindowSubclass), &module);
+        return reinterpret_cast<GetWindowSubclassFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(module, MAKEINTRESOURCEA(411))));
+    }();
+    return get && get(hwnd, proc, id, data);
+}
+} // namespace
+
 BOOL CWindow::SubclassWindow(HWND hwnd)
 {
-    if (!hwnd || m_hWnd)
+    if (!hwnd || m_hWnd || FromHandlePermanent(hwnd))
+        return FALSE;
+    if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return FALSE;
     m_hWnd = hwnd;
-    ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    m_pfnSuper = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StaticWindowProc)));
+    m_bSubclassed = true;
     return TRUE;
 }
 
 HWND CWindow::UnsubclassWindow()
 {
     HWND hwnd = m_hWnd;
-    if (hwnd && m_pfnSuper) {
-        ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-        ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-    }
-    m_pfnSuper = nullptr;
+    if (hwnd && m_bSubclassed)
+        ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+    m_bSubclassed = false;
     m_hWnd = nullptr;
     return hwnd;
 }
@@ -87,6 +108,9 @@ CWindow* CWindow::FromHandlePermanent(HWND hwnd)
 {
     if (!hwnd)
         return nullptr;
+    DWORD_PTR data = 0;
+    if (GetSubclassData(hwnd, SubclassProc, kSubclassId, &data))
+        return reinterpret_cast<CWindow*>(data);
     WNDPROC proc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
     if (proc != StaticWindowProc)
         return nullptr;
@@ -100,8 +124,8 @@ LRESULT CWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    if (m_pfnSuper)
-        return ::CallWindowProcA(m_pfnSuper, m_hWnd, msg, wParam, lParam);
+    if (m_bSubclassed)
+        return ::DefSubclassProc(m_hWnd, msg, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
 }
 
@@ -121,6 +145,14 @@ LRESULT CALLBACK CWindow::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
     return self->Dispatch(msg, wParam, lParam);
 }
 
+LRESULT CALLBACK CWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+{
+    CWindow* self = reinterpret_cast<CWindow*>(data);
+    if (!self || self->m_hWnd != hwnd)
+        return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    return self->Dispatch(msg, wParam, lParam);
+}
+
 LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
@@ -133,7 +165,7 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
     }
     if (msg == WM_NCDESTROY) {
         HWND hwnd = m_hWnd;
-        if (m_pfnSuper)
+        if (m_bSubclassed)
             UnsubclassWindow();
         else
             ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);

@@ -1,13 +1,21 @@
 // The window base: one static window procedure for all our windows.
 //
-// The C++ object arrives through lpCreateParams (or SubclassWindow for existing controls),
-// is caught at WM_NCCREATE and kept in GWLP_USERDATA. Each class handles its messages in
-// its own WindowProc (a switch: its message map) and passes what it does not handle to
-// DefaultProc. After the final message (WM_NCDESTROY) the object is told through
-// PostNcDestroy, the one place where self-owning windows delete themselves.
+// The C++ object arrives through lpCreateParams, is caught at WM_NCCREATE and kept in
+// GWLP_USERDATA. Existing controls are attached with the common controls' SetWindowSubclass:
+// the object travels as the subclass data, so the control keeps its own user data and other
+// subclasses may stack on it. Each class handles its messages in one place, its WindowProc (a
+// switch: its message map), calling typed On... handlers; what it does not handle it hands on
+// explicitly to its base class's WindowProc, which ends in DefaultProc. After the final message
+// (WM_NCDESTROY) the object is told through PostNcDestroy, the one place where self-owning
+// windows delete themselves.
 #pragma once
 #include <windows.h>
 #include <string>
+
+// Notifications a parent reflects back to the attached control that sent them, so that the
+// control handles its own colours and clicks: WM_REFLECT_BASE + WM_CTLCOLORSTATIC, + WM_COMMAND.
+// A control that does not handle a reflected message returns 0 and the parent goes on as usual.
+constexpr UINT WM_REFLECT_BASE = 0xBC00;
 
 class CWindow {
 public:
@@ -27,8 +35,8 @@ public:
                   int width, int height, HWND parent, HMENU menuOrId);
     BOOL DestroyWindow();
 
-    // Takes over an existing window (a control); messages reach WindowProc first and
-    // fall back to the control's own procedure.
+    // Attaches the object to an existing window (a control); messages reach WindowProc first and
+    // fall back to the control's own procedure. Comes off again by itself when the window goes.
     BOOL SubclassWindow(HWND hwnd);
     HWND UnsubclassWindow();
 
@@ -47,11 +55,14 @@ protected:
     virtual void PostNcDestroy() {}
 
     static LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
     // Common dispatch for windows and dialogs: runs WindowProc, keeps exceptions inside,
     // detaches at WM_NCDESTROY.
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    WNDPROC m_pfnSuper = nullptr;
+    // Attached with SubclassWindow: default processing is the control's own.
+    bool m_bSubclassed = false;
     // CreateEx returned the live window: from here on the window, not its creator, decides
     // the object's end (a window destroyed while it was being created leaves it to the creator).
     bool m_bCreated = false;

@@ -23,6 +23,9 @@ BOOL CSaverWnd::Create()
                     ::GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr);
 }
 
+// What the saver handles itself; every other message goes on to the show window. Where the
+// saver wants the system's own behaviour instead (while the password prompt runs), it asks
+// DefaultProc for it explicitly, bypassing the show window's handling.
 LRESULT CSaverWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     const bool checking = s_bCheckingPassword;
@@ -50,39 +53,38 @@ LRESULT CSaverWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_ACTIVATE:
         if (checking)
-            break;
+            return DefaultProc(msg, wParam, lParam);
         if (LOWORD(wParam) == WA_INACTIVE)
             RequestEnd();
         return 0;
     case WM_ACTIVATEAPP:
         if (checking)
-            break;
+            return DefaultProc(msg, wParam, lParam);
         if (!wParam)
             RequestEnd();
         return 0;
     case WM_NCACTIVATE:
         if (checking || wParam)
-            break;
+            return DefaultProc(msg, wParam, lParam);
         return FALSE; // refuse to be drawn inactive
     case WM_SETCURSOR:
         if (checking)
-            break;
+            return DefaultProc(msg, wParam, lParam); // the class cursor: transparent
         ::SetCursor(nullptr);
         return TRUE;
     case WM_CLOSE:
         // Closed from elsewhere while the password prompt runs: the prompt decides.
         if (checking)
             return 0;
-        break;
+        return DefaultProc(msg, wParam, lParam);
     case WM_SYSCOMMAND:
         // Neither a second screen saver nor Alt+F4's close may bypass the password.
         if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_CLOSE)
             return 0;
-        break;
+        return DefaultProc(msg, wParam, lParam);
     default:
         return CShowWnd::WindowProc(msg, wParam, lParam);
     }
-    return DefaultProc(msg, wParam, lParam);
 }
 
 void CSaverWnd::OnMouseMove(int x, int y)

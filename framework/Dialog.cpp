@@ -1,0 +1,316 @@
+#include "framework/Dialog.h"
+#include "framework/Application.h"
+
+#include <windowsx.h>
+
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The title of the prompts: the application's name, else its title string (57344, the id
+// application frameworks give it).
+std::string PromptTitle()
+{
+    if (CApplication* app = GetApp(); app && !app->m_strAppName.empty())
+        return app->m_strAppName;
+    char title[128] = "";
+    ::LoadStringA(::GetModuleHandleA(nullptr), 57344, title, sizeof title);
+    return title;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool IsRadioButton(HWND control)
+{
+    char cls[16] = "";
+    ::GetClassNameA(control, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Button") != 0)
+        return false;
+    const LONG type = ::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+// The radio buttons of the group that starts at first, in order.
+std::vector<HWND> RadioGroup(HWND first)
+{
+    std::vector<HWND> buttons;
+    for (HWND control = first; control; control = ::GetWindow(control, GW_HWNDNEXT)) {
+        if (control != first && (::GetWindowLongA(control, GWL_STYLE) & WS_GROUP))
+            break;
+        if (IsRadioButton(control))
+            buttons.push_back(control);
+    }
+    return buttons;
+}
+
+} // namespace
+
+bool CDataExchange::ParseInt(const char* text, int32_t& value)
+{
+    const char* p = text;
+    while (IsBlank(*p))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    if (*p < '0' || *p > '9')
+        return false;
+    int64_t number = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        number = number * 10 + (*p - '0');
+        if (number > int64_t(INT32_MAX) + 1)
+            return false;
+    }
+    while (IsBlank(*p))
+        ++p;
+    if (*p)
+        return false;
+    number = negative ? -number : number;
+    if (number > INT32_MAX)
+        return false;
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
+bool CDataExchange::Fail(int id, const std::string& prompt)
+{
+    ::MessageBoxA(m_hDlg, prompt.c_str(), PromptTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
+    HWND control = ::GetDlgItem(m_hDlg, id);
+    if (control) {
+        // Through the dialog manager, so the default button follows; an edit field's text is
+        // selected for typing over it.
+        ::SendMessageA(m_hDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        ::SendMessageA(control, EM_SETSEL, 0, -1);
+    }
+    return false;
+}
+
+bool CDataExchange::Text(int id, std::string& value)
+{
+    HWND control = ::GetDlgItem(m_hDlg, id);
+    if (!m_bSaveAndValidate) {
+        ::SetWindowTextA(control, value.c_str());
+        return true;
+    }
+    const int length = ::GetWindowTextLengthA(control);
+    std::vector<char> text(size_t(length > 0 ? length : 0) + 1, '\0');
+    ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
+    value = text.data();
+    return true;
+}
+
+bool CDataExchange::Int(int id, int32_t& value)
+{
+    if (!m_bSaveAndValidate) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+        ::SetDlgItemTextA(m_hDlg, id, text);
+        return true;
+    }
+    std::string text;
+    Text(id, text);
+    int32_t parsed = 0;
+    if (!ParseInt(text.c_str(), parsed))
+        return Fail(id, "Please enter an integer.");
+    value = parsed;
+    return true;
+}
+
+bool CDataExchange::IntRange(int id, int32_t& value, int32_t min, int32_t max)
+{
+    if (!m_bSaveAndValidate)
+        return Int(id, value);
+    int32_t parsed = value;
+    if (!Int(id, parsed))
+        return false;
+    if (parsed < min || parsed > max) {
+        char prompt[96];
+        std::snprintf(prompt, sizeof prompt, "Please enter an integer between %d and %d.", static_cast<int>(min),
+                      static_cast<int>(max));
+        return Fail(id, prompt);
+    }
+    value = parsed;
+    return true;
+}
+
+bool CDataExchange::Check(int id, int32_t& value)
+{
+    HWND control = ::GetDlgItem(m_hDlg, id);
+    if (m_bSaveAndValidate)
+        value = static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+    else
+        ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    return true;
+}
+
+bool CDataExchange::Radio(int firstId, int32_t& value)
+{
+    const std::vector<HWND> buttons = RadioGroup(::GetDlgItem(m_hDlg, firstId));
+    if (m_bSaveAndValidate) {
+        value = -1;
+        for (size_t i = 0; i < buttons.size(); ++i)
+            if (::SendMessageA(buttons[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
+                value = static_cast<int32_t>(i);
+        return true;
+    }
+    for (size_t i = 0; i < buttons.size(); ++i)
+        ::SendMessageA(buttons[i], BM_SETCHECK, int32_t(i) == value ? BST_CHECKED : BST_UNCHECKED, 0);
+    return true;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndOwner,
+                             StaticDialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+void CDialog::EndDialog(INT_PTR result)
+{
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, result);
+}
+
+void CDialog::CenterWindow()
+{
+    RECT dialog, area;
+    ::GetWindowRect(m_hWnd, &dialog);
+    HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
+    MONITORINFO monitor {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
+        ::GetWindowRect(owner, &area);
+    else
+        area = monitor.rcWork;
+    const int w = dialog.right - dialog.left, h = dialog.bottom - dialog.top;
+    int x = area.left + (area.right - area.left - w) / 2;
+    int y = area.top + (area.bottom - area.top - h) / 2;
+    // Whole on the monitor's work area where it fits.
+    const RECT& work = monitor.rcWork;
+    if (x + w > work.right)
+        x = work.right - w;
+    if (y + h > work.bottom)
+        y = work.bottom - h;
+    if (x < work.left)
+        x = work.left;
+    if (y < work.top)
+        y = work.top;
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool CDialog::UpdateData(bool save)
+{
+    CDataExchange dx(m_hWnd, save);
+    return DoDataExchange(dx);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (UpdateData(true))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+bool CDialog::OnCommand(int id, int /*code*/, HWND /*control*/)
+{
+    switch (id) {
+    case IDOK:
+        OnOK();
+        return true;
+    case IDCANCEL:
+        OnCancel();
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND: {
+        HWND control = reinterpret_cast<HWND>(lParam);
+        // A control of ours handles its own notifications first.
+        if (control && FromHandlePermanent(control)
+            && ::SendMessageA(control, WM_REFLECT_BASE + WM_COMMAND, wParam, lParam))
+            return 0;
+        if (OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam), control))
+            return 0;
+        return DefaultProc(msg, wParam, lParam);
+    }
+    case WM_CTLCOLORSTATIC: {
+        HWND control = reinterpret_cast<HWND>(lParam);
+        if (FromHandlePermanent(control))
+            if (LRESULT brush = ::SendMessageA(control, WM_REFLECT_BASE + msg, wParam, lParam))
+                return brush;
+        return DefaultProc(msg, wParam, lParam);
+    }
+    default:
+        return DefaultProc(msg, wParam, lParam);
+    }
+}
+
+LRESULT CDialog::DefaultProc(UINT, WPARAM, LPARAM)
+{
+    m_bMsgHandled = false;
+    return 0;
+}
+
+INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    if (!self && msg == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        self->m_hWnd = hwnd;
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+    }
+    if (!self)
+        return FALSE;
+    // Handlers may send messages to the dialog itself: each message keeps its own flag.
+    const bool outer = self->m_bMsgHandled;
+    self->m_bMsgHandled = true;
+    const LRESULT result = self->Dispatch(msg, wParam, lParam);
+    const bool handled = self->m_bMsgHandled;
+    self->m_bMsgHandled = outer;
+    if (msg == WM_NCDESTROY)
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+    if (!handled)
+        return FALSE;
+    switch (msg) {
+    // These return their result directly, not through DWLP_MSGRESULT.
+    case WM_INITDIALOG:
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+        return static_cast<INT_PTR>(result);
+    default:
+        if (::IsWindow(hwnd))
+            ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+}
