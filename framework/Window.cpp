@@ -76,8 +76,11 @@ BOOL GetSubclassData(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* data)
         HMODULE module = nullptr;
         ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                              reinterpret_cast<LPCSTR>(&::SetWindowSubclass), &module);
-        return reinterpret_cast<GetWindowSubclassFn>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(module, MAKEINTRESOURCEA(411))));
+        FARPROC found = module ? ::GetProcAddress(module, MAKEINTRESOURCEA(411)) : nullptr;
+        // The address may be the import thunk in our own module: then by name of the library.
+        if (!found)
+            found = ::GetProcAddress(::GetModuleHandleA("comctl32.dll"), MAKEINTRESOURCEA(411));
+        return reinterpret_cast<GetWindowSubclassFn>(reinterpret_cast<void (*)()>(found));
     }();
     return get && get(hwnd, proc, id, data);
 }

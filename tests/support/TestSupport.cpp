@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace testing_support {
@@ -48,6 +49,47 @@ void HandlePostedMessages()
         ::DispatchMessageA(&msg);
     }
     ADD_FAILURE() << "a message posted to this thread never came back";
+}
+
+namespace {
+MessageBoxAnswerer* g_pAnswerer = nullptr;
+
+BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM param)
+{
+    char cls[16] = "";
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    // A message box: a dialog whose text is the static with id 0xFFFF.
+    if (!std::strcmp(cls, "#32770") && ::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, 0xFFFF)) {
+        *reinterpret_cast<HWND*>(param) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer()
+{
+    g_pAnswerer = this;
+    m_timer = ::SetTimer(nullptr, 0, 10, OnTimer);
+}
+
+MessageBoxAnswerer::~MessageBoxAnswerer()
+{
+    ::KillTimer(nullptr, m_timer);
+    g_pAnswerer = nullptr;
+}
+
+void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND box = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindMessageBox, reinterpret_cast<LPARAM>(&box));
+    if (!box || !g_pAnswerer || box == g_pAnswerer->m_last)
+        return; // none, or the one just answered and still closing
+    g_pAnswerer->m_last = box;
+    char text[512] = "";
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+    g_pAnswerer->m_texts.push_back(text);
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
 std::string ExeDir()

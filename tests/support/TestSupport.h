@@ -18,6 +18,24 @@ void PumpFor(DWORD ms);
 // marker): a marker posted behind them is awaited. Fails the test after 20 s.
 void HandlePostedMessages();
 
+// Answers the message boxes this thread shows, from inside their own message loop: a timer
+// of the thread finds each box, keeps its text and presses its OK button. Create it before
+// the action that shows the boxes.
+class MessageBoxAnswerer {
+public:
+    MessageBoxAnswerer();
+    ~MessageBoxAnswerer();
+    MessageBoxAnswerer(const MessageBoxAnswerer&) = delete;
+    MessageBoxAnswerer& operator=(const MessageBoxAnswerer&) = delete;
+    const std::vector<std::string>& Texts() const { return m_texts; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    UINT_PTR m_timer = 0;
+    HWND m_last = nullptr;
+    std::vector<std::string> m_texts;
+};
+
 // Folder of the running test executable (murlavo.exe is built into the same folder).
 std::string ExeDir();
 std::string MurlavoExe();
