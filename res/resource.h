@@ -1,14 +1,59 @@
 // Resource identifiers of murlavo.exe.
 #pragma once
 
+// The maker's web page and support address, shown in the About box.
+#define MURLAVO_WEB_PAGE "http://www.murlavo.example/"
+#define MURLAVO_SUPPORT_MAIL "support@murlavo.example"
+
 // Icons
 #define IDR_MAINFRAME 128
 
 // Cursors
 #define IDC_TRANSPARENT 132
+#define IDC_LINK_HAND 138
+
+// Dialogs
+#define IDD_ABOUT 100
+#define IDD_ADD_PLAYLIST 129
+#define IDD_OPTIONS 137
+#define IDD_LOCATION 138
 
 // Bitmaps
+#define IDB_TREE 132
 #define IDB_HINT_LOGO 133
+#define IDB_ABOUT_LOGO 137
+#define IDB_BADGE 158
+
+// Controls of the Options dialog
+#define IDC_HOURLY 1000
+#define IDC_DAILY 1001
+#define IDC_MINUTES_RADIO 1002
+#define IDC_MINUTES_SPIN 1003
+#define IDC_MINUTES 1004
+#define IDC_SECONDS 1005
+#define IDC_SECONDS_SPIN 1006
+#define IDC_CHANGE_COLOR 1013
+#define IDC_SWATCH 1014
+#define IDC_FIT 1015
+#define IDC_RESAMPLE 1018
+#define IDC_RESIZE 1019
+#define IDC_RANDOM 1034
+#define IDC_SEQUENTIAL 1035
+
+// Controls of the Add Playlist and Picture Location dialogs
+#define IDC_PLAYLIST_NAME 1007
+#define IDC_LOCATION 1021
+
+// Controls of the About dialog
+#define IDC_HEADING 1005
+#define IDC_VERSION 1006
+#define IDC_BUILD 1007
+#define IDC_LOGO_FRAME 1016
+#define IDC_WEB_LINK 1017
+#define IDC_CUSTOM_WEB 1018
+#define IDC_BADGE_LINK 1026
+#define IDC_SUPPORT_LINK 1046
+#define IDC_CUSTOM_MAIL 1047
 
 // Strings
 #define IDS_PLAYLISTS 105
