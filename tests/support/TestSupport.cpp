@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <psapi.h>
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -90,6 +92,57 @@ void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
     ::GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
     g_pAnswerer->m_texts.push_back(text);
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+}
+
+ResourceCounts CountResources()
+{
+    ResourceCounts counts;
+    counts.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    counts.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    ::GetProcessHandleCount(::GetCurrentProcess(), &counts.handles);
+    for (UINT_PTR i = 1; i < 0x10000; ++i)
+        counts.probedGdi += ::GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0;
+    for (UINT_PTR i = 4; i < 0x20000; i += 4) {
+        DWORD flags;
+        counts.probedHandles += ::GetHandleInformation(reinterpret_cast<HANDLE>(i), &flags) != FALSE;
+    }
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (::EnumProcessModules(::GetCurrentProcess(), modules, sizeof modules, &bytes))
+        counts.modules = static_cast<int>(bytes / sizeof(HMODULE));
+    return counts;
+}
+
+void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& expected)
+{
+    std::vector<HWND> controls;
+    for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+        controls.push_back(c);
+    ASSERT_EQ(controls.size(), expected.size());
+    for (size_t i = 0; i < controls.size(); ++i) {
+        const ExpectedControl& e = expected[i];
+        HWND c = controls[i];
+        SCOPED_TRACE("control " + std::to_string(i) + " (" + std::to_string(e.id) + ")");
+        EXPECT_EQ(static_cast<int>(static_cast<short>(::GetDlgCtrlID(c))), e.id);
+        char cls[64] = "", text[256] = "";
+        ::GetClassNameA(c, cls, sizeof cls);
+        EXPECT_EQ(_stricmp(cls, e.cls), 0) << cls;
+        ::GetWindowTextA(c, text, sizeof text);
+        EXPECT_STREQ(text, e.text);
+        EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(c, GWL_STYLE)) & e.styleMask, e.style & e.styleMask);
+        RECT units {e.rect.left, e.rect.top, e.rect.left + e.rect.right, e.rect.top + e.rect.bottom};
+        ::MapDialogRect(dialog, &units);
+        RECT actual;
+        ::GetWindowRect(c, &actual);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&actual), 2);
+        // Up-down controls move and size themselves beside their buddy.
+        if (_stricmp(e.cls, "msctls_updown32") != 0) {
+            EXPECT_EQ(actual.left, units.left);
+            EXPECT_EQ(actual.top, units.top);
+            EXPECT_EQ(actual.right - actual.left, units.right - units.left);
+            EXPECT_EQ(actual.bottom - actual.top, units.bottom - units.top);
+        }
+    }
 }
 
 std::string ExeDir()

@@ -36,6 +36,29 @@ private:
     std::vector<std::string> m_texts;
 };
 
+// Live handles of this process. The system's counters (GetGuiResources, GetProcessHandleCount)
+// are stubs returning 0 under Wine, so the handles are also counted by probing every small
+// handle value: kernel handles are multiples of 4, and GDI objects answer GetObjectType by
+// their 16-bit index there.
+struct ResourceCounts {
+    DWORD gdi = 0, user = 0, handles = 0;
+    int probedGdi = 0, probedHandles = 0, modules = 0;
+};
+ResourceCounts CountResources();
+
+// A control a dialog template must hold: id, window class, text, the style bits that matter
+// (compared under styleMask) and the rectangle in dialog units.
+struct ExpectedControl {
+    int id;
+    const char* cls; // "Button", "Edit", "Static", "msctls_updown32"
+    const char* text;
+    DWORD style;
+    DWORD styleMask;
+    RECT rect; // left, top, width, height in dialog units
+};
+// Compares the controls of a live dialog, in their order (the tab order), with the table.
+void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& expected);
+
 // Folder of the running test executable (murlavo.exe is built into the same folder).
 std::string ExeDir();
 std::string MurlavoExe();

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -285,35 +283,6 @@ TEST_F(ShowWndTest, PreviewNeverFitsOnTheThread)
     EXPECT_FALSE(::IsWindow(hwnd));
     window = nullptr;
 }
-
-namespace {
-// Live handles of this process. The system's counters (GetGuiResources, GetProcessHandleCount)
-// are stubs returning 0 under Wine, so the handles are also counted by probing every small
-// handle value: kernel handles are multiples of 4, and GDI objects answer GetObjectType by
-// their 16-bit index there.
-struct ResourceCounts {
-    DWORD gdi = 0, user = 0, handles = 0;
-    int probedGdi = 0, probedHandles = 0, modules = 0;
-};
-ResourceCounts CountResources()
-{
-    ResourceCounts counts;
-    counts.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    counts.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
-    ::GetProcessHandleCount(::GetCurrentProcess(), &counts.handles);
-    for (UINT_PTR i = 1; i < 0x10000; ++i)
-        counts.probedGdi += ::GetObjectType(reinterpret_cast<HGDIOBJ>(i)) != 0;
-    for (UINT_PTR i = 4; i < 0x20000; i += 4) {
-        DWORD flags;
-        counts.probedHandles += ::GetHandleInformation(reinterpret_cast<HANDLE>(i), &flags) != FALSE;
-    }
-    HMODULE modules[512];
-    DWORD bytes = 0;
-    if (::EnumProcessModules(::GetCurrentProcess(), modules, sizeof modules, &bytes))
-        counts.modules = static_cast<int>(bytes / sizeof(HMODULE));
-    return counts;
-}
-} // namespace
 
 TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
 {
