@@ -129,8 +129,13 @@ void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& expected)
         EXPECT_EQ(_stricmp(cls, e.cls), 0) << cls;
         ::GetWindowTextA(c, text, sizeof text);
         EXPECT_STREQ(text, e.text);
-        EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(c, GWL_STYLE)) & e.styleMask, e.style & e.styleMask);
-        RECT units {e.rect.left, e.rect.top, e.rect.left + e.rect.right, e.rect.top + e.rect.bottom};
+        // Dialogs of the current look draw an edit control's border as a sunken client edge.
+        DWORD style = static_cast<DWORD>(::GetWindowLongA(c, GWL_STYLE));
+        if (::GetWindowLongA(c, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)
+            style |= WS_BORDER;
+        EXPECT_EQ(style & e.styleMask, e.style & e.styleMask);
+        // Mapped field by field, as the dialog manager places controls: x, y, width, height.
+        RECT units = e.rect;
         ::MapDialogRect(dialog, &units);
         RECT actual;
         ::GetWindowRect(c, &actual);
@@ -139,8 +144,8 @@ void ExpectControls(HWND dialog, const std::vector<ExpectedControl>& expected)
         if (_stricmp(e.cls, "msctls_updown32") != 0) {
             EXPECT_EQ(actual.left, units.left);
             EXPECT_EQ(actual.top, units.top);
-            EXPECT_EQ(actual.right - actual.left, units.right - units.left);
-            EXPECT_EQ(actual.bottom - actual.top, units.bottom - units.top);
+            EXPECT_EQ(actual.right - actual.left, units.right);
+            EXPECT_EQ(actual.bottom - actual.top, units.bottom);
         }
     }
 }

@@ -1,0 +1,10 @@
+#include "dialogs/LocationDlg.h"
+
+#include "resource.h"
+
+CLocationDlg::CLocationDlg(HWND owner) : CDialog(IDD_LOCATION, owner) {}
+
+bool CLocationDlg::DoDataExchange(CDataExchange& dx)
+{
+    return dx.Text(IDC_LOCATION, m_strLocation);
+}
