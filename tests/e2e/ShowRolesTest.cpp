@@ -218,6 +218,7 @@ TEST_F(ShowRolesTest, SaverEndsOnTheThirdNewPointerPosition)
     ASSERT_TRUE(child.Start(MurlavoExe(), "/s"));
     HWND saver = WaitForWindow(child, "Wallpaper");
     ASSERT_NE(saver, nullptr);
+    PumpFor(200);
     // The saver covers the screen from (0, 0): the pointer's screen position is its client
     // position, the one the system reports first. Repeating it never counts.
     POINT at;
