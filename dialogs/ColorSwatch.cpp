@@ -14,10 +14,6 @@ LRESULT CColorSwatch::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         OnPaint();
         return 0;
-    case WM_PRINTCLIENT:
-        // Printing the control shows what the screen shows, not the static's grey frame.
-        Fill(reinterpret_cast<HDC>(wParam));
-        return 0;
     default:
         return CWindow::WindowProc(msg, wParam, lParam);
     }
@@ -26,14 +22,10 @@ LRESULT CColorSwatch::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 void CColorSwatch::OnPaint()
 {
     CPaintDC dc(m_hWnd);
-    Fill(dc.GetSafeHdc());
-}
-
-void CColorSwatch::Fill(HDC dc) const
-{
     RECT client;
     ::GetClientRect(m_hWnd, &client);
+    // The brush lives for this paint only.
     CBrushHandle brush(::CreateSolidBrush(m_crColor));
-    if (dc && brush)
-        ::FillRect(dc, &client, brush.Get());
+    if (dc.GetSafeHdc() && brush)
+        ::FillRect(dc.GetSafeHdc(), &client, brush.Get());
 }

@@ -14,7 +14,6 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Fills the whole client area with the colour.
     void OnPaint();
-    // Fills the whole client area; the brush lives for this one fill.
-    void Fill(HDC dc) const;
 };
