@@ -1,0 +1,161 @@
+#include "dialogs/OptionsDlg.h"
+#include "library/Settings.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <array>
+
+namespace {
+
+constexpr int32_t kHourly = 60;
+constexpr int32_t kDaily = 1440;
+
+// Both number fields take at most two typed digits; validation accepts 1..60, the arrows
+// step through 1..59 and wrap around (the wrap is the up-down controls' template style).
+constexpr WPARAM kDigits = 2;
+constexpr int32_t kArrowMin = 1, kArrowMax = 59;
+constexpr int32_t kValidMin = 1, kValidMax = 60;
+
+// The custom-colour slots of the colour dialog: not part of the settings, kept while the
+// process runs so that a colour mixed once can be picked again in the next dialog.
+COLORREF* CustomColors()
+{
+    static std::array<COLORREF, 16> colors = [] {
+        std::array<COLORREF, 16> white;
+        white.fill(RGB(255, 255, 255));
+        return white;
+    }();
+    return colors.data();
+}
+
+} // namespace
+
+COptionsDlg::ColorChooser COptionsDlg::s_pfnChooseColor = &COptionsDlg::ChooseSystemColor;
+
+COptionsDlg::COptionsDlg(HWND owner) : CDialog(IDD_OPTIONS, owner) {}
+
+bool COptionsDlg::ChooseSystemColor(HWND owner, COLORREF& color)
+{
+    CHOOSECOLORA cc {};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = owner;
+    cc.rgbResult = color;
+    cc.lpCustColors = CustomColors();
+    cc.Flags = CC_RGBINIT;
+    if (!::ChooseColorA(&cc))
+        return false;
+    color = cc.rgbResult;
+    return true;
+}
+
+bool COptionsDlg::DoDataExchange(CDataExchange& dx)
+{
+    // The minutes field is validated even while it is disabled (hourly or daily chosen).
+    return dx.Radio(IDC_MINUTES_RADIO, m_nIntervalKind) && dx.Radio(IDC_RANDOM, m_nOrderIndex)
+        && dx.IntRange(IDC_MINUTES, m_nMinutes, kValidMin, kValidMax)
+        && dx.IntRange(IDC_SECONDS, m_nSeconds, kValidMin, kValidMax) && dx.Check(IDC_FIT, m_bFit)
+        && dx.Radio(IDC_RESAMPLE, m_nScaleIndex);
+}
+
+BOOL COptionsDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // Only what is typed is limited: a longer number from the settings is shown in full.
+    for (int id : {IDC_MINUTES, IDC_SECONDS})
+        ::SendDlgItemMessageA(m_hWnd, id, EM_LIMITTEXT, kDigits, 0);
+    for (int id : {IDC_MINUTES_SPIN, IDC_SECONDS_SPIN})
+        ::SendDlgItemMessageA(m_hWnd, id, UDM_SETRANGE32, kArrowMin, kArrowMax);
+    EnableMinutes(m_nIntervalKind == 0);
+    AttachItem(m_swatch, IDC_SWATCH);
+    m_crBackground = g_settings.m_crBkgndColor;
+    m_swatch.SetColor(m_crBackground);
+    EnableScaling(m_bFit != 0);
+    return TRUE;
+}
+
+void COptionsDlg::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    // Only now: a colour chosen in a dialog that is then cancelled must not stay stored.
+    g_settings.m_crBkgndColor = m_crBackground;
+    EndDialog(IDOK);
+}
+
+bool COptionsDlg::OnCommand(int id, int code, HWND control)
+{
+    if (code == BN_CLICKED) {
+        switch (id) {
+        case IDC_MINUTES_RADIO:
+            EnableMinutes(true);
+            return true;
+        case IDC_HOURLY:
+        case IDC_DAILY:
+            EnableMinutes(false);
+            return true;
+        case IDC_FIT:
+            EnableScaling(::IsDlgButtonChecked(m_hWnd, IDC_FIT) == BST_CHECKED);
+            return true;
+        case IDC_CHANGE_COLOR:
+            OnChangeColor();
+            return true;
+        default:
+            break;
+        }
+    }
+    return CDialog::OnCommand(id, code, control);
+}
+
+void COptionsDlg::EnableMinutes(bool enable)
+{
+    ::EnableWindow(GetDlgItem(IDC_MINUTES), enable);
+    ::EnableWindow(GetDlgItem(IDC_MINUTES_SPIN), enable);
+}
+
+void COptionsDlg::EnableScaling(bool enable)
+{
+    // The selection stays as it is: it is still stored on OK.
+    ::EnableWindow(GetDlgItem(IDC_RESAMPLE), enable);
+    ::EnableWindow(GetDlgItem(IDC_RESIZE), enable);
+}
+
+void COptionsDlg::OnChangeColor()
+{
+    // Owned by this dialog, so that the Options dialog cannot be used or closed while the
+    // colour dialog is up.
+    COLORREF color = m_crBackground;
+    if (!s_pfnChooseColor(m_hWnd, color))
+        return;
+    m_crBackground = color;
+    m_swatch.SetColor(color);
+}
+
+void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg)
+{
+    if (settings.m_nInterval == kDaily) {
+        dlg.m_nIntervalKind = 2;
+    } else if (settings.m_nInterval == kHourly) {
+        dlg.m_nIntervalKind = 1;
+    } else {
+        dlg.m_nIntervalKind = 0;
+        dlg.m_nMinutes = settings.m_nInterval;
+    }
+    dlg.m_nOrderIndex = settings.m_nOrder;
+    dlg.m_nSeconds = settings.m_nSlideShow;
+    dlg.m_bFit = settings.m_bFitToScreen;
+    dlg.m_nScaleIndex = settings.m_nScaleMethod;
+}
+
+void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
+{
+    settings.m_nOrder = dlg.m_nOrderIndex;
+    settings.m_nInterval = dlg.m_nIntervalKind == 0 ? dlg.m_nMinutes : dlg.m_nIntervalKind == 1 ? kHourly : kDaily;
+    settings.m_nSlideShow = dlg.m_nSeconds;
+    settings.m_bFitToScreen = dlg.m_bFit;
+    settings.m_nScaleMethod = dlg.m_nScaleIndex;
+    // The dialog stored it into g_settings on OK already; the copy makes any block passed here
+    // complete as well.
+    settings.m_crBkgndColor = dlg.m_crBackground;
+}

@@ -1,0 +1,55 @@
+// The Options dialog: how often the wallpaper changes, in which order pictures come, how long
+// each stays in the show roles, their background colour, and whether and how pictures are
+// fitted to the screen.
+//
+// The opener fills the value members from the settings block (OptionsFromSettings), runs the
+// dialog and, after IDOK, copies them back (SettingsFromOptions). The background colour is the
+// dialog's own business: it is read from g_settings when the dialog opens and written there
+// when the dialog ends with OK.
+#pragma once
+#include "dialogs/ColorSwatch.h"
+#include "framework/Dialog.h"
+
+#include <cstdint>
+
+class CChangerSettings;
+
+class COptionsDlg : public CDialog {
+public:
+    explicit COptionsDlg(HWND owner = nullptr);
+
+    // Asks the user for a colour, starting from color; true with the choice in color, false
+    // when the user cancelled. Replaceable, so that the dialog can be driven without the
+    // system's modal colour dialog.
+    using ColorChooser = bool (*)(HWND owner, COLORREF& color);
+    static ColorChooser s_pfnChooseColor;
+    // The system's colour dialog. Its custom colours are kept for the life of the process.
+    static bool ChooseSystemColor(HWND owner, COLORREF& color);
+
+    CColorSwatch m_swatch;
+    int32_t m_nIntervalKind = -1; // 0 minutes, 1 hourly, 2 daily
+    int32_t m_nOrderIndex = -1;   // 0 random, 1 sequential
+    int32_t m_nMinutes = 10;
+    int32_t m_nSeconds = 0;
+    int32_t m_bFit = 0;
+    int32_t m_nScaleIndex = 1; // 0 resample, 1 resize
+    COLORREF m_crBackground = 0;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    bool DoDataExchange(CDataExchange& dx) override;
+    bool OnCommand(int id, int code, HWND control) override;
+
+private:
+    void EnableMinutes(bool enable);
+    void EnableScaling(bool enable);
+    void OnChangeColor();
+};
+
+// What the dialog shows for the settings block: 60 minutes as hourly, 1440 as daily, any other
+// interval as that number of minutes.
+void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg);
+// What the settings block takes from a dialog that ended with IDOK: the interval in minutes
+// (60 hourly, 1440 daily), order, seconds, fitting and method, and the background colour.
+void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings);
