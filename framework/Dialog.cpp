@@ -243,8 +243,18 @@ bool CDialog::OnCommand(int id, int /*code*/, HWND /*control*/)
 LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
+        // A template that gives no place of its own (0, 0) opens centred rather than in the
+        // corner of the owner or the screen.
+        RECT rect;
+        ::GetWindowRect(m_hWnd, &rect);
+        POINT origin {0, 0};
+        if (HWND owner = ::GetWindow(m_hWnd, GW_OWNER))
+            ::ClientToScreen(owner, &origin);
+        if (rect.left == origin.x && rect.top == origin.y)
+            CenterWindow();
         return OnInitDialog();
+    }
     case WM_COMMAND: {
         HWND control = reinterpret_cast<HWND>(lParam);
         // A control of ours handles its own notifications first.

@@ -87,6 +87,25 @@ shot saver
 samples post Wallpaper 0x100 0x41 1     # WM_KEYDOWN
 wait $saver || true
 
+# The Options and About dialogs, as the Settings dialog and the icon's menu open them; the
+# About box shows the "Custom" title and links.
+reg_custom() { "$WINE" reg add 'HKCU\Software\Orvane Inc.\Murlavo\Custom' /v "$1" /d "$2" /f >/dev/null; }
+reg_custom Title "Murlavo Picture Desk"
+reg_custom WebPage "http://pictures.example/"
+reg_custom EMail "pictures@pictures.example"
+samples dialog options &
+dialog=$!
+sleep 3
+shot options
+samples post Options 0x111 2 0          # WM_COMMAND IDCANCEL
+wait $dialog || true
+samples dialog about &
+dialog=$!
+sleep 3
+shot about
+samples post "About Murlavo" 0x111 2 0
+wait $dialog || true
+
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true
-echo "done: the wallpaper changer, the preview and the screen saver ran; screenshots in build/screens/"
+echo "done: the wallpaper changer, the preview, the screen saver and the dialogs ran; screenshots in build/screens/"

@@ -9,6 +9,8 @@
 //                                      real "murlavo.exe /p <window>" role is tested end to end)
 //   murlavo_samples refresh            redraws every window (Wine's virtual desktop does not
 //                                      redraw its taskbar over a new wallpaper)
+#include "dialogs/AboutDlg.h"
+#include "dialogs/OptionsDlg.h"
 #include "framework/Application.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
@@ -18,6 +20,7 @@
 #include "tools/TgaWriter.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cmath>
 #include <cstdio>
@@ -190,6 +193,31 @@ int Preview(int seconds)
     return 0;
 }
 
+// Runs the Options or the About dialog on the stored settings, as the Settings dialog and the
+// notification menu will; the demo photographs it and closes it with a posted Cancel.
+int Dialog(const std::string& which)
+{
+    CApplication profile;
+    profile.m_strAppName = "Murlavo";
+    profile.SetRegistryKey("Orvane Inc.");
+    g_settings.Load(profile);
+    g_settings.LoadInstallDir(profile);
+    INITCOMMONCONTROLSEX icc {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    if (which == "options") {
+        COptionsDlg dlg;
+        OptionsFromSettings(g_settings, dlg);
+        dlg.DoModal();
+        return 0;
+    }
+    if (which == "about") {
+        CAboutDlg dlg;
+        dlg.DoModal();
+        return 0;
+    }
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -203,6 +231,8 @@ int main(int argc, char** argv)
         return ::InvalidateRect(nullptr, nullptr, TRUE) ? 0 : 1;
     if (mode == "preview" && argc == 3)
         return Preview(std::atoi(argv[2]));
-    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | refresh\n");
+    if (mode == "dialog" && argc == 3)
+        return Dialog(argv[2]);
+    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | dialog options|about | refresh\n");
     return 2;
 }

@@ -1,0 +1,104 @@
+#include "dialogs/StaticLink.h"
+
+#include "framework/Archive.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+void (*CStaticLink::s_pfnOpening)(const std::string&) = nullptr;
+
+const CRuntimeClass& CStaticLink::GetThisClass()
+{
+    static const CRuntimeClass runtimeClass = {"CStaticLink", 0xFFFF};
+    return runtimeClass;
+}
+
+LRESULT CStaticLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_REFLECT_BASE + WM_CTLCOLORSTATIC:
+        return reinterpret_cast<LRESULT>(OnCtlColor(reinterpret_cast<HDC>(wParam)));
+    case WM_REFLECT_BASE + WM_COMMAND:
+        if (HIWORD(wParam) != STN_CLICKED)
+            return 0;
+        OnClicked();
+        return 1;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && m_hLinkCursor) {
+            ::SetCursor(m_hLinkCursor);
+            return TRUE;
+        }
+        break;
+    case WM_NCDESTROY:
+        // The font goes with the window that used it.
+        CWindow::WindowProc(msg, wParam, lParam);
+        m_fontLink.Reset();
+        return 0;
+    }
+    return CWindow::WindowProc(msg, wParam, lParam);
+}
+
+HBRUSH CStaticLink::OnCtlColor(HDC dc)
+{
+    // Clicks are reported only by statics with SS_NOTIFY.
+    const LONG style = ::GetWindowLongA(m_hWnd, GWL_STYLE);
+    if (!(style & SS_NOTIFY))
+        ::SetWindowLongA(m_hWnd, GWL_STYLE, style | SS_NOTIFY);
+
+    // Pictures, frames and the like keep their own look.
+    const LONG type = style & SS_TYPEMASK;
+    if (type != SS_LEFT && type != SS_CENTER && type != SS_RIGHT)
+        return nullptr;
+
+    if (!m_fontLink)
+        MakeLinkFont(dc);
+    // The static selects its own font after asking for colours: the link font is also made the
+    // control's font (in MakeLinkFont), so the text comes out underlined either way.
+    if (m_fontLink)
+        ::SelectObject(dc, m_fontLink.Get());
+    ::SetTextColor(dc, m_bVisited ? m_crVisited : m_crUnvisited);
+    ::SetBkMode(dc, TRANSPARENT);
+    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+}
+
+void CStaticLink::MakeLinkFont(HDC dc)
+{
+    HFONT current = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
+    if (!current)
+        current = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
+    LOGFONTA description {};
+    if (!current || !::GetObjectA(current, sizeof description, &description))
+        return;
+    description.lfUnderline = TRUE;
+    m_fontLink.Reset(::CreateFontIndirectA(&description));
+    if (m_fontLink)
+        ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.Get()), FALSE);
+    m_hLinkCursor = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND));
+}
+
+void CStaticLink::OnClicked()
+{
+    if (m_strTarget.empty()) {
+        const int length = ::GetWindowTextLengthA(m_hWnd);
+        std::vector<char> text(size_t(length > 0 ? length : 0) + 1, '\0');
+        ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
+        m_strTarget = text.data();
+    }
+    // Nothing to open: handing the shell an empty name would open the current folder.
+    if (m_strTarget.empty()) {
+        ::MessageBeep(0);
+        return;
+    }
+    if (s_pfnOpening)
+        s_pfnOpening(m_strTarget);
+    const auto result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result > 32) {
+        m_bVisited = true;
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    } else {
+        ::MessageBeep(0);
+    }
+}
