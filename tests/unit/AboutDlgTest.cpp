@@ -5,6 +5,7 @@
 #include "dialogs/AboutDlg.h"
 #include "library/Settings.h"
 #include "resource.h"
+#include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,47 +18,15 @@
 using namespace testing_support;
 
 namespace {
-constexpr UINT WM_RUN_SCRIPT = WM_APP + 1;
-constexpr UINT_PTR kWatchdogTimer = 0x7A7A;
 // What DoModal gives when the watchdog had to end a dialog that did not close by itself.
-constexpr INT_PTR kStuck = 999;
+constexpr INT_PTR kStuck = kStuckDialog;
 
-class CScriptedAbout : public CAboutDlg {
+class CScriptedAbout : public ScriptedDialog<CAboutDlg, CScriptedAbout> {
 public:
-    std::function<void(CScriptedAbout&)> script;
-
-    std::string Text(int id) const
-    {
-        char text[256] = "";
-        ::GetDlgItemTextA(m_hWnd, id, text, sizeof text);
-        return text;
-    }
-    void Cancel() { ::SendMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0); }
+    void Cancel() { Command(IDCANCEL); }
     void Click(int id)
     {
         ::SendMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)));
-    }
-
-protected:
-    BOOL OnInitDialog() override
-    {
-        const BOOL result = CAboutDlg::OnInitDialog();
-        ::SetTimer(m_hWnd, kWatchdogTimer, 15000, nullptr);
-        ::PostMessageA(m_hWnd, WM_RUN_SCRIPT, 0, 0);
-        return result;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        if (msg == WM_RUN_SCRIPT) {
-            if (script)
-                script(*this);
-            return 0;
-        }
-        if (msg == WM_TIMER && wParam == kWatchdogTimer) {
-            EndDialog(kStuck);
-            return 0;
-        }
-        return CAboutDlg::WindowProc(msg, wParam, lParam);
     }
 };
 

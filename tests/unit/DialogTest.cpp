@@ -1,6 +1,7 @@
 // The dialog base under Wine: data exchange both ways, the validation prompts with the dialog
 // staying open, radio groups, attached controls with their reflected notifications.
 #include "framework/Dialog.h"
+#include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,27 +11,13 @@
 using namespace testing_support;
 
 namespace {
-constexpr UINT WM_RUN_SCRIPT = WM_APP + 1;
-
 // The test template 300: radio group 10-12, number 20, check box 30, radio group 40-41,
 // text 50, a notifying static 60.
-class CExchangeDlg : public CDialog {
+class CExchangeDlgBase : public CDialog {
 public:
-    CExchangeDlg() : CDialog(300) {}
+    CExchangeDlgBase() : CDialog(300) {}
     int32_t m_nKind = -1, m_nNumber = 10, m_bCheck = 0, m_nSide = -1;
     std::string m_strText;
-    // Runs inside the dialog's modal loop, once it is up.
-    std::function<void(CExchangeDlg&)> script;
-
-    void SetText(int id, const char* text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-    std::string Text(int id)
-    {
-        char text[256] = "";
-        ::GetDlgItemTextA(m_hWnd, id, text, sizeof text);
-        return text;
-    }
-    bool Checked(int id) { return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
-    void PressOK() { ::SendMessageA(m_hWnd, WM_COMMAND, IDOK, 0); }
 
 protected:
     bool DoDataExchange(CDataExchange& dx) override
@@ -38,21 +25,11 @@ protected:
         return dx.Radio(10, m_nKind) && dx.IntRange(20, m_nNumber, 1, 60) && dx.Check(30, m_bCheck)
             && dx.Radio(40, m_nSide) && dx.Text(50, m_strText);
     }
-    BOOL OnInitDialog() override
-    {
-        CDialog::OnInitDialog();
-        ::PostMessageA(m_hWnd, WM_RUN_SCRIPT, 0, 0);
-        return TRUE;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        if (msg == WM_RUN_SCRIPT) {
-            if (script)
-                script(*this);
-            return 0;
-        }
-        return CDialog::WindowProc(msg, wParam, lParam);
-    }
+};
+
+class CExchangeDlg : public ScriptedDialog<CExchangeDlgBase, CExchangeDlg> {
+public:
+    void PressOK() { Command(IDOK); }
 };
 } // namespace
 
@@ -143,7 +120,7 @@ TEST(DialogBase, FailedFieldPromptsAndKeepsTheDialogOpen)
             d.SetText(20, "x");
             d.PressOK();
             prompts = answerer.Texts();
-            ::PostMessageA(d.m_hWnd, WM_RUN_SCRIPT, 0, 0);
+            d.RunScriptAgain();
             return;
         }
         stillOpen = true;

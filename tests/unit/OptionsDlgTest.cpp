@@ -4,6 +4,7 @@
 #include "dialogs/OptionsDlg.h"
 #include "library/Settings.h"
 #include "resource.h"
+#include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
 
 #include <commctrl.h>
@@ -16,47 +17,19 @@
 using namespace testing_support;
 
 namespace {
-constexpr UINT WM_RUN_SCRIPT = WM_APP + 1;
 const std::string kRangePrompt = "Please enter an integer between 1 and 60.";
 
-class CScriptedOptionsDlg : public COptionsDlg {
+class CScriptedOptionsDlg : public ScriptedDialog<COptionsDlg, CScriptedOptionsDlg> {
 public:
-    // Runs inside the dialog's modal loop, once the dialog is up.
-    std::function<void(CScriptedOptionsDlg&)> script;
-
-    std::string Text(int id) const
-    {
-        char text[64] = "";
-        ::GetDlgItemTextA(m_hWnd, id, text, sizeof text);
-        return text;
-    }
-    void SetText(int id, const char* text) const { ::SetDlgItemTextA(m_hWnd, id, text); }
-    bool Checked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED; }
     bool Enabled(int id) const { return ::IsWindowEnabled(GetDlgItem(id)) != FALSE; }
     void Click(int id) const { ::SendMessageA(GetDlgItem(id), BM_CLICK, 0, 0); }
     // OK as the button sends it; true when the dialog is still open afterwards.
     bool PressOK() const
     {
-        ::SendMessageA(m_hWnd, WM_COMMAND, IDOK, 0);
+        Command(IDOK);
         return ::IsWindowVisible(m_hWnd) != FALSE;
     }
-    void PressCancel() const { ::SendMessageA(m_hWnd, WM_COMMAND, IDCANCEL, 0); }
-
-protected:
-    BOOL OnInitDialog() override
-    {
-        const BOOL result = COptionsDlg::OnInitDialog();
-        ::PostMessageA(m_hWnd, WM_RUN_SCRIPT, 0, 0);
-        return result;
-    }
-    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        if (msg != WM_RUN_SCRIPT)
-            return COptionsDlg::WindowProc(msg, wParam, lParam);
-        if (script)
-            script(*this);
-        return 0;
-    }
+    void PressCancel() const { Command(IDCANCEL); }
 };
 using Script = std::function<void(CScriptedOptionsDlg&)>;
 
