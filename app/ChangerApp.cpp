@@ -8,6 +8,7 @@
 #include "show/ShowWnd.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <cstring>
 #include <new>
 
@@ -39,6 +40,9 @@ BOOL CChangerApp::InitInstance()
     // the visual-styles manifest of the resources).
     INITCOMMONCONTROLSEX icc {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
+    // The shell starts some handlers (web pages, mail) through COM, from a single-threaded
+    // apartment.
+    m_bComInitialized = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 
     char title[64] = "";
     if (::LoadStringA(m_hInstance, IDS_APP_TITLE, title, sizeof title) > 0)
@@ -78,6 +82,8 @@ BOOL CChangerApp::InitInstance()
 int CChangerApp::ExitInstance()
 {
     g_settings.SaveTempImage(*this);
+    if (m_bComInitialized)
+        ::CoUninitialize();
     return CApplication::ExitInstance();
 }
 

@@ -20,6 +20,8 @@ private:
     void ChangePassword();
     BOOL StartWallpaperChanger();
     void RunSettings();
+
+    bool m_bComInitialized = false;
 };
 
 // The owner of the Settings dialog for this command line: the window whose number follows the

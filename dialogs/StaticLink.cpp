@@ -97,7 +97,13 @@ void CStaticLink::OnClicked()
         ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) {
         m_bVisited = true;
-        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+        // The link draws on a hollow brush: the dialog repaints the background under it first,
+        // so the new colour does not land on the old glyphs.
+        RECT area;
+        ::GetWindowRect(m_hWnd, &area);
+        HWND parent = ::GetParent(m_hWnd);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+        ::RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     } else {
         ::MessageBeep(0);
     }

@@ -163,6 +163,28 @@ bool CDataExchange::Radio(int firstId, int32_t& value)
     return true;
 }
 
+CDialog::~CDialog()
+{
+    // An object that dies before its dialog: the dialog must not call into freed memory.
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        ::SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+}
+
+bool CDialog::TemplateGivesNoPlace() const
+{
+    HMODULE module = ::GetModuleHandleA(nullptr);
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5)); // RT_DIALOG
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const auto* words = static_cast<const WORD*>(loaded ? ::LockResource(loaded) : nullptr);
+    if (!words || ::SizeofResource(module, found) < 22)
+        return false;
+    // The extended layout starts with version 1 and 0xFFFF; x and y follow its help id,
+    // styles and item count (byte 18), in the older layout its styles and count (byte 10).
+    const bool extended = words[0] == 1 && words[1] == 0xFFFF;
+    const short* place = reinterpret_cast<const short*>(reinterpret_cast<const BYTE*>(words) + (extended ? 18 : 10));
+    return place[0] == 0 && place[1] == 0;
+}
+
 INT_PTR CDialog::DoModal()
 {
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndOwner,
@@ -246,12 +268,7 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_INITDIALOG: {
         // A template that gives no place of its own (0, 0) opens centred rather than in the
         // corner of the owner or the screen.
-        RECT rect;
-        ::GetWindowRect(m_hWnd, &rect);
-        POINT origin {0, 0};
-        if (HWND owner = ::GetWindow(m_hWnd, GW_OWNER))
-            ::ClientToScreen(owner, &origin);
-        if (rect.left == origin.x && rect.top == origin.y)
+        if (TemplateGivesNoPlace())
             CenterWindow();
         return OnInitDialog();
     }
@@ -293,14 +310,19 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, L
     }
     if (!self)
         return FALSE;
+    if (msg == WM_NCDESTROY) {
+        // The last message: the object may be gone once it is dispatched, so nothing of it is
+        // touched afterwards, and the system's own handling follows.
+        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        self->Dispatch(msg, wParam, lParam);
+        return FALSE;
+    }
     // Handlers may send messages to the dialog itself: each message keeps its own flag.
     const bool outer = self->m_bMsgHandled;
     self->m_bMsgHandled = true;
     const LRESULT result = self->Dispatch(msg, wParam, lParam);
     const bool handled = self->m_bMsgHandled;
     self->m_bMsgHandled = outer;
-    if (msg == WM_NCDESTROY)
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
     if (!handled)
         return FALSE;
     switch (msg) {

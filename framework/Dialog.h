@@ -45,6 +45,7 @@ private:
 class CDialog : public CWindow {
 public:
     explicit CDialog(UINT templateId, HWND owner = nullptr) : m_nIDTemplate(templateId), m_hWndOwner(owner) {}
+    ~CDialog() override;
 
     // Runs the dialog; IDOK, IDCANCEL or what EndDialog was given; -1 when it could not start.
     INT_PTR DoModal();
@@ -79,5 +80,6 @@ protected:
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    bool TemplateGivesNoPlace() const;
     bool m_bMsgHandled = false;
 };

@@ -67,21 +67,21 @@ namespace {
 constexpr UINT_PTR kSubclassId = 0x4D75; // "Mu"
 
 // GetWindowSubclass: exported by the common controls under ordinal 411 only, which the
-// MinGW import library lacks. Taken from the very module SetWindowSubclass came from (the
-// version the manifest chose).
+// MinGW import library lacks. A subclassed window's procedure belongs to the very copy of the
+// common controls that keeps its subclass data (version 5 and 6 are separate libraries on
+// Windows), so the function is taken from the module of that procedure.
 BOOL GetSubclassData(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* data)
 {
     using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
-    static const GetWindowSubclassFn get = [] {
-        HMODULE module = nullptr;
-        ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                             reinterpret_cast<LPCSTR>(&::SetWindowSubclass), &module);
-        FARPROC found = module ? ::GetProcAddress(module, MAKEINTRESOURCEA(411)) : nullptr;
-        // The address may be the import thunk in our own module: then by name of the library.
-        if (!found)
-            found = ::GetProcAddress(::GetModuleHandleA("comctl32.dll"), MAKEINTRESOURCEA(411));
-        return reinterpret_cast<GetWindowSubclassFn>(reinterpret_cast<void (*)()>(found));
-    }();
+    HMODULE module = nullptr;
+    const LONG_PTR windowProc = ::IsWindowUnicode(hwnd) ? ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)
+                                                         : ::GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
+    if (!windowProc
+        || !::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                 reinterpret_cast<LPCSTR>(windowProc), &module))
+        return FALSE;
+    auto get = reinterpret_cast<GetWindowSubclassFn>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(module, MAKEINTRESOURCEA(411))));
     return get && get(hwnd, proc, id, data);
 }
 } // namespace

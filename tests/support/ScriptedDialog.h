@@ -60,6 +60,9 @@ protected:
             return 0;
         }
         if (msg == WM_TIMER && wParam == kWatchdogTimer) {
+            // A message box or colour dialog still up would keep its own loop running.
+            if (HWND popup = ::GetWindow(this->m_hWnd, GW_ENABLEDPOPUP))
+                ::SendMessageA(popup, WM_COMMAND, IDCANCEL, 0);
             this->EndDialog(kStuckDialog);
             return 0;
         }
