@@ -94,3 +94,29 @@ bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries
     // One step: a reader meets the old library or the new one, and a failed move keeps the old.
     return ReplaceFileAtomically(temp.c_str(), path);
 }
+
+bool GroupLeadingPictures(CWallpaperList& records, const std::string& name)
+{
+    if (records.empty() || !records.front() || records.front()->m_bPicture == 0)
+        return false;
+    records.insert(records.begin(), std::make_unique<CWallpaperObject>(name, 0));
+    return true;
+}
+
+CWallpaperObject* FindNowPlaying(const CWallpaperList& records)
+{
+    CWallpaperObject* found = nullptr;
+    for (const auto& record : records)
+        if (record && record->m_bNowPlaying == 1)
+            found = record.get();
+    return found;
+}
+
+std::vector<CLibraryEntry> LibraryEntries(const CWallpaperList& records, const CWallpaperObject* nowPlaying)
+{
+    std::vector<CLibraryEntry> entries;
+    entries.reserve(records.size());
+    for (const auto& record : records)
+        entries.push_back({record.get(), nowPlaying && record.get() == nowPlaying});
+    return entries;
+}

@@ -5,6 +5,7 @@
 #include "library/WallpaperObject.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class CArchive;
@@ -42,3 +43,21 @@ struct CLibraryEntry {
 // open, ...) leaves the file at `path` as it was and no ".tmp" file behind. Returns true on
 // success.
 bool SaveLibraryFile(const char* path, const std::vector<CLibraryEntry>& entries, int32_t scaleMethod);
+
+// Building the entries to write from records read by LoadLibraryFile (the Settings dialog's
+// tree holds the same records in the same order).
+
+// A file can begin with pictures before any playlist (another writer's file, or one edited by
+// hand); every picture belongs to the playlist before it, and these have none. Puts a new
+// playlist record named `name` at the front of `records` to hold them, so that they stay in the
+// library and are written back with it. Returns true when a playlist was added; records that
+// begin with a playlist, or no records, are left as they are.
+bool GroupLeadingPictures(CWallpaperList& records, const std::string& name = "Pictures");
+
+// The record shown as Now Playing: the last one whose m_bNowPlaying is 1 (a later mark replaces
+// an earlier one), or nullptr when none is marked.
+CWallpaperObject* FindNowPlaying(const CWallpaperList& records);
+
+// One entry per record, in order, `nowPlaying` (may be nullptr) marked as the Now Playing item;
+// the records stay owned by `records`. So the count written is the number of records.
+std::vector<CLibraryEntry> LibraryEntries(const CWallpaperList& records, const CWallpaperObject* nowPlaying);

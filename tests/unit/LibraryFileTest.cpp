@@ -496,6 +496,85 @@ TEST_F(LibraryFileTest, FailedSaveLeavesTheFileAsItWas)
 #endif
 }
 
+// What the Settings dialog reads is written back in full: pictures ahead of any playlist get
+// a playlist of their own, and the count written is the number of records that follow.
+TEST_F(LibraryFileTest, RecordsReadAreWrittenBackWithLeadingPicturesGrouped)
+{
+    // Two pictures before the first playlist (the second marked Now Playing), then a playlist;
+    // the count claims one record more than the file holds.
+    WriteFile(Bytes().u32(5).intro().rec("p1", 0, 1).u16(0x8001).rec("p2", 1, 1)
+        .u16(0x8001).rec("B", 0, 0).u16(0x8001).rec("b1", 0, 1).data);
+    CWallpaperList records;
+    EXPECT_FALSE(LoadLibraryFile(m_path.c_str(), records));
+    ASSERT_EQ(Paths(records), "p1 p2 B b1");
+
+    ASSERT_TRUE(GroupLeadingPictures(records));
+    EXPECT_EQ(Paths(records), "Pictures p1 p2 B b1");
+    EXPECT_EQ(records[0]->m_bPicture, 0);
+    EXPECT_FALSE(GroupLeadingPictures(records)); // grouped once only
+    CWallpaperObject* nowPlaying = FindNowPlaying(records);
+    ASSERT_EQ(nowPlaying, records[2].get());
+
+    ASSERT_TRUE(SaveLibraryFile(m_path.c_str(), LibraryEntries(records, nowPlaying), 1));
+    const std::string bytes = ReadFile();
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes.substr(0, 4), Hex("05 00 00 00"));
+
+    CWallpaperList again;
+    EXPECT_TRUE(LoadLibraryFile(m_path.c_str(), again));
+    EXPECT_EQ(Paths(again), "Pictures p1 p2 B b1");
+    EXPECT_EQ(FindNowPlaying(again)->m_strPath, "p2");
+    CWallpaperList shown;
+    EXPECT_TRUE(ReadShowList(m_path.c_str(), shown));
+    EXPECT_EQ(Paths(shown), "p2");
+}
+
+TEST_F(LibraryFileTest, GroupingLeavesLibrariesThatStartWithAPlaylist)
+{
+    CWallpaperList none;
+    EXPECT_FALSE(GroupLeadingPictures(none));
+    EXPECT_TRUE(none.empty());
+    EXPECT_TRUE(LibraryEntries(none, nullptr).empty());
+
+    CWallpaperList records;
+    records.push_back(std::make_unique<CWallpaperObject>("A", 0));
+    records.push_back(std::make_unique<CWallpaperObject>("a1", 1));
+    EXPECT_FALSE(GroupLeadingPictures(records, "Loose"));
+    EXPECT_EQ(Paths(records), "A a1");
+
+    CWallpaperList loose;
+    loose.push_back(std::make_unique<CWallpaperObject>("x", 1));
+    ASSERT_TRUE(GroupLeadingPictures(loose, "Loose"));
+    EXPECT_EQ(Paths(loose), "Loose x");
+}
+
+TEST_F(LibraryFileTest, NowPlayingIsTheLastRecordMarkedOne)
+{
+    CWallpaperList records;
+    for (int mark : {1, 0, 2, 1, -1}) {
+        records.push_back(std::make_unique<CWallpaperObject>("r" + std::to_string(records.size()), 1));
+        records.back()->m_bNowPlaying = mark;
+    }
+    EXPECT_EQ(FindNowPlaying(records), records[3].get());
+    records[3]->m_bNowPlaying = 0;
+    EXPECT_EQ(FindNowPlaying(records), records[0].get());
+    records[0]->m_bNowPlaying = 0;
+    EXPECT_EQ(FindNowPlaying(records), nullptr);
+
+    // Only the given record is marked in what is written; the others are cleared.
+    records[2]->m_bNowPlaying = 1;
+    std::vector<CLibraryEntry> entries = LibraryEntries(records, records[4].get());
+    ASSERT_EQ(entries.size(), records.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].pRecord, records[i].get());
+        EXPECT_EQ(entries[i].bNowPlaying, i == 4);
+    }
+    ASSERT_TRUE(SaveLibraryFile(m_path.c_str(), entries, 0));
+    CWallpaperList again;
+    ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), again));
+    EXPECT_EQ(FindNowPlaying(again)->m_strPath, "r4");
+}
+
 // The seam every file the user keeps (the library, the wallpaper bitmap) is replaced through.
 TEST_F(LibraryFileTest, ReplaceFileAtomicallyPutsTheNewFileInPlace)
 {
