@@ -1,6 +1,7 @@
 #include "framework/FileReplace.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
+#include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -69,6 +70,96 @@ protected:
     std::string m_path, m_oldBytes;
     CWallpaperObject m_old {"Old", 0}, m_oldPicture {"C:\\old.bmp", 1};
     CWallpaperObject m_new {"New", 0}, m_newPicture {"C:\\new.bmp", 1};
+};
+
+// Clears the read-only attribute, so a test can delete or restore the file.
+void MakeWritable(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes)
+{
+    FILE* fp = fopen(path.c_str(), "wb");
+    if (!fp)
+        return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    return fclose(fp) == 0 && ok;
+}
+
+// The two places of the library: the Windows directory's file (its earlier content moved aside
+// and back) and the user's own file, which no other test expects: it and everything made
+// beside it are removed at the end, and the attributes set by a test are cleared.
+class LibraryPlaceTest : public ::testing::Test {
+protected:
+    LibraryPlaceTest() : m_windows(LibraryPath()), m_user(UserLibraryPath()), m_aside(m_windows) {}
+    void SetUp() override
+    {
+        ASSERT_FALSE(m_windows.empty());
+        ASSERT_FALSE(m_user.empty());
+        m_userFolder = m_user.substr(0, m_user.find_last_of('\\'));
+        ASSERT_FALSE(FileExists(m_userFolder)) << "a per-user library is left from elsewhere: " << m_userFolder;
+    }
+    void TearDown() override
+    {
+        for (const std::string& base : {m_windows, m_user})
+            for (const char* suffix : {"", ".bak", ".tmp"}) {
+                MakeWritable(base + suffix);
+                DeleteFileA((base + suffix).c_str());
+            }
+        RemoveDirectoryA(m_userFolder.c_str());
+        DeleteFileA(m_userFolder.c_str()); // a file standing in the folder's place
+    }
+
+    // The library with one playlist marked Now Playing holding one picture, as a reader shows it.
+    static std::vector<CLibraryEntry> Entries(CWallpaperObject& playlist, CWallpaperObject& picture)
+    {
+        return {{&playlist, true}, {&picture, false}};
+    }
+    static bool Write(const std::string& path, const char* picture)
+    {
+        CWallpaperObject playlist("Playing", 0), record(picture, 1);
+        return SaveLibraryFile(path.c_str(), Entries(playlist, record), 1);
+    }
+    static bool Save(const char* picture, bool oldFileReadToEnd, std::string* savedTo = nullptr)
+    {
+        CWallpaperObject playlist("Playing", 0), record(picture, 1);
+        return SavePictureLibraryFile(Entries(playlist, record), 1, oldFileReadToEnd, savedTo);
+    }
+    static std::string Shown(const std::string& path)
+    {
+        CWallpaperList list;
+        ReadShowList(path.c_str(), list);
+        std::string paths;
+        for (const auto& record : list)
+            paths += record->m_strPath + ";";
+        return paths;
+    }
+    static std::string ShownByReadLibrary()
+    {
+        CWallpaperList list;
+        ReadLibrary(list);
+        std::string paths;
+        for (const auto& record : list)
+            paths += record->m_strPath + ";";
+        return paths;
+    }
+    bool MakeUserLibrary(const char* picture)
+    {
+        CreateDirectoryA(m_userFolder.c_str(), nullptr);
+        return Write(m_user, picture);
+    }
+    // No temporary file of a save is left in either place.
+    void ExpectNoTemporaryFiles()
+    {
+        EXPECT_FALSE(FileExists(m_windows + ".tmp"));
+        EXPECT_FALSE(FileExists(m_user + ".tmp"));
+    }
+
+    std::string m_windows, m_user, m_userFolder;
+    LibraryFileAside m_aside;
 };
 
 } // namespace
@@ -193,4 +284,171 @@ TEST(LibraryAnsi, SixteenBitStringsReadInTheAnsiCodePage)
     EXPECT_EQ(records[0]->m_strPath, "\xE9\x80" + lacking + lacking + lacking + "x" + lacking + std::string(1, '\0') + "z");
     EXPECT_EQ(records[0]->m_strTile, "1");
     EXPECT_EQ(records[0]->m_bNowPlaying, 1);
+}
+
+TEST_F(LibraryPlaceTest, UserLibraryIsReadFirstWhenItExists)
+{
+    ASSERT_TRUE(Write(m_windows, "C:\\windows.bmp"));
+    EXPECT_EQ(LibraryPathForReading(), m_windows);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\windows.bmp;");
+
+    ASSERT_TRUE(MakeUserLibrary("C:\\user.bmp"));
+    EXPECT_EQ(LibraryPathForReading(), m_user);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\user.bmp;");
+    EXPECT_STREQ(g_szLibraryPath, m_windows.c_str());
+
+    // Without the Windows directory's file the user's one is read all the same.
+    ASSERT_TRUE(DeleteFileA(m_windows.c_str()));
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\user.bmp;");
+
+    // A folder by the file's name is no library.
+    ASSERT_TRUE(DeleteFileA(m_user.c_str()));
+    ASSERT_TRUE(CreateDirectoryA(m_user.c_str(), nullptr));
+    EXPECT_EQ(LibraryPathForReading(), m_windows);
+    RemoveDirectoryA(m_user.c_str());
+}
+
+TEST_F(LibraryPlaceTest, SavingGoesToTheWindowsDirectoryWhileItCanBeWritten)
+{
+    std::string savedTo = "stale";
+    ASSERT_TRUE(Save("C:\\first.bmp", false, &savedTo)); // no file yet: nothing to keep
+    EXPECT_EQ(savedTo, m_windows);
+    ASSERT_TRUE(Save("C:\\second.bmp", true, &savedTo));
+    EXPECT_EQ(savedTo, m_windows);
+    EXPECT_EQ(Shown(m_windows), "C:\\second.bmp;");
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+    EXPECT_FALSE(FileExists(m_userFolder));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(LibraryPlaceTest, ReadOnlyWindowsLibraryMovesTheSaveToTheUserLibraryForGood)
+{
+    ASSERT_TRUE(Write(m_windows, "C:\\old.bmp"));
+    const std::string oldBytes = ReadWholeFile(m_windows);
+    ASSERT_TRUE(SetFileAttributesA(m_windows.c_str(), FILE_ATTRIBUTE_READONLY));
+
+    std::string savedTo;
+    ASSERT_TRUE(Save("C:\\new.bmp", true, &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+    EXPECT_EQ(Shown(m_user), "C:\\new.bmp;");
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\new.bmp;");
+    ExpectNoTemporaryFiles();
+
+    // The Windows directory can be written again: the user's library stays the library.
+    MakeWritable(m_windows);
+    ASSERT_TRUE(Save("C:\\later.bmp", true, &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\later.bmp;");
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(LibraryPlaceTest, FileThatDidNotReadToItsEndIsKeptAsBak)
+{
+    const std::string foreign = "[Another program]\r\nsetting=1\r\n";
+    ASSERT_TRUE(WriteBytes(m_windows, foreign));
+    CWallpaperList records;
+    ASSERT_FALSE(LoadLibraryFile(LibraryPathForReading().c_str(), records));
+    ASSERT_TRUE(Save("C:\\new.bmp", false));
+    EXPECT_EQ(ReadWholeFile(m_windows + ".bak"), foreign);
+    EXPECT_EQ(Shown(m_windows), "C:\\new.bmp;");
+
+    // A file that reads fine is replaced without a copy: the older copy stays as it was.
+    ASSERT_TRUE(Save("C:\\newer.bmp", true));
+    EXPECT_EQ(ReadWholeFile(m_windows + ".bak"), foreign);
+
+    // A newer unreadable file replaces the older copy, read-only as it was.
+    const std::string broken = ReadWholeFile(m_windows).substr(0, 30);
+    ASSERT_TRUE(WriteBytes(m_windows, broken));
+    ASSERT_TRUE(SetFileAttributesA((m_windows + ".bak").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(Save("C:\\newest.bmp", false));
+    EXPECT_EQ(ReadWholeFile(m_windows + ".bak"), broken);
+    EXPECT_EQ(Shown(m_windows), "C:\\newest.bmp;");
+
+    // The user's library gets its copy beside it.
+    ASSERT_TRUE(CreateDirectoryA(m_userFolder.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(m_user, foreign));
+    std::string savedTo;
+    ASSERT_TRUE(Save("C:\\user.bmp", false, &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ReadWholeFile(m_user + ".bak"), foreign);
+    EXPECT_EQ(ReadWholeFile(m_windows + ".bak"), broken);
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(LibraryPlaceTest, NoBakWithoutAnOldFileOrWhenTheSaveMovesElsewhere)
+{
+    ASSERT_TRUE(Save("C:\\first.bmp", false));
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+
+    // The unreadable Windows-directory file is not replaced, so it needs no copy.
+    ASSERT_TRUE(WriteBytes(m_windows, "junk"));
+    ASSERT_TRUE(SetFileAttributesA(m_windows.c_str(), FILE_ATTRIBUTE_READONLY));
+    std::string savedTo;
+    ASSERT_TRUE(Save("C:\\new.bmp", false, &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ReadWholeFile(m_windows), "junk");
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+    EXPECT_FALSE(FileExists(m_user + ".bak"));
+}
+
+TEST_F(LibraryPlaceTest, FailedSavesKeepTheOldLibraryWhole)
+{
+    ASSERT_TRUE(Write(m_windows, "C:\\old.bmp"));
+    const std::string oldBytes = ReadWholeFile(m_windows);
+    std::string savedTo = "stale";
+    {
+        SCOPED_TRACE("the Windows-directory file held open: a passing failure moves nothing");
+        HeldFile reader(m_windows, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(Save("C:\\new.bmp", true, &savedTo));
+        EXPECT_EQ(savedTo, "");
+        reader.Close();
+        EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+        EXPECT_FALSE(FileExists(m_userFolder));
+        ExpectNoTemporaryFiles();
+    }
+    {
+        SCOPED_TRACE("no copy of an unreadable file can be kept: it is not replaced");
+        ASSERT_TRUE(CreateDirectoryA((m_windows + ".bak").c_str(), nullptr));
+        EXPECT_FALSE(Save("C:\\new.bmp", false));
+        RemoveDirectoryA((m_windows + ".bak").c_str());
+        EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+        EXPECT_FALSE(FileExists(m_userFolder));
+        ExpectNoTemporaryFiles();
+    }
+    {
+        SCOPED_TRACE("both places refuse: a read-only file, a file where the user's folder goes");
+        ASSERT_TRUE(SetFileAttributesA(m_windows.c_str(), FILE_ATTRIBUTE_READONLY));
+        ASSERT_TRUE(WriteBytes(m_userFolder, "not a folder"));
+        EXPECT_FALSE(Save("C:\\new.bmp", true));
+        EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+        EXPECT_EQ(ReadWholeFile(m_userFolder), "not a folder");
+        ExpectNoTemporaryFiles();
+        ASSERT_TRUE(DeleteFileA(m_userFolder.c_str()));
+        MakeWritable(m_windows);
+    }
+    {
+        SCOPED_TRACE("the user's library held open");
+        ASSERT_TRUE(MakeUserLibrary("C:\\user.bmp"));
+        const std::string userBytes = ReadWholeFile(m_user);
+        HeldFile reader(m_user, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        ASSERT_NE(reader.h, INVALID_HANDLE_VALUE);
+        EXPECT_FALSE(Save("C:\\new.bmp", true));
+        reader.Close();
+        EXPECT_EQ(ReadWholeFile(m_user), userBytes);
+        EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+        ExpectNoTemporaryFiles();
+    }
+    {
+        SCOPED_TRACE("the user's library made read-only: it is not given up for the Windows directory");
+        const std::string userBytes = ReadWholeFile(m_user);
+        ASSERT_TRUE(SetFileAttributesA(m_user.c_str(), FILE_ATTRIBUTE_READONLY));
+        EXPECT_FALSE(Save("C:\\new.bmp", true));
+        EXPECT_EQ(ReadWholeFile(m_user), userBytes);
+        EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
+        ExpectNoTemporaryFiles();
+    }
 }
