@@ -139,12 +139,13 @@ int Make(const std::string& folder)
     std::vector<CLibraryEntry> entries {{&playlist, true}};
     for (auto& picture : pictures)
         entries.push_back({&picture, false});
-    FillLibraryPath();
-    if (!SaveLibraryFile(g_szLibraryPath, entries, 1)) {
-        std::printf("could not write the library %s\n", g_szLibraryPath);
+    // Where the program saves and reads it: the Windows directory, or the user's own library.
+    std::string savedTo;
+    if (!SavePictureLibraryFile(entries, 1, true, &savedTo)) {
+        std::printf("could not write the library\n");
         return 1;
     }
-    std::printf("wrote the library %s\n", g_szLibraryPath);
+    std::printf("wrote the library %s\n", savedTo.c_str());
     return 0;
 }
 
