@@ -71,6 +71,16 @@ void CFile::Abort()
 #define FILE_SEEK fseeko
 #endif
 
+int64_t CFile::GetPosition()
+{
+    return m_fp ? FILE_TELL(m_fp) : -1;
+}
+
+bool CFile::Seek(int64_t position)
+{
+    return m_fp && FILE_SEEK(m_fp, position, SEEK_SET) == 0;
+}
+
 int64_t CFile::GetLength()
 {
     if (!m_fp)

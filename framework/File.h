@@ -36,8 +36,12 @@ public:
     void Close();
     // Closes, ignoring every error.
     void Abort();
-    // Size of the file in bytes, or -1 when unknown.
+    // Size of the file in bytes, or -1 when unknown; the position stays where it was.
     int64_t GetLength();
+    // The position in bytes (64-bit on both C libraries), or -1 when unknown.
+    int64_t GetPosition();
+    // Moves to a position counted from the start; false when that fails.
+    bool Seek(int64_t position);
     std::FILE* Stream() const { return m_fp; }
 
 private:

@@ -1,26 +1,10 @@
 #include "framework/FileReplace.h"
 
+#include "framework/Handles.h"
+
 #include <windows.h>
 
 namespace {
-
-// Owner of a file handle (CreateFile reports failure as INVALID_HANDLE_VALUE, not null).
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_h);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    HANDLE Get() const { return m_h; }
-    explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
-};
 
 // Pushes the new file's bytes to the disk: MOVEFILE_WRITE_THROUGH makes the move itself durable,
 // not the data written earlier through the C library. Best effort: the move goes ahead either way.

@@ -65,6 +65,15 @@ struct GdiObjectTraits {
     static void Close(Handle h) { DeleteObject(h); }
 };
 
+// Files: CreateFile reports failure as INVALID_HANDLE_VALUE, not null.
+struct FileHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Handle h) { CloseHandle(h); }
+};
+
+using CFileHandle = CUniqueHandle<FileHandleTraits>;
 using CKernelHandle = CUniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>; // threads, events, processes
 using CModule = CUniqueHandle<NullHandleTraits<HMODULE, FreeLibrary>>;
 using CMenuHandle = CUniqueHandle<NullHandleTraits<HMENU, DestroyMenu>>;

@@ -50,15 +50,10 @@ uint32_t GetLittle32(const uint8_t* p)
     return GetLittle16(p) | GetLittle16(p + 2) << 16;
 }
 
-// Moves to a 64-bit position (long is 32 bits on Windows) and reads exactly count bytes.
+// Reads exactly count bytes at a position.
 bool ReadAt(CFile& file, int64_t position, void* buffer, size_t count)
 {
-#ifdef _WIN32
-    const bool moved = _fseeki64(file.Stream(), position, SEEK_SET) == 0;
-#else
-    const bool moved = fseeko(file.Stream(), position, SEEK_SET) == 0;
-#endif
-    return moved && file.Read(buffer, count) == count;
+    return file.Seek(position) && file.Read(buffer, count) == count;
 }
 
 void PutLittle16(uint8_t* p, uint32_t v)

@@ -1,5 +1,6 @@
 #include "image/JpegFile.h"
 
+#include "framework/File.h"
 #include "image/AbortFlag.h"
 
 #include <csetjmp>
@@ -47,7 +48,8 @@ void OnJpegError(j_common_ptr cinfo)
 constexpr const char* kAbortedMessage = "JPEG decoding stopped";
 
 // Called by the decoder while it takes in a progressive file's scans (all of them are read
-// before the first line comes out) and for every line it hands over.
+// before the first line comes out) and for every line it hands over: the show window stops a
+// decode on its worker thread by raising the abort flag, which stays raised for the caller.
 void LimitScans(j_common_ptr cinfo)
 {
     auto* decoder = reinterpret_cast<j_decompress_ptr>(cinfo);
@@ -62,33 +64,6 @@ void LimitScans(j_common_ptr cinfo)
         SetLastError(errors->lastError, text);
         longjmp(errors->recovery, 1);
     }
-}
-
-// 64-bit positions: long is 32 bits on Windows.
-int64_t Tell(FILE* file)
-{
-#ifdef _WIN32
-    return _ftelli64(file);
-#else
-    return ftello(file);
-#endif
-}
-
-// The length of the file, or -1 when it has none (a pipe); the position stays where it was.
-int64_t LengthOf(FILE* file)
-{
-    const int64_t here = Tell(file);
-#ifdef _WIN32
-    if (here < 0 || _fseeki64(file, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t end = Tell(file);
-    return _fseeki64(file, here, SEEK_SET) == 0 ? end : -1;
-#else
-    if (here < 0 || fseeko(file, 0, SEEK_END) != 0)
-        return -1;
-    const int64_t end = Tell(file);
-    return fseeko(file, here, SEEK_SET) == 0 ? end : -1;
-#endif
 }
 
 // Whether the compressed data after the headers (dataBytes, -1 when unknown) can hold the
@@ -144,7 +119,7 @@ void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE 
 // setjmp lives here. Nothing in this function has a destructor, so a jump back from the
 // library's frames skips no clean-up; everything the library allocated is released by
 // jpeg_destroy_decompress. fileLength is -1 when unknown.
-bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* lastError)
+bool DecodeJpeg(CFile& file, int64_t fileLength, IPixelTarget& target, char* lastError)
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager errors;
@@ -159,7 +134,7 @@ bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* last
     jpeg_create_decompress(&cinfo);
     progress.progress_monitor = LimitScans;
     cinfo.progress = &progress;
-    jpeg_stdio_src(&cinfo, file);
+    jpeg_stdio_src(&cinfo, file.Stream());
     jpeg_read_header(&cinfo, TRUE);
 
     const J_COLOR_SPACE space = cinfo.out_color_space;
@@ -183,7 +158,7 @@ bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* last
     // The header ends where the first scan's data begins: the bytes the source has taken from
     // the file, less those it still holds. A tiny file claiming a huge size is refused here,
     // before the picture and the decoder's buffers for the whole picture exist.
-    const int64_t position = Tell(file);
+    const int64_t position = file.GetPosition();
     const int64_t dataBytes = fileLength >= 0 && position >= 0
                                   ? fileLength - (position - int64_t(cinfo.src->bytes_in_buffer))
                                   : -1;
@@ -223,13 +198,6 @@ bool DecodeJpeg(FILE* file, int64_t fileLength, IPixelTarget& target, char* last
                                                  width * components, 1);
     const bool adobe = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < height) {
-        // The show window stops a decode on its worker thread by raising the flag; it stays
-        // raised for the caller to see.
-        if (g_bAbortImageWork) {
-            SetLastError(lastError, kAbortedMessage);
-            jpeg_destroy_decompress(&cinfo);
-            return false;
-        }
         // The first line decoded is the top row, the last row of the bottom-up picture.
         uint8_t* row = picture.Row(int32_t(height - 1 - cinfo.output_scanline));
         JSAMPROW decoded = space == JCS_RGB ? row : line[0];
@@ -289,11 +257,10 @@ bool EncodeJpeg(FILE* file, const PixelImage& picture, uint8_t* line)
 
 bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError)
 {
-    FilePtr file(fopen(path, "rb"));
-    if (!file)
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
         return false;
-    const int64_t length = LengthOf(file.get());
-    return DecodeJpeg(file.get(), length, target, lastError);
+    return DecodeJpeg(file, file.GetLength(), target, lastError);
 }
 
 bool SaveJpegFile(const char* path, const PixelImage& picture)

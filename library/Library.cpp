@@ -1,5 +1,7 @@
 #include "library/Library.h"
 
+#include "framework/Handles.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -11,23 +13,6 @@ namespace {
 
 const char kFolderName[] = "Murlavo";
 const char kFileName[] = "Murlavo.ini";
-
-// Owner of a file handle (CreateFile reports failure as INVALID_HANDLE_VALUE, not null).
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE h) : m_h(h) {}
-    ~CFileHandle()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_h);
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-    explicit operator bool() const { return m_h != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_h;
-};
 
 bool IsFile(const std::string& path)
 {
