@@ -105,6 +105,18 @@ sleep 3
 shot about
 samples post "About Murlavo" 0x111 2 0
 wait $dialog || true
+samples dialog playlist &
+dialog=$!
+sleep 3
+shot add-playlist
+samples post "Add Playlist" 0x111 2 0
+wait $dialog || true
+samples dialog location &
+dialog=$!
+sleep 3
+shot location
+samples post "Picture Location" 0x111 2 0
+wait $dialog || true
 
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true

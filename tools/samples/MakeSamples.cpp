@@ -10,6 +10,8 @@
 //   murlavo_samples refresh            redraws every window (Wine's virtual desktop does not
 //                                      redraw its taskbar over a new wallpaper)
 #include "dialogs/AboutDlg.h"
+#include "dialogs/AddPlaylistDlg.h"
+#include "dialogs/LocationDlg.h"
 #include "dialogs/OptionsDlg.h"
 #include "framework/Application.h"
 #include "image/PictureImage.h"
@@ -216,6 +218,18 @@ int Dialog(const std::string& which)
         dlg.DoModal();
         return 0;
     }
+    if (which == "playlist") {
+        CAddPlaylistDlg dlg;
+        dlg.m_strName = "Summer 2026";
+        dlg.DoModal();
+        return 0;
+    }
+    if (which == "location") {
+        CLocationDlg dlg;
+        dlg.m_strLocation = "C:\\Murlavo Samples\\Holidays\\Lakeside at dusk, seen from the old boat house.jpg";
+        dlg.DoModal();
+        return 0;
+    }
     return 2;
 }
 
@@ -234,6 +248,6 @@ int main(int argc, char** argv)
         return Preview(std::atoi(argv[2]));
     if (mode == "dialog" && argc == 3)
         return Dialog(argv[2]);
-    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | dialog options|about | refresh\n");
+    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | dialog options|about|playlist|location | refresh\n");
     return 2;
 }
