@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "resource.h"
 #include "saver/SaverWnd.h"
+#include "settings/SettingsDlg.h"
 #include "show/ShowWnd.h"
 
 #include <commctrl.h>
@@ -145,5 +146,8 @@ BOOL CChangerApp::StartWallpaperChanger()
 
 void CChangerApp::RunSettings()
 {
-    FindSettingsOwner(m_strCmdLine.c_str());
+    CSettingsDlg dlg(FindSettingsOwner(m_strCmdLine.c_str()));
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+    m_pMainWnd = nullptr;
 }

@@ -2,6 +2,7 @@
 // Owners are non-copyable and movable; Release() gives the handle up, Reset() replaces it.
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <utility>
 
 template <typename Traits>
@@ -78,6 +79,7 @@ using CKernelHandle = CUniqueHandle<NullHandleTraits<HANDLE, CloseHandle>>; // t
 using CModule = CUniqueHandle<NullHandleTraits<HMODULE, FreeLibrary>>;
 using CMenuHandle = CUniqueHandle<NullHandleTraits<HMENU, DestroyMenu>>;
 using CIconHandle = CUniqueHandle<NullHandleTraits<HICON, DestroyIcon>>;
+using CImageListHandle = CUniqueHandle<NullHandleTraits<HIMAGELIST, ImageList_Destroy>>;
 using CRegKey = CUniqueHandle<RegKeyTraits>;
 using CBitmapHandle = CUniqueHandle<GdiObjectTraits<HBITMAP>>;
 using CBrushHandle = CUniqueHandle<GdiObjectTraits<HBRUSH>>;

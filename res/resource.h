@@ -14,6 +14,7 @@
 
 // Dialogs
 #define IDD_ABOUT 100
+#define IDD_SETTINGS 104
 #define IDD_ADD_PLAYLIST 129
 #define IDD_OPTIONS 137
 #define IDD_LOCATION 138
@@ -39,6 +40,15 @@
 #define IDC_RESIZE 1019
 #define IDC_RANDOM 1034
 #define IDC_SEQUENTIAL 1035
+
+// Controls of the Settings dialog
+#define IDC_LIBRARY_TREE 1000
+#define IDC_ADD_PLAYLIST 1002
+#define IDC_SETTINGS_OPTIONS 1005
+#define IDC_ADD_PICTURE 1011
+#define IDC_SETTINGS_ABOUT 1012
+#define IDC_SET_NOW_PLAYING 1022
+#define IDC_NOW_PLAYING 1029
 
 // Controls of the Add Playlist and Picture Location dialogs
 #define IDC_PLAYLIST_NAME 1007

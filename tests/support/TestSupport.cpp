@@ -95,6 +95,55 @@ void CALLBACK MessageBoxAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
 }
 
+namespace {
+DialogAnswerer* g_pDialogAnswerer = nullptr;
+
+struct DialogSearch {
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
+{
+    auto& search = *reinterpret_cast<DialogSearch*>(param);
+    char cls[16] = "", caption[256] = "";
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    ::GetWindowTextA(hwnd, caption, sizeof caption);
+    if (!std::strcmp(cls, "#32770") && ::IsWindowVisible(hwnd) && search.caption == std::string(caption)) {
+        search.found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+DialogAnswerer::DialogAnswerer(const char* caption, std::function<void(HWND)> action)
+    : m_caption(caption), m_action(std::move(action))
+{
+    g_pDialogAnswerer = this;
+    m_timer = ::SetTimer(nullptr, 0, 10, OnTimer);
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    ::KillTimer(nullptr, m_timer);
+    g_pDialogAnswerer = nullptr;
+}
+
+void CALLBACK DialogAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    DialogAnswerer* self = g_pDialogAnswerer;
+    if (!self)
+        return;
+    DialogSearch search {self->m_caption.c_str(), nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&search));
+    if (!search.found || search.found == self->m_last)
+        return;
+    self->m_last = search.found;
+    ++self->m_count;
+    self->m_action(search.found);
+}
+
 ResourceCounts CountResources()
 {
     ResourceCounts counts;

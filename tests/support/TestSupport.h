@@ -36,6 +36,26 @@ private:
     std::vector<std::string> m_texts;
 };
 
+// Acts on the dialogs with this caption that this thread shows, from inside their own modal
+// loop: a timer finds each new one and runs the action on it once (the action ends it). One at
+// a time, like MessageBoxAnswerer.
+class DialogAnswerer {
+public:
+    DialogAnswerer(const char* caption, std::function<void(HWND)> action);
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+    int Answered() const { return m_count; }
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    std::string m_caption;
+    std::function<void(HWND)> m_action;
+    UINT_PTR m_timer = 0;
+    HWND m_last = nullptr;
+    int m_count = 0;
+};
+
 // Live handles of this process. The system's counters (GetGuiResources, GetProcessHandleCount)
 // are stubs returning 0 under Wine, so the handles are also counted by probing every small
 // handle value: kernel handles are multiples of 4, and GDI objects answer GetObjectType by

@@ -1,0 +1,275 @@
+// The library in the Settings dialog's tree: how the records of the library file become tree
+// items, how the items look, how the tree is written back, and who deletes the records.
+#include "settings/SettingsDlg.h"
+
+#include "app/ChangerApp.h"
+#include "library/Library.h"
+#include "library/Settings.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <exception>
+#include <new>
+
+namespace {
+
+// The playlist made for pictures that stand before any playlist in a file, so that they are
+// shown and written back rather than lost.
+const char kLeadingPicturesName[] = "Pictures";
+
+bool NewShell()
+{
+    const CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp());
+    return !app || app->m_bNewShell;
+}
+
+// "C:\Pictures\Lake.jpg" -> "Lake".
+std::string TitleOf(const std::string& path)
+{
+    const size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    return name;
+}
+
+} // namespace
+
+CWallpaperObject* CSettingsDlg::RecordOf(HTREEITEM item) const
+{
+    if (!item)
+        return nullptr;
+    TVITEMA data {};
+    data.mask = TVIF_PARAM;
+    data.hItem = item;
+    if (!TreeView_GetItem(m_tree, &data))
+        return nullptr;
+    return reinterpret_cast<CWallpaperObject*>(data.lParam);
+}
+
+bool CSettingsDlg::CreateImageList()
+{
+    // 32-bit colour keeps the shell's icons as the shell draws them; the tree's own images
+    // are keyed out by magenta.
+    m_imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 3));
+    CBitmapHandle strip(static_cast<HBITMAP>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_TREE), IMAGE_BITMAP, 0, 0, 0)));
+    if (!m_imageList || !strip || ::ImageList_AddMasked(m_imageList.Get(), strip.Get(), RGB(255, 0, 255)) < 0) {
+        m_imageList.Reset();
+        return false;
+    }
+    return true;
+}
+
+void CSettingsDlg::LoadPictureLibrary()
+{
+    char rootLabel[64] = "Play Lists";
+    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_PLAYLISTS, rootLabel, sizeof rootLabel);
+    TVINSERTSTRUCTA root {};
+    root.hParent = TVI_ROOT;
+    root.hInsertAfter = TVI_LAST;
+    root.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    root.item.pszText = rootLabel;
+    root.item.iImage = root.item.iSelectedImage = I_IMAGECALLBACK;
+    m_hRootItem = TreeView_InsertItem(m_tree, &root);
+    if (!m_hRootItem)
+        return;
+
+    FillLibraryPath();
+    const std::string path = LibraryPathForReading();
+    CWallpaperList records;
+    // A file that fails part-way gives what was read before the fault; one that cannot be opened
+    // gives nothing. Neither is reported.
+    m_bLibraryReadToEnd = !path.empty() && LoadLibraryFile(path.c_str(), records);
+    try {
+        GroupLeadingPictures(records, kLeadingPicturesName);
+    } catch (const std::bad_alloc&) {
+        // Without their playlist the leading pictures cannot be shown; the rest still can.
+    }
+    const CWallpaperObject* nowPlaying = FindNowPlaying(records);
+
+    HTREEITEM playlist = nullptr;
+    for (auto& owned : records) {
+        CWallpaperObject* record = owned.release(); // the item owns it from here on
+        const bool marked = record == nowPlaying;
+        HTREEITEM item = record->m_bPicture ? InsertPictureItem(playlist, record, false) : InsertPlaylistItem(record);
+        if (!record->m_bPicture)
+            playlist = item;
+        if (marked && item)
+            m_hNowPlaying = item;
+    }
+    if (m_hNowPlaying) {
+        // Selecting shows the item (its playlist expands) and sets the buttons.
+        TreeView_SelectItem(m_tree, m_hNowPlaying);
+        SetNowPlaying();
+    }
+}
+
+HTREEITEM CSettingsDlg::InsertPlaylistItem(CWallpaperObject* record)
+{
+    TVINSERTSTRUCTA insert {};
+    insert.hParent = m_hRootItem;
+    insert.hInsertAfter = TVI_SORT;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    insert.item.pszText = const_cast<char*>(record->m_strPath.c_str());
+    insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
+    insert.item.lParam = reinterpret_cast<LPARAM>(record);
+    HTREEITEM item = m_hRootItem ? TreeView_InsertItem(m_tree, &insert) : nullptr;
+    if (!item)
+        delete record;
+    return item;
+}
+
+HTREEITEM CSettingsDlg::InsertPictureItem(HTREEITEM parent, CWallpaperObject* record, bool sorted)
+{
+    if (!parent) {
+        delete record;
+        return nullptr;
+    }
+    TVINSERTSTRUCTA insert {};
+    insert.hParent = parent;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    insert.item.lParam = reinterpret_cast<LPARAM>(record);
+    std::string label;
+    if (sorted) {
+        // The sorted place depends on the label: it is needed now.
+        insert.hInsertAfter = TVI_SORT;
+        insert.item.iImage = insert.item.iSelectedImage = PictureImage(record->m_strPath, label);
+        insert.item.pszText = const_cast<char*>(label.c_str());
+    } else {
+        // Asking the shell about a file can take milliseconds, and a library holds thousands:
+        // the label and the image are fetched when the tree first needs them (OnGetDispInfo).
+        insert.hInsertAfter = TVI_LAST;
+        insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
+        insert.item.pszText = LPSTR_TEXTCALLBACKA;
+    }
+    HTREEITEM item = TreeView_InsertItem(m_tree, &insert);
+    if (!item)
+        delete record;
+    return item;
+}
+
+void CSettingsDlg::ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record)
+{
+    std::string label;
+    const int image = PictureImage(record.m_strPath, label);
+    // The answer to this request first: the tree's buffer may move once the item is changed.
+    if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0)
+        ::lstrcpynA(info.item.pszText, label.c_str(), info.item.cchTextMax);
+    info.item.iImage = info.item.iSelectedImage = image;
+    // Then the label and the image become the item's own, and the tree asks no more.
+    TVITEMA fixed {};
+    fixed.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    fixed.hItem = info.item.hItem;
+    fixed.pszText = const_cast<char*>(label.c_str());
+    fixed.iImage = fixed.iSelectedImage = image;
+    TreeView_SetItem(m_tree, &fixed);
+}
+
+int CSettingsDlg::PictureImage(const std::string& path, std::string& label)
+{
+    int image = kPicturePage;
+    if (NewShell()) {
+        // A file that cannot be found shows the red cross and its full path.
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            label = path;
+            return kMissingFile;
+        }
+        // One question to the shell gives the icon's place in the system's list and the name.
+        // The shell answers from the name and attributes given (icons by file type): opening
+        // each file to ask costs milliseconds apiece, which a library of thousands cannot pay.
+        SHFILEINFOA info {};
+        auto system = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoA(path.c_str(), attributes, &info, sizeof info,
+            SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_DISPLAYNAME));
+        if (!system) {
+            label = path;
+            return kMissingFile;
+        }
+        // Files of one type show one icon: they share one image and one icon handle, so a large
+        // library does not run out of the process's window-manager objects.
+        const auto shared = m_sharedIcons.find(info.iIcon);
+        if (shared != m_sharedIcons.end()) {
+            image = shared->second;
+        } else if (m_imageList) {
+            CIconHandle icon(::ImageList_GetIcon(system, info.iIcon, ILD_NORMAL));
+            const int index = icon ? ::ImageList_ReplaceIcon(m_imageList.Get(), -1, icon.Get()) : -1;
+            if (index >= 0) {
+                m_arrIcons.push_back(icon.Get());
+                icon.Release();
+                m_sharedIcons[info.iIcon] = index;
+                image = index;
+            }
+        }
+        label = info.szDisplayName;
+        return image;
+    }
+
+    // Without the shell's services: the icon of the program the file opens with, and the file
+    // name without its folder and extension. The image list keeps its own copy of the icon.
+    char copy[MAX_PATH];
+    if (path.size() < sizeof copy && m_imageList) {
+        path.copy(copy, path.size());
+        copy[path.size()] = '\0';
+        WORD index = 0;
+        CIconHandle icon(::ExtractAssociatedIconA(::GetModuleHandleA(nullptr), copy, &index));
+        const int added = icon ? ::ImageList_ReplaceIcon(m_imageList.Get(), -1, icon.Get()) : -1;
+        if (added >= 0)
+            image = added;
+    }
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        label = path;
+        return kMissingFile;
+    }
+    label = TitleOf(path);
+    return image;
+}
+
+int CSettingsDlg::FolderImage(HTREEITEM item) const
+{
+    const bool expanded = (TreeView_GetItemState(m_tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+    return expanded && TreeView_GetChild(m_tree, item) ? kOpenFolder : kClosedFolder;
+}
+
+void CSettingsDlg::OnGetDispInfo(NMTVDISPINFOA& info)
+{
+    const auto* record = reinterpret_cast<const CWallpaperObject*>(info.item.lParam);
+    if (record && record->m_bPicture) {
+        ShowPictureItem(info, *record);
+        return;
+    }
+    // The root and the playlists: the folder opens while it shows its pictures.
+    if (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE))
+        info.item.iImage = info.item.iSelectedImage = FolderImage(info.item.hItem);
+}
+
+void CSettingsDlg::OnDeleteItem(const NMTREEVIEWA& info)
+{
+    // A picture being moved keeps its record: the moved item takes it over.
+    if (m_bDragging)
+        return;
+    delete reinterpret_cast<CWallpaperObject*>(info.itemOld.lParam);
+    if (info.itemOld.hItem == m_hNowPlaying) {
+        ListView_DeleteItem(m_listNowPlaying, 0);
+        m_hNowPlaying = nullptr;
+    }
+}
+
+void CSettingsDlg::SavePictureLibrary()
+{
+    // Silent: a library that cannot be written leaves the old file as it was.
+    try {
+        std::vector<CLibraryEntry> entries;
+        for (HTREEITEM playlist = TreeView_GetChild(m_tree, m_hRootItem); playlist;
+             playlist = TreeView_GetNextSibling(m_tree, playlist)) {
+            entries.push_back({RecordOf(playlist), playlist == m_hNowPlaying});
+            for (HTREEITEM picture = TreeView_GetChild(m_tree, playlist); picture;
+                 picture = TreeView_GetNextSibling(m_tree, picture))
+                entries.push_back({RecordOf(picture), picture == m_hNowPlaying});
+        }
+        SavePictureLibraryFile(entries, g_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
+    } catch (const std::exception&) {
+    }
+}

@@ -1,0 +1,168 @@
+#include "settings/SettingsDlg.h"
+
+#include "app/ChangerApp.h"
+#include "dialogs/AboutDlg.h"
+#include "dialogs/OptionsDlg.h"
+#include "library/Settings.h"
+#include "library/WallpaperObject.h"
+#include "resource.h"
+
+#include <windowsx.h>
+
+namespace {
+
+CChangerApp* ChangerApp()
+{
+    return dynamic_cast<CChangerApp*>(GetApp());
+}
+
+} // namespace
+
+CSettingsDlg::CSettingsDlg(HWND owner) : CDialog(IDD_SETTINGS, owner) {}
+
+CSettingsDlg::~CSettingsDlg()
+{
+    // The icons normally go with the window; a dialog that never ran has none.
+    for (HICON icon : m_arrIcons)
+        ::DestroyIcon(icon);
+}
+
+BOOL CSettingsDlg::OnInitDialog()
+{
+    // The stored settings replace those in memory: what the user confirms is what is stored.
+    if (CChangerApp* app = ChangerApp())
+        app->LoadSettings();
+    m_tree = GetDlgItem(IDC_LIBRARY_TREE);
+    m_listNowPlaying = GetDlgItem(IDC_NOW_PLAYING);
+    CDialog::OnInitDialog();
+    CenterWindow();
+    if (CreateImageList()) {
+        TreeView_SetImageList(m_tree, m_imageList.Get(), TVSIL_NORMAL);
+        ListView_SetImageList(m_listNowPlaying, m_imageList.Get(), LVSIL_SMALL);
+    }
+    OnSelectionChanged(nullptr);
+    LoadPictureLibrary();
+    return TRUE; // the focus goes to the first tab stop, OK
+}
+
+void CSettingsDlg::SetNowPlaying()
+{
+    m_hNowPlaying = TreeView_GetSelection(m_tree);
+    if (!m_hNowPlaying) {
+        ListView_DeleteAllItems(m_listNowPlaying);
+        return;
+    }
+    char label[257] = "";
+    TVITEMA item {};
+    item.mask = TVIF_TEXT | TVIF_IMAGE;
+    item.hItem = m_hNowPlaying;
+    item.pszText = label;
+    item.cchTextMax = sizeof label;
+    TreeView_GetItem(m_tree, &item);
+    // Folders take their image on request; ask the same rule the tree asks.
+    const int image = RecordOf(m_hNowPlaying) && RecordOf(m_hNowPlaying)->m_bPicture ? item.iImage
+                                                                                     : FolderImage(m_hNowPlaying);
+    if (ListView_GetItemCount(m_listNowPlaying) > 0)
+        ListView_DeleteItem(m_listNowPlaying, 0);
+    LVITEMA row {};
+    row.mask = LVIF_TEXT | LVIF_IMAGE;
+    row.pszText = label;
+    row.iImage = image;
+    ListView_InsertItem(m_listNowPlaying, &row);
+}
+
+void CSettingsDlg::OnSelectionChanged(HTREEITEM selected)
+{
+    const CWallpaperObject* record = RecordOf(selected);
+    // Pictures go into playlists only; any item but the root can be Now Playing.
+    ::EnableWindow(GetDlgItem(IDC_ADD_PICTURE), record && !record->m_bPicture);
+    ::EnableWindow(GetDlgItem(IDC_SET_NOW_PLAYING), record != nullptr);
+}
+
+void CSettingsDlg::OnOptions()
+{
+    COptionsDlg dlg;
+    OptionsFromSettings(g_settings, dlg);
+    // Only the settings in memory change; the registry is written by OK of this dialog.
+    if (dlg.DoModal() == IDOK)
+        SettingsFromOptions(dlg, g_settings);
+}
+
+void CSettingsDlg::OnAbout()
+{
+    CAboutDlg dlg;
+    dlg.DoModal();
+}
+
+void CSettingsDlg::OnOK()
+{
+    // A library that cannot be written keeps the old file; the settings are written all the same.
+    SavePictureLibrary();
+    if (CChangerApp* app = ChangerApp())
+        app->SaveSettings();
+    EndDialog(IDOK);
+}
+
+bool CSettingsDlg::OnCommand(int id, int code, HWND control)
+{
+    switch (id) {
+    case IDC_SET_NOW_PLAYING:
+        SetNowPlaying();
+        return true;
+    case IDC_SETTINGS_OPTIONS:
+        OnOptions();
+        return true;
+    case IDC_SETTINGS_ABOUT:
+        OnAbout();
+        return true;
+    default:
+        return CDialog::OnCommand(id, code, control);
+    }
+}
+
+LRESULT CSettingsDlg::OnNotify(NMHDR& header)
+{
+    if (header.hwndFrom != m_tree)
+        return 0;
+    // The tree speaks ANSI to this ANSI dialog; the fields read here lie in the same places in
+    // the wide forms, so both are answered.
+    switch (header.code) {
+    case TVN_SELCHANGEDA:
+    case TVN_SELCHANGEDW:
+        OnSelectionChanged(reinterpret_cast<const NMTREEVIEWA&>(header).itemNew.hItem);
+        return 0;
+    case TVN_GETDISPINFOA:
+    case TVN_GETDISPINFOW:
+        OnGetDispInfo(reinterpret_cast<NMTVDISPINFOA&>(header));
+        return 0;
+    case TVN_DELETEITEMA:
+    case TVN_DELETEITEMW:
+        OnDeleteItem(reinterpret_cast<const NMTREEVIEWA&>(header));
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void CSettingsDlg::OnDestroy()
+{
+    for (HICON icon : m_arrIcons)
+        ::DestroyIcon(icon);
+    m_arrIcons.clear();
+    m_sharedIcons.clear();
+}
+
+LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_NOTIFY:
+        return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_DESTROY: {
+        const LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
+        OnDestroy();
+        return result;
+    }
+    default:
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+}

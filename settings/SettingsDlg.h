@@ -1,0 +1,88 @@
+// The Settings dialog: the editor of the picture library and the door to the options.
+//
+// While the dialog is open the whole library lives in its tree: the root "Play Lists", the
+// playlists below it and their pictures below them, each item owning its record (the item's
+// data; the root has none). Nothing is written while the dialog is open: OK writes the library
+// file and then the settings, Cancel writes nothing.
+//
+// The dialog's messages are handled in SettingsDlg.cpp; the tree's filling, looks and saving
+// in LibraryTree.cpp.
+#pragma once
+#include "framework/Dialog.h"
+#include "framework/Handles.h"
+
+#include <commctrl.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class CWallpaperObject;
+
+class CSettingsDlg : public CDialog {
+public:
+    explicit CSettingsDlg(HWND owner = nullptr);
+    ~CSettingsDlg() override;
+
+    // The tree's selected item becomes the Now Playing item; the list shows its image and
+    // label, or nothing when no item is selected.
+    void SetNowPlaying();
+
+    // The library file as it is read when the dialog opens and written at OK.
+    void LoadPictureLibrary();
+    void SavePictureLibrary();
+    // A playlist in its sorted place under the root; the item owns the record from here on
+    // (on failure the record is deleted). Null on failure.
+    HTREEITEM InsertPlaylistItem(CWallpaperObject* record);
+    // A picture under a playlist: appended as its last child, or in sorted place. The item
+    // owns the record from here on (on failure the record is deleted). Null on failure.
+    HTREEITEM InsertPictureItem(HTREEITEM parent, CWallpaperObject* record, bool sorted);
+
+    // The record an item owns, or null (the root, or no item).
+    CWallpaperObject* RecordOf(HTREEITEM item) const;
+
+    // Images of the tree's image list (bitmap 132).
+    enum { kClosedFolder = 0, kOpenFolder = 1, kPicturePage = 2, kMissingFile = 3 };
+
+    HWND m_listNowPlaying = nullptr;
+    HWND m_tree = nullptr;
+    // Shared by the tree (normal images) and the list (small images); neither control destroys it.
+    CImageListHandle m_imageList;
+    // One icon per distinct shell icon appended to the image list, kept until the dialog goes.
+    std::vector<HICON> m_arrIcons;
+    bool m_bDragging = false;
+    HTREEITEM m_hDragItem = nullptr;
+    HTREEITEM m_hRootItem = nullptr;
+    HTREEITEM m_hNowPlaying = nullptr;
+    HTREEITEM m_hContextItem = nullptr;
+    // Whether the library file was read to its end when the dialog opened: a file that was not
+    // (another program's, a damaged one) is kept as a copy before OK replaces it.
+    bool m_bLibraryReadToEnd = false;
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT OnNotify(NMHDR& header);
+    void OnSelectionChanged(HTREEITEM selected);
+    void OnOptions();
+    void OnAbout();
+    void OnDestroy();
+
+    // Library tree (LibraryTree.cpp).
+    bool CreateImageList();
+    int FolderImage(HTREEITEM item) const;
+    void OnGetDispInfo(NMTVDISPINFOA& info);
+    void OnDeleteItem(const NMTREEVIEWA& info);
+    // The picture's image and label, as the shell shows the file.
+    int PictureImage(const std::string& path, std::string& label);
+    // A picture item shown for the first time: its label and image are fetched and kept.
+    void ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record);
+
+    // Image-list index of each system icon index met so far: pictures of one file type share
+    // one image and one icon handle.
+    std::map<int, int> m_sharedIcons;
+};

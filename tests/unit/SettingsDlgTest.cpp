@@ -1,0 +1,536 @@
+// The Settings dialog under Wine, driven from inside its modal loop: its controls, the library
+// as the tree shows it, the Now Playing item, the buttons, and what OK and Cancel write (read
+// back with the library reader and byte by byte).
+#include "app/ChangerApp.h"
+#include "library/Library.h"
+#include "library/LibraryFile.h"
+#include "library/Settings.h"
+#include "resource.h"
+#include "settings/SettingsDlg.h"
+#include "support/Fixtures.h"
+#include "support/ScriptedDialog.h"
+#include "support/TestSupport.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+const char kAppKey[] = "Software\\Orvane Inc.\\Murlavo";
+const std::string kChanger = std::string(kAppKey) + "\\Changer";
+
+class CScriptedSettingsDlg : public ScriptedDialog<CSettingsDlg, CScriptedSettingsDlg> {
+public:
+    using ScriptedDialog::ScriptedDialog;
+
+    bool Enabled(int id) const { return ::IsWindowEnabled(GetDlgItem(id)) != FALSE; }
+    void Click(int id) const { ::SendMessageA(GetDlgItem(id), BM_CLICK, 0, 0); }
+
+    std::vector<HTREEITEM> Children(HTREEITEM parent) const
+    {
+        std::vector<HTREEITEM> items;
+        for (HTREEITEM item = TreeView_GetChild(m_tree, parent); item; item = TreeView_GetNextSibling(m_tree, item))
+            items.push_back(item);
+        return items;
+    }
+    std::string Label(HTREEITEM item) const
+    {
+        char text[300] = "";
+        TVITEMA data {};
+        data.mask = TVIF_TEXT;
+        data.hItem = item;
+        data.pszText = text;
+        data.cchTextMax = sizeof text;
+        TreeView_GetItem(m_tree, &data);
+        return text;
+    }
+    // The image as the tree draws it (callback items are asked for theirs).
+    int Image(HTREEITEM item) const
+    {
+        TVITEMA data {};
+        data.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        data.hItem = item;
+        TreeView_GetItem(m_tree, &data);
+        EXPECT_EQ(data.iImage, data.iSelectedImage);
+        return data.iImage;
+    }
+    bool Expanded(HTREEITEM item) const { return (TreeView_GetItemState(m_tree, item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0; }
+    // The whole tree as text: "Play Lists{Animals{cat.bmp dog.bmp} Zoo{}}".
+    std::string Outline(HTREEITEM parent = TVI_ROOT) const
+    {
+        std::string text;
+        for (HTREEITEM item : Children(parent)) {
+            if (!text.empty())
+                text += " ";
+            text += Label(item);
+            if (parent == TVI_ROOT || (RecordOf(item) && !RecordOf(item)->m_bPicture))
+                text += "{" + Outline(item) + "}";
+        }
+        return text;
+    }
+    HTREEITEM Find(const std::string& label, HTREEITEM parent = TVI_ROOT) const
+    {
+        for (HTREEITEM item : Children(parent)) {
+            if (Label(item) == label)
+                return item;
+            if (HTREEITEM inner = Find(label, item))
+                return inner;
+        }
+        return nullptr;
+    }
+    int NowPlayingRows() const { return ListView_GetItemCount(m_listNowPlaying); }
+    std::string NowPlayingLabel() const
+    {
+        char text[300] = "";
+        ListView_GetItemText(m_listNowPlaying, 0, 0, text, sizeof text);
+        return text;
+    }
+    int NowPlayingImage() const
+    {
+        LVITEMA row {};
+        row.mask = LVIF_IMAGE;
+        ListView_GetItem(m_listNowPlaying, &row);
+        return row.iImage;
+    }
+};
+using Script = std::function<void(CScriptedSettingsDlg&)>;
+
+// Each test starts without settings and without a library in either place, and the pictures
+// it names exist in a scratch folder (the library refers to them by full path).
+class SettingsDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kAppKey));
+        app.m_strAppName = "Murlavo";
+        app.SetRegistryKey("Orvane Inc.");
+        app.m_bNewShell = TRUE;
+        g_settings = CChangerSettings();
+        RemoveLibraries();
+        m_dir = ScratchDir("settings-dlg");
+    }
+    void TearDown() override
+    {
+        RemoveLibraries();
+        DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+    }
+    static void RemoveLibraries()
+    {
+        const std::string user = UserLibraryPath();
+        for (const std::string& base : {LibraryPath(), user})
+            for (const char* suffix : {"", ".bak", ".tmp"}) {
+                ::SetFileAttributesA((base + suffix).c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileA((base + suffix).c_str());
+            }
+        const std::string folder = user.substr(0, user.find_last_of('\\'));
+        ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::RemoveDirectoryA(folder.c_str());
+    }
+
+    // A picture file that exists; its record.
+    CWallpaperObject Picture(const std::string& name, const char* tile = "0", int keepAspect = 1)
+    {
+        const std::string path = m_dir + "\\" + name;
+        if (!FileExists(path)) {
+            FILE* fp = fopen(path.c_str(), "wb");
+            EXPECT_NE(fp, nullptr);
+            if (fp) {
+                fputs("BM", fp);
+                fclose(fp);
+            }
+        }
+        return PictureRecord(path, tile, keepAspect);
+    }
+    static CWallpaperObject Playlist(const std::string& name) { return CWallpaperObject(name, 0); }
+
+    // Writes the library file from records in file order; nowPlaying indexes the marked one.
+    static void WriteLibrary(std::vector<CWallpaperObject> records, int nowPlaying = -1, int32_t scaleMethod = 1,
+        const std::string& path = LibraryPath())
+    {
+        std::vector<CLibraryEntry> entries;
+        for (size_t i = 0; i < records.size(); ++i)
+            entries.push_back({&records[i], int(i) == nowPlaying});
+        ASSERT_TRUE(SaveLibraryFile(path.c_str(), entries, scaleMethod));
+    }
+    // The bytes the program's writer gives for these records.
+    std::string ExpectedBytes(std::vector<CWallpaperObject> records, int nowPlaying, int32_t scaleMethod)
+    {
+        const std::string path = m_dir + "\\expected.ini";
+        WriteLibrary(std::move(records), nowPlaying, scaleMethod, path);
+        return ReadWholeFile(path);
+    }
+    static CWallpaperList ReadBack(const std::string& path = LibraryPath())
+    {
+        CWallpaperList records;
+        EXPECT_TRUE(LoadLibraryFile(path.c_str(), records)) << path;
+        return records;
+    }
+    static INT_PTR Open(Script script)
+    {
+        CScriptedSettingsDlg dlg;
+        dlg.script = std::move(script);
+        return dlg.DoModal();
+    }
+
+    CChangerApp app;
+    std::string m_dir;
+};
+
+std::string Paths(const CWallpaperList& records)
+{
+    std::string text;
+    for (const auto& record : records) {
+        const size_t slash = record->m_strPath.find_last_of('\\');
+        text += (text.empty() ? "" : " ")
+            + (slash == std::string::npos ? record->m_strPath : record->m_strPath.substr(slash + 1));
+        if (record->m_bNowPlaying)
+            text += "*";
+    }
+    return text;
+}
+} // namespace
+
+TEST_F(SettingsDlgTest, ControlsAreThoseOfTheTemplateInTabOrder)
+{
+    const DWORD button = WS_TABSTOP | BS_DEFPUSHBUTTON;
+    const DWORD treeStyle = TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS | TVS_SHOWSELALWAYS;
+    const DWORD treeMask = treeStyle | TVS_DISABLEDRAGDROP | TVS_SINGLEEXPAND | WS_BORDER | WS_TABSTOP;
+    const DWORD listStyle = LVS_LIST | LVS_ALIGNLEFT | LVS_SHAREIMAGELISTS | WS_BORDER | WS_TABSTOP;
+    const DWORD listMask = LVS_TYPEMASK | LVS_ALIGNMASK | LVS_SHAREIMAGELISTS | WS_BORDER | WS_TABSTOP;
+    const std::vector<ExpectedControl> table {
+        {IDOK, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, button, {54, 165, 50, 13}},
+        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, button, {113, 165, 50, 13}},
+        {IDC_LIBRARY_TREE, "SysTreeView32", "", treeStyle | WS_BORDER | WS_TABSTOP, treeMask, {5, 29, 144, 133}},
+        {IDC_ADD_PLAYLIST, "Button", "Add &Playlist...", WS_TABSTOP, button, {158, 34, 50, 13}},
+        {IDC_ADD_PICTURE, "Button", "Add P&icture...", WS_TABSTOP, button, {158, 52, 50, 13}},
+        {IDC_SETTINGS_OPTIONS, "Button", "&Options...", WS_TABSTOP, button, {158, 70, 50, 13}},
+        {IDC_SET_NOW_PLAYING, "Button", "&Set ", WS_TABSTOP, button, {158, 8, 50, 13}},
+        {-1, "Button", " Now Playing ", BS_GROUPBOX, BS_TYPEMASK | WS_TABSTOP, {5, 1, 144, 25}},
+        {IDC_NOW_PLAYING, "SysListView32", "", listStyle, listMask, {12, 10, 130, 13}},
+        {IDC_SETTINGS_ABOUT, "Button", "&About...", WS_TABSTOP, button, {158, 108, 50, 13}},
+    };
+    char caption[64] = "";
+    HWND focus = nullptr;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        ::GetWindowTextA(dlg.m_hWnd, caption, sizeof caption);
+        focus = ::GetFocus();
+        ExpectControls(dlg.m_hWnd, table);
+        dlg.Command(IDCANCEL);
+    }), IDCANCEL);
+    EXPECT_STREQ(caption, "Murlavo Settings");
+}
+
+TEST_F(SettingsDlgTest, WithoutALibraryOnlyTheRootIsShownAndNothingCanBeAddedOrSet)
+{
+    Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.Outline(), "Play Lists{}");
+        EXPECT_EQ(TreeView_GetSelection(dlg.m_tree), nullptr);
+        EXPECT_EQ(dlg.NowPlayingRows(), 0);
+        EXPECT_FALSE(dlg.Enabled(IDC_ADD_PICTURE));
+        EXPECT_FALSE(dlg.Enabled(IDC_SET_NOW_PLAYING));
+        for (int id : {IDOK, IDCANCEL, IDC_ADD_PLAYLIST, IDC_SETTINGS_OPTIONS, IDC_SETTINGS_ABOUT})
+            EXPECT_TRUE(dlg.Enabled(id)) << id;
+        EXPECT_EQ(::GetDlgCtrlID(::GetFocus()), IDOK);
+        EXPECT_EQ(dlg.Image(dlg.m_hRootItem), CSettingsDlg::kClosedFolder);
+        dlg.Command(IDCANCEL);
+    });
+    EXPECT_FALSE(FileExists(LibraryPath()));
+}
+
+TEST_F(SettingsDlgTest, PlaylistsAreSortedPicturesKeepFileOrderAndOkWritesTheTreeOrder)
+{
+    WriteLibrary({Playlist("Zoo"), Picture("zebra.bmp"), Playlist("Animals"), Picture("dog.bmp"), Picture("cat.bmp"),
+        Playlist("Empty")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        for (HTREEITEM playlist : dlg.Children(dlg.m_hRootItem))
+            TreeView_Expand(dlg.m_tree, playlist, TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Animals{dog.bmp cat.bmp} Empty{} Zoo{zebra.bmp}}");
+        // Folders open only when expanded with something in them.
+        EXPECT_EQ(dlg.Image(dlg.Find("Animals")), CSettingsDlg::kOpenFolder);
+        EXPECT_EQ(dlg.Image(dlg.Find("Empty")), CSettingsDlg::kClosedFolder);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Zoo"), TVE_COLLAPSE);
+        EXPECT_EQ(dlg.Image(dlg.Find("Zoo")), CSettingsDlg::kClosedFolder);
+        EXPECT_EQ(dlg.Image(dlg.m_hRootItem), CSettingsDlg::kOpenFolder);
+        // Pictures show their file's icon, one shared image for one file type.
+        const int icon = dlg.Image(dlg.Find("dog.bmp"));
+        EXPECT_GT(icon, CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.Image(dlg.Find("cat.bmp")), icon);
+        EXPECT_EQ(dlg.Image(dlg.Find("zebra.bmp")), icon);
+        EXPECT_EQ(ImageList_GetImageCount(dlg.m_imageList.Get()), 5);
+        EXPECT_EQ(dlg.m_arrIcons.size(), 1u);
+        dlg.Command(IDOK);
+    });
+    // An empty playlist is one record; no record is Now Playing.
+    EXPECT_EQ(Paths(ReadBack()), "Animals dog.bmp cat.bmp Empty Zoo zebra.bmp");
+    EXPECT_EQ(ReadWholeFile(LibraryPath()),
+        ExpectedBytes({Playlist("Animals"), Picture("dog.bmp"), Picture("cat.bmp"), Playlist("Empty"), Playlist("Zoo"),
+            Picture("zebra.bmp")}, -1, g_settings.m_nScaleMethod));
+}
+
+TEST_F(SettingsDlgTest, ACountBeyondTheRecordsShowsWhatIsThereAndOkWritesTheTrueCount)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Picture("two.bmp")});
+    std::string bytes = ReadWholeFile(LibraryPath());
+    bytes[0] = 5; // the count says 5; 3 records follow
+    {
+        FILE* fp = fopen(LibraryPath().c_str(), "wb");
+        ASSERT_NE(fp, nullptr);
+        fwrite(bytes.data(), 1, bytes.size(), fp);
+        fclose(fp);
+    }
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp two.bmp}}");
+        dlg.Command(IDOK);
+    });
+    const std::string written = ReadWholeFile(LibraryPath());
+    ASSERT_GE(written.size(), 4u);
+    EXPECT_EQ(written.substr(0, 4), std::string("\x03\0\0\0", 4));
+    EXPECT_EQ(Paths(ReadBack()), "Lake one.bmp two.bmp");
+    // The file that did not read to its end is kept beside the new one.
+    EXPECT_EQ(ReadWholeFile(LibraryPath() + ".bak"), bytes);
+}
+
+TEST_F(SettingsDlgTest, PicturesBeforeAnyPlaylistAreShownAndWrittenBack)
+{
+    WriteLibrary({Picture("stray.bmp"), Playlist("Lake"), Picture("one.bmp")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        for (HTREEITEM playlist : dlg.Children(dlg.m_hRootItem))
+            TreeView_Expand(dlg.m_tree, playlist, TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp} Pictures{stray.bmp}}");
+        dlg.Command(IDOK);
+    });
+    const std::string written = ReadWholeFile(LibraryPath());
+    EXPECT_EQ(written.substr(0, 4), std::string("\x04\0\0\0", 4));
+    EXPECT_EQ(Paths(ReadBack()), "Lake one.bmp Pictures stray.bmp");
+}
+
+TEST_F(SettingsDlgTest, NowPlayingPictureIsSelectedAndShownAndSetMovesTheMark)
+{
+    WriteLibrary({Playlist("Animals"), Picture("dog.bmp"), Picture("cat.bmp"), Playlist("Lake"), Picture("one.bmp")}, 2);
+    Open([&](CScriptedSettingsDlg& dlg) {
+        HTREEITEM cat = dlg.Find("cat.bmp");
+        ASSERT_NE(cat, nullptr);
+        EXPECT_EQ(TreeView_GetSelection(dlg.m_tree), cat);
+        EXPECT_EQ(dlg.m_hNowPlaying, cat);
+        EXPECT_TRUE(dlg.Expanded(dlg.Find("Animals")));
+        EXPECT_FALSE(dlg.Expanded(dlg.Find("Lake")));
+        EXPECT_EQ(dlg.NowPlayingRows(), 1);
+        EXPECT_EQ(dlg.NowPlayingLabel(), "cat.bmp");
+        EXPECT_EQ(dlg.NowPlayingImage(), dlg.Image(cat));
+        // A picture can be Now Playing but takes no pictures.
+        EXPECT_TRUE(dlg.Enabled(IDC_SET_NOW_PLAYING));
+        EXPECT_FALSE(dlg.Enabled(IDC_ADD_PICTURE));
+
+        TreeView_SelectItem(dlg.m_tree, dlg.m_hRootItem);
+        EXPECT_FALSE(dlg.Enabled(IDC_SET_NOW_PLAYING));
+        EXPECT_FALSE(dlg.Enabled(IDC_ADD_PICTURE));
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
+        EXPECT_TRUE(dlg.Enabled(IDC_SET_NOW_PLAYING));
+        EXPECT_TRUE(dlg.Enabled(IDC_ADD_PICTURE));
+        EXPECT_EQ(dlg.NowPlayingLabel(), "cat.bmp"); // selecting alone does not set it
+        dlg.Click(IDC_SET_NOW_PLAYING);
+        EXPECT_EQ(dlg.m_hNowPlaying, dlg.Find("Lake"));
+        EXPECT_EQ(dlg.NowPlayingRows(), 1);
+        EXPECT_EQ(dlg.NowPlayingLabel(), "Lake");
+        EXPECT_EQ(dlg.NowPlayingImage(), CSettingsDlg::kClosedFolder);
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(Paths(ReadBack()), "Animals dog.bmp cat.bmp Lake* one.bmp");
+
+    // The show window's reader plays what the dialog marked.
+    CWallpaperList shown;
+    ReadShowList(LibraryPath().c_str(), shown);
+    EXPECT_EQ(Paths(shown), "one.bmp");
+}
+
+TEST_F(SettingsDlgTest, ThePlaylistMarkedInTheFileIsNowPlayingWithItsFolder)
+{
+    WriteLibrary({Playlist("Animals"), Picture("dog.bmp"), Playlist("Lake"), Picture("one.bmp"), Picture("two.bmp")}, 2);
+    Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.m_hNowPlaying, dlg.Find("Lake"));
+        EXPECT_EQ(dlg.NowPlayingLabel(), "Lake");
+        EXPECT_EQ(dlg.NowPlayingImage(), CSettingsDlg::kClosedFolder);
+        dlg.Click(IDCANCEL);
+    });
+    CWallpaperList shown;
+    ReadShowList(LibraryPath().c_str(), shown);
+    EXPECT_EQ(Paths(shown), "one.bmp two.bmp");
+}
+
+TEST_F(SettingsDlgTest, ScaleMethodDecidesEveryPicturesResampleFlagAndPlaylistsKeepTheirs)
+{
+    for (int32_t method : {0, 1}) {
+        CWallpaperObject playlist = Playlist("Lake");
+        playlist.m_bResample = 1; // a playlist's own flag is never touched
+        WriteLibrary({playlist, Picture("one.bmp"), Picture("two.bmp")}, 0, method == 0 ? 1 : 0);
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "ScaleMethod", method));
+        Open([&](CScriptedSettingsDlg& dlg) { dlg.Click(IDOK); });
+        const CWallpaperList records = ReadBack();
+        ASSERT_EQ(records.size(), 3u);
+        EXPECT_EQ(records[0]->m_bResample, 1) << method;
+        EXPECT_EQ(records[1]->m_bResample, method == 0 ? 1 : 0) << method;
+        EXPECT_EQ(records[2]->m_bResample, method == 0 ? 1 : 0) << method;
+        EXPECT_EQ(records[0]->m_bNowPlaying, 1);
+    }
+}
+
+TEST_F(SettingsDlgTest, MissingPictureShowsTheCrossAndItsPathAndIsWrittenBackUnchanged)
+{
+    CWallpaperObject gone = PictureRecord(m_dir + "\\gone.jpg", "1", 0);
+    WriteLibrary({Playlist("Lake"), gone, Picture("one.bmp")}, 1);
+    const std::string before = ReadWholeFile(LibraryPath());
+    Open([&](CScriptedSettingsDlg& dlg) {
+        HTREEITEM item = dlg.Find(m_dir + "\\gone.jpg");
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(dlg.Image(item), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.NowPlayingImage(), CSettingsDlg::kMissingFile);
+        dlg.Click(IDOK);
+    });
+    // The same method as the file had: every byte is as it was.
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+}
+
+TEST_F(SettingsDlgTest, WithoutTheShellPicturesShowTheirTitleAndMissingOnesTheirPath)
+{
+    app.m_bNewShell = FALSE;
+    WriteLibrary({Playlist("Lake"), Picture("sunset.at.lake.bmp"), PictureRecord(m_dir + "\\gone.bmp")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{sunset.at.lake " + m_dir + "\\gone.bmp}}");
+        EXPECT_EQ(dlg.Image(dlg.Find(m_dir + "\\gone.bmp")), CSettingsDlg::kMissingFile);
+        EXPECT_NE(dlg.Image(dlg.Find("sunset.at.lake")), CSettingsDlg::kMissingFile);
+        // The image list keeps its own copy of each icon.
+        EXPECT_TRUE(dlg.m_arrIcons.empty());
+        dlg.Click(IDCANCEL);
+    });
+}
+
+TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)
+{
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "Interval", 10));
+    for (INT_PTR end : {IDCANCEL, IDOK}) {
+        DialogAnswerer options("Options", [](HWND dlg) {
+            ::SendMessageA(::GetDlgItem(dlg, IDC_HOURLY), BM_CLICK, 0, 0);
+            ::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+            dlg.Click(IDC_SETTINGS_OPTIONS); // returns when the Options dialog has ended
+            EXPECT_EQ(g_settings.m_nInterval, 60);
+            dlg.Command(int(end));
+        }), end);
+        EXPECT_EQ(options.Answered(), 1);
+        DWORD interval = 0;
+        ASSERT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
+        EXPECT_EQ(interval, end == IDOK ? 60u : 10u);
+    }
+    // An Options dialog that is cancelled changes nothing in memory either.
+    g_settings.m_nInterval = 10;
+    DialogAnswerer options("Options", [](HWND dlg) {
+        ::SendMessageA(::GetDlgItem(dlg, IDC_DAILY), BM_CLICK, 0, 0);
+        ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Click(IDC_SETTINGS_OPTIONS);
+        EXPECT_EQ(g_settings.m_nInterval, 60); // read from the registry when the dialog opened
+        dlg.Command(IDCANCEL);
+    });
+}
+
+TEST_F(SettingsDlgTest, OpeningReadsTheStoredSettingsAndCancelWritesNothing)
+{
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "SlideShow", 7));
+    g_settings.m_nSlideShow = 99;
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
+    const std::string before = ReadWholeFile(LibraryPath());
+    // Cancel, Escape and the close box.
+    for (int way = 0; way < 3; ++way) {
+        EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+            EXPECT_EQ(g_settings.m_nSlideShow, 7);
+            TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
+            dlg.Click(IDC_SET_NOW_PLAYING);
+            if (way == 0)
+                dlg.Click(IDCANCEL);
+            else if (way == 1)
+                ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+            else
+                ::SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        }), IDCANCEL) << way;
+    }
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+    EXPECT_EQ(RegValueNames(HKEY_CURRENT_USER, kChanger), std::vector<std::string> {"SlideShow"});
+}
+
+TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenKeepsTheOldFileAndTheSettingsAreStillWritten)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")}, 0);
+    const std::string before = ReadWholeFile(LibraryPath());
+    ASSERT_TRUE(::SetFileAttributesA(LibraryPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    // A folder stands where the user's own library would go: no place takes the library.
+    const std::string user = UserLibraryPath();
+    const std::string folder = user.substr(0, user.find_last_of('\\'));
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryA(user.c_str(), nullptr));
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
+        TreeView_DeleteItem(dlg.m_tree, dlg.Find("Lake"));
+        dlg.Click(IDOK);
+    }), IDOK);
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+    DWORD interval = 1;
+    EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
+    ::RemoveDirectoryA(user.c_str());
+
+    // With only the Windows directory's file refusing, the library goes to the user's own file.
+    Open([&](CScriptedSettingsDlg& dlg) { dlg.Click(IDOK); });
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+    EXPECT_EQ(Paths(ReadBack(user)), "Lake* one.bmp");
+}
+
+TEST_F(SettingsDlgTest, OpeningAndClosingLeavesNoHandleBehind)
+{
+    // Two kinds of icon: the pictures', and a folder's (a path that names a folder). The Now
+    // Playing picture's playlist opens, so each opening fetches icons.
+    const std::string folder = m_dir + "\\folder";
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    std::vector<CWallpaperObject> records;
+    for (int playlist = 0; playlist < 10; ++playlist) {
+        records.push_back(Playlist("List " + std::to_string(playlist)));
+        for (int i = 0; i < 50; ++i)
+            records.push_back(playlist == 9 && i % 10 == 0 ? PictureRecord(folder) : Picture("p" + std::to_string(i) + ".bmp"));
+    }
+    WriteLibrary(records, 3);
+    std::vector<HICON> icons;
+    auto cycle = [&] {
+        CScriptedSettingsDlg dlg;
+        dlg.endAtInit = true;
+        dlg.DoModal();
+    };
+    cycle(); // the shell's lists are made on first use
+    const ResourceCounts before = CountResources();
+    for (int i = 0; i < 100; ++i)
+        cycle();
+    const ResourceCounts after = CountResources();
+    EXPECT_LE(after.probedGdi, before.probedGdi + 2);
+    EXPECT_LE(after.probedHandles, before.probedHandles + 2);
+    EXPECT_EQ(after.modules, before.modules);
+
+    // Two images beside the tree's own four, two icons, both destroyed at the end.
+    Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Outline(); // every label and image fetched
+        EXPECT_EQ(ImageList_GetImageCount(dlg.m_imageList.Get()), 6);
+        icons = dlg.m_arrIcons;
+        dlg.Click(IDCANCEL);
+    });
+    ASSERT_EQ(icons.size(), 2u);
+    for (HICON icon : icons) {
+        ICONINFO info {};
+        EXPECT_FALSE(::GetIconInfo(icon, &info));
+    }
+}
