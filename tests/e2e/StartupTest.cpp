@@ -92,3 +92,39 @@ TEST(Startup, PasswordRoleCallsTheChangeServiceWithTheParent)
 
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\murlavo_pwtest.exe");
 }
+
+namespace {
+// The visible window with this caption of the process, or null.
+HWND VisibleWindowOf(const ChildProcess& child, const char* caption)
+{
+    for (HWND hwnd : WindowsOfProcess(child.Id())) {
+        char text[128] = "";
+        ::GetWindowTextA(hwnd, text, sizeof text);
+        if (::IsWindowVisible(hwnd) && std::string(text) == caption)
+            return hwnd;
+    }
+    return nullptr;
+}
+} // namespace
+
+TEST(Startup, SettingsRoleRunsTheDialogUntilItClosesWithTheOwnerItIsGiven)
+{
+    TestWindow owner;
+    ASSERT_NE(owner.hwnd, nullptr);
+    struct Case {
+        std::string arguments;
+        HWND owner;
+    };
+    for (const Case& c : {Case {"", nullptr}, Case {"/c", nullptr}, Case {"/c:" + owner.Number(), owner.hwnd}}) {
+        ChildProcess child;
+        ASSERT_TRUE(child.Start(MurlavoExe(), c.arguments)) << c.arguments;
+        HWND dialog = nullptr;
+        ASSERT_TRUE(PumpUntil([&] { return (dialog = VisibleWindowOf(child, "Murlavo Settings")) != nullptr; }, 20000))
+            << "no Settings dialog for '" << c.arguments << "'";
+        EXPECT_EQ(::GetWindow(dialog, GW_OWNER), c.owner) << c.arguments;
+        ::PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        DWORD code = 1;
+        ASSERT_TRUE(child.WaitForExit(20000, &code)) << "the process did not end with its dialog: " << c.arguments;
+        EXPECT_EQ(code, 0u);
+    }
+}

@@ -10,6 +10,7 @@
 #include "support/Fixtures.h"
 #include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
+#include "unit/AllocationProbe.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -514,8 +515,10 @@ TEST_F(SettingsDlgTest, OpeningAndClosingLeavesNoHandleBehind)
     };
     cycle(); // the shell's lists are made on first use
     const ResourceCounts before = CountResources();
+    const long blocks = g_liveAllocations;
     for (int i = 0; i < 100; ++i)
         cycle();
+    EXPECT_EQ(g_liveAllocations, blocks); // every record deleted with its item
     const ResourceCounts after = CountResources();
     EXPECT_LE(after.probedGdi, before.probedGdi + 2);
     EXPECT_LE(after.probedHandles, before.probedHandles + 2);
