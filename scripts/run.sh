@@ -118,6 +118,17 @@ shot location
 samples post "Picture Location" 0x111 2 0
 wait $dialog || true
 
+# The Settings dialog: the program without a switch, on the sample library; the Now Playing
+# playlist is selected, and every playlist is opened for the picture.
+in_desktop "$exe" &
+settings=$!
+sleep 4
+samples expand "Murlavo Settings"
+sleep 1
+shot settings
+samples post "Murlavo Settings" 0x111 2 0
+wait $settings || true
+
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true
-echo "done: the wallpaper changer, the preview, the screen saver and the dialogs ran; screenshots in build/screens/"
+echo "done: the wallpaper changer, the preview, the screen saver, the Settings dialog and the other dialogs ran; screenshots in build/screens/"

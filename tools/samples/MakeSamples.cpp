@@ -1,12 +1,13 @@
 // The demo's helper under Wine (used by `make run`):
 //   murlavo_samples make <folder>      sample pictures (bitmap, JPEG, TGA) and a library whose
-//                                      Now Playing playlist holds them
+//                                      Now Playing playlist holds them, beside two others
 //   murlavo_samples post <title> <message> <wParam> <lParam>
 //                                      posts a message to the top-level window with that title
 //   murlavo_samples preview <seconds>  a stand-in display-settings window with the preview: the
 //                                      preview window class itself, in this process, because
 //                                      Wine 8 draws no child window of another process (the
 //                                      real "murlavo.exe /p <window>" role is tested end to end)
+//   murlavo_samples expand <title>     opens every folder of the tree in the dialog with that title
 //   murlavo_samples refresh            redraws every window (Wine's virtual desktop does not
 //                                      redraw its taskbar over a new wallpaper)
 #include "dialogs/AboutDlg.h"
@@ -138,9 +139,17 @@ int Make(const std::string& folder)
         record.m_strTile = sample.tile;
         pictures.push_back(record);
     }
-    std::vector<CLibraryEntry> entries {{&playlist, true}};
+    // Two more playlists for the Settings dialog to show: one that reuses two of the pictures,
+    // and one still empty.
+    CWallpaperObject holidays("Holidays", 0), winter("Winter", 0);
+    std::vector<CWallpaperObject> holidayPictures {pictures[1], pictures[0]};
+    std::vector<CLibraryEntry> entries {{&holidays, false}};
+    for (auto& picture : holidayPictures)
+        entries.push_back({&picture, false});
+    entries.push_back({&playlist, true});
     for (auto& picture : pictures)
         entries.push_back({&picture, false});
+    entries.push_back({&winter, false});
     // Where the program saves and reads it: the Windows directory, or the user's own library.
     std::string savedTo;
     if (!SavePictureLibraryFile(entries, 1, true, &savedTo)) {
@@ -235,6 +244,23 @@ int Dialog(const std::string& which)
 
 } // namespace
 
+// Opens every playlist of the Settings dialog's tree (messages that carry no pointers work
+// across processes).
+int Expand(const char* title)
+{
+    HWND dialog = ::FindWindowA(nullptr, title);
+    HWND tree = dialog ? ::GetDlgItem(dialog, 1000) : nullptr;
+    if (!tree) {
+        std::printf("no tree in \"%s\"\n", title);
+        return 1;
+    }
+    HTREEITEM root = TreeView_GetRoot(tree);
+    TreeView_Expand(tree, root, TVE_EXPAND);
+    for (HTREEITEM item = TreeView_GetChild(tree, root); item; item = TreeView_GetNextSibling(tree, item))
+        TreeView_Expand(tree, item, TVE_EXPAND);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
@@ -242,12 +268,14 @@ int main(int argc, char** argv)
         return Make(argv[2]);
     if (mode == "post" && argc == 6)
         return Post(argv[2], argv[3], argv[4], argv[5]);
+    if (mode == "expand" && argc == 3)
+        return Expand(argv[2]);
     if (mode == "refresh" && argc == 2)
         return ::InvalidateRect(nullptr, nullptr, TRUE) ? 0 : 1;
     if (mode == "preview" && argc == 3)
         return Preview(std::atoi(argv[2]));
     if (mode == "dialog" && argc == 3)
         return Dialog(argv[2]);
-    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | dialog options|about|playlist|location | refresh\n");
+    std::printf("usage: murlavo_samples make <folder> | post <title> <message> <wParam> <lParam> | preview <seconds> | dialog options|about|playlist|location | expand <title> | refresh\n");
     return 2;
 }
