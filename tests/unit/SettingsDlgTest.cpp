@@ -537,3 +537,18 @@ TEST_F(SettingsDlgTest, OpeningAndClosingLeavesNoHandleBehind)
         EXPECT_FALSE(::GetIconInfo(icon, &info));
     }
 }
+
+TEST_F(SettingsDlgTest, AboutOpensOnItsOwnAndChangesNothing)
+{
+    HWND aboutOwner = reinterpret_cast<HWND>(1);
+    DialogAnswerer about("About Murlavo", [&](HWND dlg) {
+        aboutOwner = ::GetWindow(dlg, GW_OWNER);
+        ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Click(IDC_SETTINGS_ABOUT);
+        dlg.Click(IDCANCEL);
+    }), IDCANCEL);
+    EXPECT_EQ(about.Answered(), 1);
+    EXPECT_EQ(aboutOwner, nullptr);
+}
