@@ -19,6 +19,18 @@
 #define IDD_OPTIONS 137
 #define IDD_LOCATION 138
 
+// Menus
+#define IDR_LIBRARY_MENU 135
+
+// Commands of the library's context menus
+#define ID_LIBRARY_DELETE 32773
+#define ID_LIBRARY_PREVIEW 32774
+#define ID_LIBRARY_RENAME 32775
+#define ID_LIBRARY_LOCATION 32777
+#define ID_LIBRARY_CENTER 32778
+#define ID_LIBRARY_TILE 32779
+#define ID_LIBRARY_ASPECT 32783
+
 // Bitmaps
 #define IDB_TREE 132
 #define IDB_HINT_LOGO 133

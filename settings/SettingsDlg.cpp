@@ -96,6 +96,8 @@ void CSettingsDlg::OnAbout()
 
 void CSettingsDlg::OnOK()
 {
+    if (m_bDragging)
+        CancelDrag();
     // A library that cannot be written keeps the old file; the settings are written all the same.
     SavePictureLibrary();
     if (CChangerApp* app = ChangerApp())
@@ -103,9 +105,34 @@ void CSettingsDlg::OnOK()
     EndDialog(IDOK);
 }
 
+void CSettingsDlg::OnCancel()
+{
+    // Escape during a drag ends the drag, not the dialog.
+    if (m_bDragging) {
+        CancelDrag();
+        return;
+    }
+    CDialog::OnCancel();
+}
+
 bool CSettingsDlg::OnCommand(int id, int code, HWND control)
 {
     switch (id) {
+    case IDC_ADD_PLAYLIST:
+        OnAddPlaylist();
+        return true;
+    case IDC_ADD_PICTURE:
+        OnAddPictures();
+        return true;
+    case ID_LIBRARY_DELETE:
+    case ID_LIBRARY_PREVIEW:
+    case ID_LIBRARY_RENAME:
+    case ID_LIBRARY_LOCATION:
+    case ID_LIBRARY_CENTER:
+    case ID_LIBRARY_TILE:
+    case ID_LIBRARY_ASPECT:
+        OnContextCommand(id);
+        return true;
     case IDC_SET_NOW_PLAYING:
         SetNowPlaying();
         return true;
@@ -139,6 +166,24 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
     case TVN_DELETEITEMW:
         OnDeleteItem(reinterpret_cast<const NMTREEVIEWA&>(header));
         return 0;
+    case TVN_KEYDOWN:
+        OnTreeKeyDown(reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey);
+        return 0;
+    case NM_RCLICK:
+        OnContextMenu();
+        return 0;
+    // The label is text: only the ANSI forms, which this ANSI dialog is sent.
+    case TVN_BEGINLABELEDITA:
+        return OnBeginLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
+    case TVN_ENDLABELEDITA:
+        return OnEndLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
+    case NM_CLICK:
+        OnTreeClick();
+        return 0;
+    case TVN_BEGINDRAGA:
+    case TVN_BEGINDRAGW:
+        OnBeginDrag(reinterpret_cast<const NMTREEVIEWA&>(header));
+        return 0;
     default:
         return 0;
     }
@@ -157,7 +202,23 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_MOUSEMOVE:
+        OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return CDialog::WindowProc(msg, wParam, lParam);
+    case WM_LBUTTONUP:
+        OnLButtonUp();
+        return CDialog::WindowProc(msg, wParam, lParam);
+    case WM_TIMER:
+        OnTimer(wParam);
+        return CDialog::WindowProc(msg, wParam, lParam);
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (a pop-up, a click elsewhere): the drag is over.
+        if (m_bDragging && reinterpret_cast<HWND>(lParam) != m_hWnd)
+            CancelDrag();
+        return CDialog::WindowProc(msg, wParam, lParam);
     case WM_DESTROY: {
+        if (m_bDragging)
+            CancelDrag();
         const LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
         OnDestroy();
         return result;

@@ -5,15 +5,19 @@
 // data; the root has none). Nothing is written while the dialog is open: OK writes the library
 // file and then the settings, Cancel writes nothing.
 //
-// The dialog's messages are handled in SettingsDlg.cpp; the tree's filling, looks and saving
-// in LibraryTree.cpp.
+// The dialog's messages are dispatched in SettingsDlg.cpp; the tree's filling, looks and saving
+// are in LibraryTree.cpp, the editing commands in LibraryEditing.cpp, moving pictures by drag
+// and drop in DragDrop.cpp.
 #pragma once
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
+#include "settings/LabelEdit.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +44,19 @@ public:
 
     // The record an item owns, or null (the root, or no item).
     CWallpaperObject* RecordOf(HTREEITEM item) const;
+    // The record of the item under the last right click, or null.
+    CWallpaperObject* GetContextRecord() const { return RecordOf(m_hContextItem); }
+
+    // One step of the drag's autoscroll at a point on the screen: near the tree's top or bottom
+    // edge, with the cursor nearly still, the drop highlight moves one visible item on.
+    void AutoScrollDrag(POINT screen);
+
+    // Replaceable for tests: the system's file-open dialog, the context menu's tracking (the
+    // command goes to the owner, as TrackPopupMenu sends it), and opening a file with the
+    // shell's "open" verb.
+    static BOOL(WINAPI* s_pfnGetOpenFileName)(OPENFILENAMEA* ofn);
+    static BOOL (*s_pfnTrackPopupMenu)(HMENU menu, UINT flags, int x, int y, HWND owner);
+    static void (*s_pfnOpenFile)(HWND owner, const char* path);
 
     // Images of the tree's image list (bitmap 132).
     enum { kClosedFolder = 0, kOpenFolder = 1, kPicturePage = 2, kMissingFile = 3 };
@@ -55,6 +72,8 @@ public:
     HTREEITEM m_hRootItem = nullptr;
     HTREEITEM m_hNowPlaying = nullptr;
     HTREEITEM m_hContextItem = nullptr;
+    // Attached to the tree's edit box while a playlist's name is edited.
+    std::unique_ptr<CLabelEdit> m_pLabelEdit;
     // Whether the library file was read to its end when the dialog opened: a file that was not
     // (another program's, a damaged one) is kept as a copy before OK replaces it.
     bool m_bLibraryReadToEnd = false;
@@ -62,6 +81,7 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnCancel() override;
     bool OnCommand(int id, int code, HWND control) override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -81,6 +101,27 @@ private:
     int PictureImage(const std::string& path, std::string& label);
     // A picture item shown for the first time: its label and image are fetched and kept.
     void ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record);
+
+    // Library editing (LibraryEditing.cpp).
+    void OnAddPlaylist();
+    void OnAddPictures();
+    void OnContextMenu();
+    void OnContextCommand(int id);
+    void OnTreeKeyDown(WORD key);
+    // TRUE refuses the edit.
+    LRESULT OnBeginLabelEdit(const NMTVDISPINFOA& info);
+    // TRUE keeps the edited text as the label.
+    LRESULT OnEndLabelEdit(const NMTVDISPINFOA& info);
+
+    // Drag and drop (DragDrop.cpp).
+    void OnTreeClick();
+    void OnBeginDrag(const NMTREEVIEWA& info);
+    void OnMouseMove(POINT client);
+    void OnLButtonUp();
+    void OnTimer(UINT_PTR id);
+    // Ends a drag that did not end with the button's release (Escape, the capture lost, the
+    // dialog closing): nothing moves.
+    void CancelDrag();
 
     // Image-list index of each system icon index met so far: pictures of one file type share
     // one image and one icon handle.

@@ -1,0 +1,226 @@
+// Editing the library in the Settings dialog: adding playlists and pictures, the tree's context
+// menus and their commands, the Delete key, and renaming playlists in place. Every change goes to
+// the tree and its records; nothing reaches the library file before OK.
+#include "settings/SettingsDlg.h"
+
+#include "app/ChangerApp.h"
+#include "dialogs/AddPlaylistDlg.h"
+#include "dialogs/LocationDlg.h"
+#include "library/WallpaperObject.h"
+#include "resource.h"
+
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+// Room for the names the file-open dialog returns: the system's dialog fails, and adds
+// nothing, when the chosen names do not fit, so there is room for some hundreds of files.
+constexpr DWORD kNamesBuffer = 32768;
+
+bool NewShell()
+{
+    const CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp());
+    return !app || app->m_bNewShell;
+}
+
+bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner)
+{
+    return ::TrackPopupMenu(menu, flags, x, y, 0, owner, nullptr);
+}
+
+void OpenWithShell(HWND owner, const char* path)
+{
+    ::ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+}
+
+} // namespace
+
+BOOL(WINAPI* CSettingsDlg::s_pfnGetOpenFileName)(OPENFILENAMEA*) = ::GetOpenFileNameA;
+BOOL (*CSettingsDlg::s_pfnTrackPopupMenu)(HMENU, UINT, int, int, HWND) = TrackMenu;
+void (*CSettingsDlg::s_pfnOpenFile)(HWND, const char*) = OpenWithShell;
+
+void CSettingsDlg::OnAddPlaylist()
+{
+    CAddPlaylistDlg dlg;
+    if (dlg.DoModal() != IDOK)
+        return;
+    // An empty name is a name too. The selection stays where it is.
+    if (InsertPlaylistItem(std::make_unique<CWallpaperObject>(dlg.m_strName, 0).release()))
+        TreeView_Expand(m_tree, m_hRootItem, TVE_EXPAND);
+}
+
+void CSettingsDlg::OnAddPictures()
+{
+    HTREEITEM playlist = TreeView_GetSelection(m_tree);
+    const CWallpaperObject* selected = RecordOf(playlist);
+    if (!selected || selected->m_bPicture)
+        return; // pictures go into playlists only (the button is disabled otherwise)
+
+    char title[128] = "Add Pictures to Playlist";
+    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_ADD_PICTURES, title, sizeof title);
+    static const char kFilter[] = "Bitmap Files\0*.bmp\0JPEG Files\0*.jpg\0All Files (*.*)\0*.*\0";
+    std::vector<char> names(kNamesBuffer, '\0');
+    OPENFILENAMEA ofn {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = m_hWnd;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = names.data();
+    ofn.nMaxFile = kNamesBuffer;
+    ofn.lpstrTitle = title;
+    ofn.Flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
+    if (!s_pfnGetOpenFileName(&ofn))
+        return;
+    names.back() = '\0'; // whatever came back, it ends inside the buffer
+
+    // One file: its full path. Several: the folder, then each name.
+    std::vector<std::string> parts;
+    if (NewShell()) {
+        // Each part ends with a zero character, the list with an empty part.
+        for (const char* part = names.data(); *part && part < names.data() + names.size(); part += parts.back().size() + 1)
+            parts.emplace_back(part);
+    } else {
+        // The folder and the names separated by spaces.
+        const std::string text = names.data();
+        size_t start = 0;
+        for (size_t space; (space = text.find(' ', start)) != std::string::npos; start = space + 1)
+            parts.push_back(text.substr(start, space - start));
+        parts.push_back(text.substr(start));
+    }
+    if (parts.size() == 1) {
+        InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(parts[0], 1).release(), false);
+    } else {
+        for (size_t i = 1; i < parts.size(); ++i)
+            InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(JoinPath(parts[0], parts[i]), 1).release(),
+                true);
+    }
+    TreeView_Expand(m_tree, playlist, TVE_EXPAND);
+}
+
+void CSettingsDlg::OnContextMenu()
+{
+    POINT screen;
+    ::GetCursorPos(&screen);
+    TVHITTESTINFO hit {};
+    hit.pt = screen;
+    ::ScreenToClient(m_tree, &hit.pt);
+    m_hContextItem = TreeView_HitTest(m_tree, &hit);
+    const CWallpaperObject* record = GetContextRecord();
+    if (!record)
+        return; // empty space, or the root
+
+    CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LIBRARY_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.Get(), record->m_bPicture ? 0 : 1) : nullptr;
+    if (!popup)
+        return;
+    if (record->m_bPicture) {
+        // "&Tile" stands above "&Center": the radio range runs from the one to the other.
+        ::CheckMenuRadioItem(popup, ID_LIBRARY_TILE, ID_LIBRARY_CENTER,
+            record->m_strTile == "0" ? ID_LIBRARY_CENTER : ID_LIBRARY_TILE, MF_BYCOMMAND);
+        ::CheckMenuItem(popup, ID_LIBRARY_ASPECT, MF_BYCOMMAND | (record->m_bMaintainAspect ? MF_CHECKED : MF_UNCHECKED));
+        if (!FileExists(record->m_strPath))
+            ::EnableMenuItem(popup, ID_LIBRARY_PREVIEW, MF_BYCOMMAND | MF_GRAYED);
+    }
+    s_pfnTrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, m_hWnd);
+}
+
+void CSettingsDlg::OnContextCommand(int id)
+{
+    CWallpaperObject* record = GetContextRecord();
+    if (!record)
+        return;
+    switch (id) {
+    case ID_LIBRARY_DELETE:
+        // A playlist goes with its pictures; each deletion deletes its record.
+        TreeView_DeleteItem(m_tree, m_hContextItem);
+        m_hContextItem = nullptr;
+        return;
+    case ID_LIBRARY_RENAME:
+        TreeView_EditLabel(m_tree, m_hContextItem);
+        return;
+    default:
+        break;
+    }
+    if (!record->m_bPicture)
+        return;
+    switch (id) {
+    case ID_LIBRARY_PREVIEW:
+        s_pfnOpenFile(m_hWnd, record->m_strPath.c_str());
+        break;
+    case ID_LIBRARY_LOCATION: {
+        CLocationDlg dlg;
+        dlg.m_strLocation = record->m_strPath;
+        dlg.DoModal();
+        break;
+    }
+    case ID_LIBRARY_CENTER:
+        record->m_strTile = "0";
+        break;
+    case ID_LIBRARY_TILE:
+        record->m_strTile = "1";
+        break;
+    case ID_LIBRARY_ASPECT:
+        record->m_bMaintainAspect = record->m_bMaintainAspect ? 0 : 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void CSettingsDlg::OnTreeKeyDown(WORD key)
+{
+    if (key != VK_DELETE)
+        return;
+    HTREEITEM selected = TreeView_GetSelection(m_tree);
+    if (RecordOf(selected))
+        TreeView_DeleteItem(m_tree, selected);
+}
+
+LRESULT CSettingsDlg::OnBeginLabelEdit(const NMTVDISPINFOA& info)
+{
+    // Only playlists are renamed: the root's label is fixed, a picture's is its file's name.
+    const CWallpaperObject* record = RecordOf(info.item.hItem);
+    if (!record || record->m_bPicture)
+        return TRUE;
+    auto edit = std::make_unique<CLabelEdit>();
+    if (edit->SubclassWindow(TreeView_GetEditControl(m_tree)))
+        m_pLabelEdit = std::move(edit);
+    return FALSE;
+}
+
+LRESULT CSettingsDlg::OnEndLabelEdit(const NMTVDISPINFOA& info)
+{
+    if (m_pLabelEdit) {
+        m_pLabelEdit->UnsubclassWindow();
+        m_pLabelEdit.reset();
+    }
+    // A text means the edit was kept (an empty one too). The label is set here, not left to the
+    // tree after this answer, so that the Now Playing list below shows the new name. The
+    // playlist stays where it is: the tree is not sorted again.
+    LRESULT keep = FALSE;
+    CWallpaperObject* record = RecordOf(info.item.hItem);
+    if (info.item.pszText && record) {
+        record->m_strPath = info.item.pszText;
+        TVITEMA label {};
+        label.mask = TVIF_TEXT;
+        label.hItem = info.item.hItem;
+        label.pszText = const_cast<char*>(record->m_strPath.c_str());
+        TreeView_SetItem(m_tree, &label);
+        keep = TRUE;
+    }
+    SetNowPlaying();
+    return keep;
+}
