@@ -116,10 +116,30 @@ void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE 
     }
 }
 
+// Lines straight into the rows of a whole picture.
+class CPictureLineSink : public IJpegLineSink {
+public:
+    explicit CPictureLineSink(IPixelTarget& target) : m_target(target) {}
+    bool Begin(uint32_t width, uint32_t height) override
+    {
+        if (!m_target.CreatePixels(int32_t(width), int32_t(height)))
+            return false;
+        m_picture = m_target.Pixels();
+        return m_picture.bits && uint32_t(m_picture.width) == width && uint32_t(m_picture.height) == height;
+    }
+    // The first line decoded is the top row, the last row of the bottom-up picture.
+    uint8_t* Line(uint32_t index) override { return m_picture.Row(int32_t(uint32_t(m_picture.height) - 1 - index)); }
+    bool LineDone(uint32_t) override { return true; }
+
+private:
+    IPixelTarget& m_target;
+    PixelImage m_picture;
+};
+
 // setjmp lives here. Nothing in this function has a destructor, so a jump back from the
 // library's frames skips no clean-up; everything the library allocated is released by
 // jpeg_destroy_decompress. fileLength is -1 when unknown.
-bool DecodeJpeg(CFile& file, int64_t fileLength, IPixelTarget& target, char* lastError)
+bool DecodeJpeg(CFile& file, int64_t fileLength, IJpegLineSink& sink, char* lastError)
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager errors;
@@ -185,12 +205,7 @@ bool DecodeJpeg(CFile& file, int64_t fileLength, IPixelTarget& target, char* las
     }
     const uint32_t width = cinfo.output_width;
     const uint32_t height = cinfo.output_height;
-    if (cinfo.output_components != components || !target.CreatePixels(int32_t(width), int32_t(height))) {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
-    const PixelImage picture = target.Pixels();
-    if (!picture.bits || uint32_t(picture.width) != width || uint32_t(picture.height) != height) {
+    if (cinfo.output_components != components || !sink.Begin(width, height)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
@@ -198,15 +213,19 @@ bool DecodeJpeg(CFile& file, int64_t fileLength, IPixelTarget& target, char* las
                                                  width * components, 1);
     const bool adobe = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < height) {
-        // The first line decoded is the top row, the last row of the bottom-up picture.
-        uint8_t* row = picture.Row(int32_t(height - 1 - cinfo.output_scanline));
-        JSAMPROW decoded = space == JCS_RGB ? row : line[0];
+        const uint32_t index = cinfo.output_scanline;
+        uint8_t* out = sink.Line(index);
+        JSAMPROW decoded = space == JCS_RGB ? out : line[0];
         if (jpeg_read_scanlines(&cinfo, &decoded, 1) != 1) {
             jpeg_destroy_decompress(&cinfo);
             return false;
         }
         if (space != JCS_RGB)
-            ConvertLine(line[0], row, width, space, adobe);
+            ConvertLine(line[0], out, width, space, adobe);
+        if (!sink.LineDone(index)) {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -255,12 +274,18 @@ bool EncodeJpeg(FILE* file, const PixelImage& picture, uint8_t* line)
 
 } // namespace
 
-bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError)
+bool ReadJpegFile(const char* path, IJpegLineSink& sink, char* lastError)
 {
     CFile file;
     if (!file.Open(path, CFile::modeRead))
         return false;
-    return DecodeJpeg(file, file.GetLength(), target, lastError);
+    return DecodeJpeg(file, file.GetLength(), sink, lastError);
+}
+
+bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError)
+{
+    CPictureLineSink sink(target);
+    return ReadJpegFile(path, sink, lastError);
 }
 
 bool SaveJpegFile(const char* path, const PixelImage& picture)

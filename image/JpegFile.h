@@ -9,6 +9,26 @@
 // CreatePixels must not throw.
 bool LoadJpegFile(const char* path, IPixelTarget& target, char* lastError);
 
+// Takes the lines of a JPEG file as the decoder hands them over, top line first, so that a
+// caller can use each line and let it go instead of holding the whole picture. No function
+// may throw.
+class IJpegLineSink {
+public:
+    virtual ~IJpegLineSink() = default;
+    // The picture's size, once the headers are read and before any line is decoded. False
+    // stops the read.
+    virtual bool Begin(uint32_t width, uint32_t height) = 0;
+    // Where line index (0: the top line) is to be decoded: 3 x width bytes, blue, green, red.
+    virtual uint8_t* Line(uint32_t index) = 0;
+    // That line is complete. False stops the read.
+    virtual bool LineDone(uint32_t index) = 0;
+};
+
+// LoadJpegFile with the lines handed to sink (LoadJpegFile's sink writes them into the
+// picture's rows). The same checks, messages and abort handling; false after the sink stopped
+// the read.
+bool ReadJpegFile(const char* path, IJpegLineSink& sink, char* lastError);
+
 // Writes the picture as a baseline JPEG file of quality 85, top row first. False when the
 // file cannot be opened or written (the file is closed; what was written stays).
 bool SaveJpegFile(const char* path, const PixelImage& picture);

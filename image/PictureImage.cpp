@@ -2,6 +2,7 @@
 
 #include "image/Bitmap.h"
 #include "image/FileKind.h"
+#include "image/FittedLoad.h"
 #include "image/JpegFile.h"
 #include "image/Scaling.h"
 #include "image/TgaFile.h"
@@ -96,7 +97,8 @@ BOOL CPictureImage::Create(int width, int height)
     m_nWidth = width;
     m_nHeight = height;
     m_nStride = StrideFor(width);
-    std::memset(m_pBits, 0, size_t(m_nStride) * size_t(m_nHeight));
+    // The section's memory comes from the system already zeroed: clearing it again would only
+    // touch every page of a large picture before any work is done.
     m_hDrawDib = platform::OpenDrawDib();
     return TRUE;
 }
@@ -229,6 +231,29 @@ BOOL CPictureImage::Resample(int cx, int cy)
 {
     CScaleObserver observer(true);
     return ResamplePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
+}
+
+BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect, bool resample, BOOL* scaled)
+{
+    *scaled = FALSE;
+    const FitRequest request {cx, cy, keepAspect, resample ? ScaleMethod::resample : ScaleMethod::resize};
+    if (PictureFileKindOf(path) == PictureFileKind::jpeg) {
+        // No message from here: when the streamed scaling cannot be set up, the whole-picture
+        // path below runs and tells the user as it always did.
+        CScaleObserver observer(false);
+        const FittedLoad result = LoadJpegFileFitted(path, request, *this, m_szLastError, &observer);
+        if (result.streamed) {
+            *scaled = result.scaled ? TRUE : FALSE;
+            return result.loaded ? TRUE : FALSE;
+        }
+    }
+    // Bitmap and TGA files are read whole by their readers (the system's loader among them).
+    if (!LoadFile(path))
+        return FALSE;
+    PictureSize size;
+    if (ScalesTo(request, m_nWidth, m_nHeight, size))
+        *scaled = resample ? Resample(size.cx, size.cy) : Resize(size.cx, size.cy);
+    return TRUE;
 }
 
 SIZE CPictureImage::FitAspect(int cx, int cy) const

@@ -41,6 +41,11 @@ public:
     BOOL Resize(int cx, int cy);
     BOOL Resample(int cx, int cy);
     SIZE FitAspect(int cx, int cy) const;
+    // LoadFile, then fitting into a cx x cy box (FitAspect of the box when keepAspect) with
+    // Resample or Resize unless the picture already has that size; *scaled gets the scaler's
+    // result (FALSE when none ran). A JPEG file is decoded and scaled together, line by line,
+    // so the full-size picture never exists; the bytes are the same.
+    BOOL LoadFitted(const char* path, int cx, int cy, bool keepAspect, bool resample, BOOL* scaled);
     // Test hook: called on the scaling thread after each row Resize or Resample finishes.
     static void (*s_pfnScaleRowDone)(int32_t y);
 

@@ -12,6 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 wine xvfb xauth x11-utils nasm cmake ninja-build googletest imagemagick
   libjpeg62-turbo-dev libjpeg-turbo-progs dpkg-dev g++ make
+  libvips-tools time
 )
 
 missing=()

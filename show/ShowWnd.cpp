@@ -286,17 +286,13 @@ DWORD WINAPI CShowWnd::PreparePicture(void* param)
     PrepareParams& prep = **share;
     CPictureImage& image = *prep.pImage;
     BOOL result = FALSE;
-    prep.loaded = image.LoadFile(prep.record.m_strPath.c_str()) != FALSE;
-    if (prep.loaded) {
-        int cx = prep.cx, cy = prep.cy;
-        if (cx != 0 && prep.record.m_bMaintainAspect) {
-            const SIZE fitted = image.FitAspect(cx, cy);
-            cx = fitted.cx;
-            cy = fitted.cy;
-        }
-        if (cx != 0 && (image.m_nWidth != cx || image.m_nHeight != cy) && !prep.bPreview)
-            result = prep.record.m_bResample ? image.Resample(cx, cy) : image.Resize(cx, cy);
-    }
+    const char* path = prep.record.m_strPath.c_str();
+    // In the preview the thread never fits; the painting scales instead.
+    if (prep.cx != 0 && !prep.bPreview)
+        prep.loaded = image.LoadFitted(path, prep.cx, prep.cy, prep.record.m_bMaintainAspect != 0,
+                                       prep.record.m_bResample != 0, &result) != FALSE;
+    else
+        prep.loaded = image.LoadFile(path) != FALSE;
     // A stop request ends the work here: nothing is written over the file the desktop loads,
     // and the picture, perhaps half scaled, counts as not loaded.
     if (prep.abort || g_bAbortImageWork)

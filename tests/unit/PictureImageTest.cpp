@@ -4,6 +4,7 @@
 #include "image/AbortFlag.h"
 #include "image/Bitmap.h"
 #include "image/PictureImage.h"
+#include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -408,6 +409,49 @@ TEST_F(PictureImageTest, ResampleTellsTheUserWhenMemoryRunsShortButNotWhenAborte
     EXPECT_TRUE(watcher.Texts().empty());
     EXPECT_EQ(g_bAbortImageWork, 1);
     EXPECT_EQ(p.m_nWidth, 1);
+}
+
+// The preparation's load-and-fit: a JPEG file is scaled as it is decoded, into a section of the
+// fitted size, with the bytes of loading it whole and scaling it; other files take the whole
+// path. A section that is not needed at full size is never made.
+TEST_F(PictureImageTest, LoadFittedGivesTheBytesOfLoadingAndScaling)
+{
+    const std::string jpeg = dir + "\\fit.jpg", bitmap = dir + "\\fit.bmp";
+    ASSERT_TRUE(WritePatternPicture(jpeg, 301, 203, 4));
+    ASSERT_TRUE(WritePatternPicture(bitmap, 301, 203, 4));
+    struct Box {
+        int cx, cy;
+        bool keepAspect;
+    };
+    for (const Box& box : {Box {160, 120, true}, Box {160, 120, false}, Box {640, 480, true}, Box {301, 203, false}})
+        for (bool resample : {false, true})
+            for (const std::string& path : {jpeg, bitmap}) {
+                SCOPED_TRACE(path + " into " + std::to_string(box.cx) + "x" + std::to_string(box.cy) +
+                             (resample ? " resampled" : " resized") + (box.keepAspect ? " keeping proportions" : ""));
+                CPictureImage whole, fitted;
+                ASSERT_TRUE(whole.LoadFile(path.c_str()));
+                int cx = box.cx, cy = box.cy;
+                if (box.keepAspect) {
+                    const SIZE size = whole.FitAspect(cx, cy);
+                    cx = size.cx;
+                    cy = size.cy;
+                }
+                BOOL wholeScaled = FALSE, scaled = TRUE;
+                if (whole.m_nWidth != cx || whole.m_nHeight != cy)
+                    wholeScaled = resample ? whole.Resample(cx, cy) : whole.Resize(cx, cy);
+                ASSERT_TRUE(fitted.LoadFitted(path.c_str(), box.cx, box.cy, box.keepAspect, resample, &scaled));
+                EXPECT_EQ(scaled, wholeScaled);
+                EXPECT_TRUE(IsSound(fitted));
+                EXPECT_EQ(fitted.m_nWidth, cx);
+                EXPECT_EQ(fitted.m_nHeight, cy);
+                EXPECT_EQ(Unpadded(fitted), Unpadded(whole));
+            }
+
+    // A file that cannot be read fails as LoadFile fails.
+    CPictureImage missing;
+    BOOL scaled = TRUE;
+    EXPECT_FALSE(missing.LoadFitted((dir + "\\none.jpg").c_str(), 100, 100, true, true, &scaled));
+    EXPECT_FALSE(scaled);
 }
 
 } // namespace

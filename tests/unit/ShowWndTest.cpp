@@ -534,11 +534,12 @@ protected:
         ::CloseHandle(ScaleGate::release);
         ShowWndTest::TearDown();
     }
-    // A changer whose one picture is being scaled, held inside the row loop.
-    void StartScaling(int resample)
+    // A changer whose one picture is being scaled, held inside the row loop. A JPEG file is
+    // scaled as it is decoded, a bitmap file after it was loaded whole.
+    void StartScaling(int resample, const char* name = "big.bmp")
     {
         g_settings.m_bFitToScreen = 1;
-        ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(Picture("big.bmp", 640, 480), "0", 1, resample)}));
+        ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(Picture(name, 640, 480), "0", 1, resample)}));
         g_bShowRole = false;
         window = new CProbeShowWnd;
         ASSERT_TRUE(window->CreateHidden());
@@ -552,27 +553,30 @@ protected:
 } // namespace
 
 // Closing while a scale really runs: the destroy step raises the flag, waits for the thread,
-// writes nothing, and the object goes only after the thread has ended. Both scalers.
+// writes nothing, and the object goes only after the thread has ended. Both scalers, on a
+// picture loaded whole (bitmap) and one scaled as it is decoded (JPEG).
 TEST_F(ShowWndGateTest, ClosingDuringARunningScaleWaitsAndWritesNothing)
 {
-    for (int resample : {0, 1}) {
-        SCOPED_TRACE(resample ? "resample" : "resize");
-        ::ResetEvent(ScaleGate::inside);
-        ScaleGate::threadEndedAt = ScaleGate::windowDeletedAt = ScaleGate::sequence = 0;
-        StartScaling(resample);
-        ::DestroyWindow(hwnd);
-        window = nullptr;
-        EXPECT_TRUE(ScaleGate::sawAbort);
-        ASSERT_NE(ScaleGate::threadEndedAt, 0);
-        ASSERT_NE(ScaleGate::windowDeletedAt, 0);
-        EXPECT_LT(ScaleGate::threadEndedAt, ScaleGate::windowDeletedAt);
-        EXPECT_EQ(g_bAbortImageWork.load(), 0);
-        HandlePostedMessages();
-        EXPECT_FALSE(FileExists(WallpaperFile()));
-        EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
-        std::string wallpaper;
-        EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
-        EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+    for (const char* name : {"big.bmp", "big.jpg"}) {
+        for (int resample : {0, 1}) {
+            SCOPED_TRACE(std::string(name) + (resample ? " resample" : " resize"));
+            ::ResetEvent(ScaleGate::inside);
+            ScaleGate::threadEndedAt = ScaleGate::windowDeletedAt = ScaleGate::sequence = 0;
+            StartScaling(resample, name);
+            ::DestroyWindow(hwnd);
+            window = nullptr;
+            EXPECT_TRUE(ScaleGate::sawAbort);
+            ASSERT_NE(ScaleGate::threadEndedAt, 0);
+            ASSERT_NE(ScaleGate::windowDeletedAt, 0);
+            EXPECT_LT(ScaleGate::threadEndedAt, ScaleGate::windowDeletedAt);
+            EXPECT_EQ(g_bAbortImageWork.load(), 0);
+            HandlePostedMessages();
+            EXPECT_FALSE(FileExists(WallpaperFile()));
+            EXPECT_FALSE(FileExists(WallpaperFile() + ".tmp"));
+            std::string wallpaper;
+            EXPECT_FALSE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper)) << wallpaper;
+            EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+        }
     }
 }
 

@@ -1,0 +1,126 @@
+// A wallpaper change with fitting, measured inside the Windows program (run under Wine by
+// bench/wine_change.sh): the time from the double click on the notification icon to the
+// applied wallpaper, and the process's peak working set. One change per process, so each
+// figure is that change's own.
+//
+//   murlavo_change_bench changer PHOTO.jpg [resize]
+//       the wallpaper changer's window: double click, wait for the wallpaper (fitted to the
+//       screen, proportions kept; Resample unless "resize")
+//   murlavo_change_bench whole|fitted PHOTO.jpg CX CY [resize]
+//       the preparation's work alone on the picture object, written to a bitmap file:
+//       "whole" loads the full picture and scales it (the path before streaming), "fitted"
+//       is LoadFitted
+//
+// Prints "ms=N peak_ws_mb=N start_ws_mb=N".
+#include "app/Globals.h"
+#include "image/PictureImage.h"
+#include "library/Settings.h"
+#include "show/ShowWnd.h"
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * double(counter.QuadPart) / double(frequency.QuadPart);
+}
+
+double WorkingSetMb(bool peak)
+{
+    PROCESS_MEMORY_COUNTERS counters {};
+    counters.cb = sizeof counters;
+    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
+        return -1;
+    return double(peak ? counters.PeakWorkingSetSize : counters.WorkingSetSize) / (1024.0 * 1024.0);
+}
+
+int Report(double ms, double startMb)
+{
+    std::printf("ms=%.1f peak_ws_mb=%.1f start_ws_mb=%.1f\n", ms, WorkingSetMb(true), startMb);
+    return 0;
+}
+
+int Changer(const std::string& photo, bool resample)
+{
+    using namespace testing_support;
+    g_settings = CChangerSettings();
+    g_settings.m_bFitToScreen = 1;
+    g_settings.m_nOrder = 1;
+    g_settings.m_nInterval = 10;
+    g_bShowRole = false;
+    if (!WriteNowPlayingLibrary({PictureRecord(photo, "0", 1, resample ? 1 : 0)}))
+        return 1;
+    auto* window = new CShowWnd;
+    if (!window->CreateHidden())
+        return 1;
+    const HWND hwnd = window->m_hWnd;
+    HandlePostedMessages();
+    const double startMb = WorkingSetMb(false);
+    const double start = NowMs();
+    ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+    const bool applied = PumpUntil([window] { return !window->m_bBusy; }, 60000);
+    const double ms = NowMs() - start;
+    const bool loaded = window->m_bLoaded;
+    ::DestroyWindow(hwnd);
+    DeleteLibrary();
+    if (!applied || !loaded) {
+        std::fprintf(stderr, "the wallpaper was not applied\n");
+        return 1;
+    }
+    return Report(ms, startMb);
+}
+
+int Preparation(bool whole, const std::string& photo, int cx, int cy, bool resample)
+{
+    char temp[MAX_PATH] = "";
+    ::GetTempPathA(sizeof temp, temp);
+    const std::string out = std::string(temp) + "murlavo-change-bench.bmp";
+    const double startMb = WorkingSetMb(false);
+    const double start = NowMs();
+    CPictureImage image;
+    BOOL loaded = FALSE, scaled = FALSE;
+    if (whole) {
+        loaded = image.LoadFile(photo.c_str());
+        const SIZE size = image.FitAspect(cx, cy);
+        if (loaded && (image.m_nWidth != size.cx || image.m_nHeight != size.cy))
+            scaled = resample ? image.Resample(size.cx, size.cy) : image.Resize(size.cx, size.cy);
+    } else {
+        loaded = image.LoadFitted(photo.c_str(), cx, cy, true, resample, &scaled);
+    }
+    const bool written = loaded && image.SaveBitmapFile(out.c_str());
+    const double ms = NowMs() - start;
+    ::DeleteFileA(out.c_str());
+    if (!written) {
+        std::fprintf(stderr, "%s: not loaded or not written\n", photo.c_str());
+        return 1;
+    }
+    return Report(ms, startMb);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "changer" && argc >= 3)
+        return Changer(argv[2], !(argc > 3 && !std::strcmp(argv[3], "resize")));
+    if ((mode == "whole" || mode == "fitted") && argc >= 5)
+        return Preparation(mode == "whole", argv[2], std::atoi(argv[3]), std::atoi(argv[4]),
+                           !(argc > 5 && !std::strcmp(argv[5], "resize")));
+    std::fprintf(stderr,
+                 "usage: murlavo_change_bench changer PHOTO.jpg [resize]\n"
+                 "       murlavo_change_bench whole|fitted PHOTO.jpg CX CY [resize]\n");
+    return 2;
+}

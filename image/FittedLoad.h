@@ -1,0 +1,41 @@
+// Loading a picture file fitted to a box, as the preparation of a wallpaper or slide does it
+// (portable): the file is loaded, its size fitted (FitAspect when the proportions are kept),
+// and the picture scaled with Resample or Resize unless it already has that size.
+//
+// For JPEG files the decoder's lines go straight through the scaler (image/ScalingStream.h):
+// the full-size picture never exists, which saves most of the time and memory of a large
+// photo. The result is the one of the whole-picture path, byte for byte.
+#pragma once
+#include "image/Pixels.h"
+#include "image/Scaling.h"
+#include "image/ScalingStream.h"
+
+#include <cstdint>
+
+struct FitRequest {
+    int32_t cx = 0;          // the box, not 0
+    int32_t cy = 0;
+    bool keepAspect = false; // fit into the box with the picture's proportions
+    ScaleMethod method = ScaleMethod::resize;
+};
+
+// Whether a width x height picture is scaled for this request, and to which size (which may
+// still be one the scalers refuse, such as a height of 0 for a very wide picture: they then
+// leave the picture as it is).
+bool ScalesTo(const FitRequest& request, int32_t width, int32_t height, PictureSize& size);
+
+struct FittedLoad {
+    // False: nothing was done, because the streamed scaling could not be set up (memory ran
+    // short); the caller loads the whole picture and scales it, which tells the user about
+    // the shortage as that path does.
+    bool streamed = false;
+    bool loaded = false; // the file was read completely (the picture may be unscaled)
+    bool scaled = false; // what ResizePicture or ResamplePicture would have returned
+};
+
+// A JPEG file into target, fitted. When the picture is not to be scaled, or the size it is to
+// be scaled to is refused, target gets the picture at its own size (loaded, not scaled).
+// An abort stops the work as in the decoder and the scalers: loaded false, the flag raised
+// unless Resize stopped because of it.
+FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                              IScaleObserver* observer = nullptr);
