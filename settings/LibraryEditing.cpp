@@ -127,8 +127,7 @@ void CSettingsDlg::OnContextMenu()
     if (!popup)
         return;
     if (record->m_bPicture) {
-        // "&Tile" stands above "&Center": the radio range runs from the one to the other.
-        ::CheckMenuRadioItem(popup, ID_LIBRARY_TILE, ID_LIBRARY_CENTER,
+        ::CheckMenuRadioItem(popup, ID_LIBRARY_CENTER, ID_LIBRARY_TILE,
             record->m_strTile == "0" ? ID_LIBRARY_CENTER : ID_LIBRARY_TILE, MF_BYCOMMAND);
         ::CheckMenuItem(popup, ID_LIBRARY_ASPECT, MF_BYCOMMAND | (record->m_bMaintainAspect ? MF_CHECKED : MF_UNCHECKED));
         if (!FileExists(record->m_strPath))

@@ -1,0 +1,383 @@
+// Editing the library in the live Settings dialog: adding playlists and pictures (the system's
+// file-open dialog replaced by a stand-in), the context menus and their commands (the menu's
+// tracking replaced by a stand-in that reads the menu and chooses), the Delete key, and renaming
+// playlists in place.
+#include "unit/SettingsDlgFixture.h"
+
+#include <cstring>
+
+using namespace testing_support;
+
+namespace {
+
+// The file-open dialog's stand-in: keeps what it was asked and answers with `answer` (parts
+// separated by '|', copied with zero characters between them and an empty part at the end), or
+// fails when `answer` is empty.
+struct FakeOpenFile {
+    static inline OPENFILENAMEA asked {};
+    static inline std::string title, filter, answer;
+    static inline int calls = 0;
+    static inline char firstChar = 'x';
+    static BOOL WINAPI Open(OPENFILENAMEA* ofn)
+    {
+        asked = *ofn;
+        firstChar = ofn->lpstrFile ? ofn->lpstrFile[0] : 'x';
+        title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
+        filter.clear();
+        for (const char* p = ofn->lpstrFilter; p && *p; p += std::strlen(p) + 1)
+            filter += std::string(p) + "|";
+        ++calls;
+        if (answer.empty())
+            return FALSE;
+        std::string buffer = answer;
+        for (char& c : buffer)
+            if (c == '|')
+                c = '\0';
+        buffer += std::string(2, '\0');
+        if (buffer.size() > ofn->nMaxFile)
+            return FALSE;
+        std::memcpy(ofn->lpstrFile, buffer.data(), buffer.size());
+        return TRUE;
+    }
+};
+
+// One entry of a pop-up as the user sees it.
+struct MenuEntry {
+    std::string text;
+    UINT id;
+    bool checked, radio, grayed;
+};
+
+// The context menu's stand-in: reads the pop-up (RightClick then sends the chosen command, as
+// the menu does once it has closed).
+struct FakeMenu {
+    static inline std::vector<MenuEntry> shown;
+    static inline HWND owner = nullptr;
+    static inline int calls = 0;
+    static BOOL Track(HMENU menu, UINT, int, int, HWND o)
+    {
+        ++calls;
+        owner = o;
+        shown.clear();
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+            char text[64] = "";
+            MENUITEMINFOA info {};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+            info.dwTypeData = text;
+            info.cch = sizeof text;
+            ::GetMenuItemInfoA(menu, i, TRUE, &info);
+            shown.push_back({(info.fType & MFT_SEPARATOR) ? "-" : text, info.wID, (info.fState & MFS_CHECKED) != 0,
+                (info.fType & MFT_RADIOCHECK) != 0, (info.fState & MFS_GRAYED) != 0});
+        }
+        return TRUE;
+    }
+    static const MenuEntry* Entry(UINT id)
+    {
+        for (const MenuEntry& entry : shown)
+            if (entry.id == id && entry.text != "-")
+                return &entry;
+        return nullptr;
+    }
+};
+
+std::vector<std::string> g_opened;
+void FakeOpenWithShell(HWND, const char* path)
+{
+    g_opened.push_back(path);
+}
+
+class SettingsEditTest : public SettingsDlgTest {
+protected:
+    void SetUp() override
+    {
+        SettingsDlgTest::SetUp();
+        CSettingsDlg::s_pfnGetOpenFileName = FakeOpenFile::Open;
+        CSettingsDlg::s_pfnTrackPopupMenu = FakeMenu::Track;
+        CSettingsDlg::s_pfnOpenFile = FakeOpenWithShell;
+        FakeOpenFile::calls = FakeMenu::calls = 0;
+        FakeOpenFile::answer.clear();
+        g_opened.clear();
+    }
+    void TearDown() override
+    {
+        CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameA;
+        SettingsDlgTest::TearDown();
+    }
+
+    // A right click on the item (none: on empty space below the items); when a menu is shown and
+    // `choose` is given, that command is chosen, and it has been handled on return.
+    static void RightClick(CScriptedSettingsDlg& dlg, HTREEITEM item, UINT choose = 0)
+    {
+        RECT rect {};
+        POINT point {5, 5};
+        if (item) {
+            ASSERT_TRUE(TreeView_GetItemRect(dlg.m_tree, item, &rect, TRUE));
+            point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        } else {
+            ::GetClientRect(dlg.m_tree, &rect);
+            point = {rect.right / 2, rect.bottom - 3};
+        }
+        ::ClientToScreen(dlg.m_tree, &point);
+        ASSERT_TRUE(::SetCursorPos(point.x, point.y));
+        const int shown = FakeMenu::calls;
+        NMHDR header {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(NM_RCLICK)};
+        ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&header));
+        if (choose && FakeMenu::calls > shown)
+            ::SendMessageA(FakeMenu::owner, WM_COMMAND, choose, 0);
+    }
+};
+
+} // namespace
+
+TEST_F(SettingsEditTest, AddPlaylistInsertsItSortedOpensTheRootAndKeepsTheSelection)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Playlist("Zoo")});
+    std::vector<std::string> names {"Animals", "", "Beach"};
+    size_t next = 0;
+    DialogAnswerer add("Add Playlist", [&](HWND dlg) {
+        if (next < names.size()) {
+            ::SetDlgItemTextA(dlg, IDC_PLAYLIST_NAME, names[next++].c_str());
+            ::PostMessageA(dlg, WM_COMMAND, next == 3 ? IDCANCEL : IDOK, 0);
+        }
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_COLLAPSE);
+        HTREEITEM lake = dlg.Find("Lake");
+        TreeView_SelectItem(dlg.m_tree, lake);
+        for (int i = 0; i < 3; ++i)
+            dlg.Click(IDC_ADD_PLAYLIST);
+        // The empty name is accepted; the cancelled "Beach" is not added.
+        EXPECT_EQ(dlg.Outline(), "Play Lists{{} Animals{} Lake{one.bmp} Zoo{}}");
+        EXPECT_TRUE(dlg.Expanded(dlg.m_hRootItem));
+        EXPECT_EQ(TreeView_GetSelection(dlg.m_tree), lake);
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(add.Answered(), 3);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[0]->m_strPath, "");
+    EXPECT_EQ(records[0]->m_bPicture, 0);
+    EXPECT_EQ(Paths(records), "Animals Lake one.bmp Zoo");
+}
+
+TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist)
+{
+    WriteLibrary({Playlist("Lake"), Picture("m.bmp"), Picture("c.bmp"), Playlist("Zoo")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
+        FakeOpenFile::answer = Picture("b.bmp").m_strPath;
+        dlg.Click(IDC_ADD_PICTURE);
+        // The dialog as it was asked for.
+        EXPECT_EQ(FakeOpenFile::asked.hwndOwner, dlg.m_hWnd);
+        EXPECT_EQ(FakeOpenFile::title, "Add Pictures to Playlist");
+        EXPECT_EQ(FakeOpenFile::filter, "Bitmap Files|*.bmp|JPEG Files|*.jpg|All Files (*.*)|*.*|");
+        EXPECT_EQ(FakeOpenFile::asked.nFilterIndex, 1u);
+        EXPECT_EQ(FakeOpenFile::asked.Flags & ~OFN_ENABLESIZING, DWORD(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT
+            | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
+        EXPECT_GE(FakeOpenFile::asked.nMaxFile, 2000u);
+        EXPECT_EQ(FakeOpenFile::firstChar, '\0');
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{m.bmp c.bmp b.bmp} Zoo{}}");
+        EXPECT_TRUE(dlg.Expanded(dlg.Find("Lake")));
+
+        // Several files: each in its sorted place among the playlist's pictures (before the
+        // first one whose name sorts after it).
+        Picture("a.bmp"), Picture("n.bmp"), Picture("d.bmp");
+        FakeOpenFile::answer = m_dir + "|n.bmp|a.bmp|d.bmp";
+        dlg.Click(IDC_ADD_PICTURE);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp} Zoo{}}");
+
+        // Cancelled or failed: nothing.
+        FakeOpenFile::answer.clear();
+        dlg.Click(IDC_ADD_PICTURE);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp} Zoo{}}");
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(FakeOpenFile::calls, 3);
+    EXPECT_EQ(Paths(ReadBack()), "Lake a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp Zoo");
+    const CWallpaperList records = ReadBack();
+    EXPECT_EQ(records[1]->m_strPath, m_dir + "\\a.bmp");
+    EXPECT_EQ(records[1]->m_strTile, "0");
+    EXPECT_EQ(records[1]->m_bMaintainAspect, 1);
+}
+
+TEST_F(SettingsEditTest, AddPicturesWithoutTheShellSplitsTheAnswerAtSpaces)
+{
+    app.m_bNewShell = FALSE;
+    WriteLibrary({Playlist("Lake"), Picture("m.bmp")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
+        Picture("z.bmp"), Picture("b.bmp");
+        FakeOpenFile::answer = m_dir + " z.bmp b.bmp";
+        dlg.Click(IDC_ADD_PICTURE);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{b m z}}");
+        dlg.Click(IDCANCEL);
+    });
+}
+
+TEST_F(SettingsEditTest, ContextMenusShowTheRecordsOptionsAndTheirCommandsChangeThem)
+{
+    CWallpaperObject gone = PictureRecord(m_dir + "\\gone.jpg");
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp", "1", 0), gone});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        HTREEITEM selected = TreeView_GetSelection(dlg.m_tree);
+        // The root and empty space show no menu.
+        RightClick(dlg, dlg.m_hRootItem);
+        RightClick(dlg, nullptr);
+        EXPECT_EQ(FakeMenu::calls, 0);
+
+        RightClick(dlg, dlg.Find("Lake"));
+        ASSERT_EQ(FakeMenu::shown.size(), 2u);
+        EXPECT_EQ(FakeMenu::shown[0].text, "Delete");
+        EXPECT_EQ(FakeMenu::shown[1].text, "Rename");
+        EXPECT_EQ(FakeMenu::owner, dlg.m_hWnd);
+
+        HTREEITEM one = dlg.Find("one.bmp");
+        RightClick(dlg, one, ID_LIBRARY_ASPECT);
+        std::string texts;
+        for (const MenuEntry& entry : FakeMenu::shown)
+            texts += entry.text + ";";
+        EXPECT_EQ(texts, "&Delete;-;&Location...;&Preview;-;&Tile;&Center;-;&Maintain Aspect Ratio;");
+        EXPECT_TRUE(FakeMenu::Entry(ID_LIBRARY_TILE)->checked && FakeMenu::Entry(ID_LIBRARY_TILE)->radio);
+        EXPECT_FALSE(FakeMenu::Entry(ID_LIBRARY_CENTER)->checked);
+        EXPECT_FALSE(FakeMenu::Entry(ID_LIBRARY_ASPECT)->checked);
+        EXPECT_FALSE(FakeMenu::Entry(ID_LIBRARY_PREVIEW)->grayed);
+        EXPECT_EQ(dlg.RecordOf(one)->m_bMaintainAspect, 1);
+        RightClick(dlg, one, ID_LIBRARY_CENTER);
+        EXPECT_TRUE(FakeMenu::Entry(ID_LIBRARY_ASPECT)->checked);
+        EXPECT_EQ(dlg.RecordOf(one)->m_strTile, "0");
+        RightClick(dlg, one, ID_LIBRARY_PREVIEW);
+        EXPECT_TRUE(FakeMenu::Entry(ID_LIBRARY_CENTER)->checked && !FakeMenu::Entry(ID_LIBRARY_TILE)->checked);
+        EXPECT_EQ(g_opened, std::vector<std::string> {m_dir + "\\one.bmp"});
+
+        // A file that is gone: no preview, but its location is shown.
+        HTREEITEM missing = dlg.Find(m_dir + "\\gone.jpg");
+        std::string location;
+        DialogAnswerer where("Picture Location", [&](HWND box) {
+            char text[300] = "";
+            ::GetDlgItemTextA(box, IDC_LOCATION, text, sizeof text);
+            location = text;
+            ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+        });
+        RightClick(dlg, missing, ID_LIBRARY_LOCATION);
+        EXPECT_TRUE(FakeMenu::Entry(ID_LIBRARY_PREVIEW)->grayed);
+        EXPECT_EQ(location, m_dir + "\\gone.jpg");
+        RightClick(dlg, missing, ID_LIBRARY_TILE);
+        EXPECT_EQ(dlg.RecordOf(missing)->m_strTile, "1");
+
+        // Picture commands do nothing to a playlist; the selection never moved.
+        RightClick(dlg, dlg.Find("Lake"), ID_LIBRARY_TILE);
+        EXPECT_EQ(dlg.RecordOf(dlg.Find("Lake"))->m_strTile, "0");
+        EXPECT_EQ(TreeView_GetSelection(dlg.m_tree), selected);
+        dlg.Click(IDOK);
+    });
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[1]->m_strTile, "0");
+    EXPECT_EQ(records[1]->m_bMaintainAspect, 1);
+    EXPECT_EQ(records[2]->m_strTile, "1");
+}
+
+TEST_F(SettingsEditTest, DeletingTheNowPlayingPlaylistTakesItsPicturesAndTheMark)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Picture("two.bmp"), Playlist("Zoo"), Picture("z.bmp")}, 0);
+    Open([&](CScriptedSettingsDlg& dlg) {
+        ASSERT_EQ(dlg.NowPlayingRows(), 1);
+        RightClick(dlg, dlg.Find("Lake"), ID_LIBRARY_DELETE);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Zoo{z.bmp}}");
+        EXPECT_EQ(dlg.NowPlayingRows(), 0);
+        EXPECT_EQ(dlg.m_hNowPlaying, nullptr);
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(Paths(ReadBack()), "Zoo z.bmp");
+}
+
+TEST_F(SettingsEditTest, DeleteKeyRemovesTheSelectedPlaylistOrPictureButNeverTheRoot)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Picture("two.bmp"), Playlist("Zoo")}, 2);
+    Open([&](CScriptedSettingsDlg& dlg) {
+        ASSERT_EQ(TreeView_GetSelection(dlg.m_tree), dlg.Find("two.bmp"));
+        ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_DELETE, 0);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp} Zoo{}}");
+        EXPECT_EQ(dlg.NowPlayingRows(), 0);
+        TreeView_SelectItem(dlg.m_tree, dlg.m_hRootItem);
+        ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_DELETE, 0);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp} Zoo{}}");
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Zoo"));
+        ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_DELETE, 0);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp}}");
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(Paths(ReadBack()), "Lake one.bmp");
+}
+
+TEST_F(SettingsEditTest, RenamingAPlaylistInPlaceKeepsItsPlaceAndMakesTheSelectionNowPlaying)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Playlist("Zoo"), Picture("z.bmp")});
+    // The keys go through the dialog's own message loop, as typed keys do; each phase of the
+    // script runs once the edit they end is over.
+    int phase = 0;
+    HTREEITEM zoo = nullptr, lake = nullptr;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        if (TreeView_GetEditControl(dlg.m_tree)) {
+            dlg.RunScriptAgain();
+            return;
+        }
+        switch (phase++) {
+        case 0: {
+            // Shown, so that an end of the dialog would show: EndDialog hides it.
+            ::ShowWindow(dlg.m_hWnd, SW_SHOW);
+            // The root and pictures refuse the edit.
+            EXPECT_EQ(TreeView_EditLabel(dlg.m_tree, dlg.m_hRootItem), nullptr);
+            EXPECT_EQ(TreeView_EditLabel(dlg.m_tree, dlg.Find("one.bmp")), nullptr);
+            EXPECT_EQ(dlg.m_pLabelEdit, nullptr);
+            zoo = dlg.Find("Zoo");
+            TreeView_SelectItem(dlg.m_tree, zoo);
+            RightClick(dlg, zoo, ID_LIBRARY_RENAME);
+            HWND edit = TreeView_GetEditControl(dlg.m_tree);
+            ASSERT_NE(edit, nullptr);
+            EXPECT_NE(dlg.m_pLabelEdit, nullptr);
+            EXPECT_EQ(::SendMessageA(edit, WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
+            ::SetWindowTextA(edit, "Aardvarks");
+            ::SetFocus(edit);
+            ::PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+            dlg.RunScriptAgain();
+            return;
+        }
+        case 1: {
+            // Enter kept the text and did not press OK.
+            EXPECT_TRUE(::IsWindowVisible(dlg.m_hWnd));
+            EXPECT_EQ(dlg.m_pLabelEdit, nullptr);
+            EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{one.bmp} Aardvarks{z.bmp}}"); // not sorted again
+            EXPECT_EQ(dlg.RecordOf(zoo)->m_strPath, "Aardvarks");
+            EXPECT_EQ(dlg.m_hNowPlaying, zoo);
+            EXPECT_EQ(dlg.NowPlayingLabel(), "Aardvarks");
+            lake = dlg.Find("Lake");
+            TreeView_SelectItem(dlg.m_tree, lake);
+            HWND edit = TreeView_EditLabel(dlg.m_tree, lake);
+            ASSERT_NE(edit, nullptr);
+            ::SetWindowTextA(edit, "Sea");
+            ::SetFocus(edit);
+            ::PostMessageA(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+            dlg.RunScriptAgain();
+            return;
+        }
+        default:
+            // Escape dropped the text and did not press Cancel; the selection is Now Playing.
+            EXPECT_TRUE(::IsWindowVisible(dlg.m_hWnd));
+            EXPECT_EQ(dlg.Label(lake), "Lake");
+            EXPECT_EQ(dlg.RecordOf(lake)->m_strPath, "Lake");
+            EXPECT_EQ(dlg.m_hNowPlaying, lake);
+            dlg.Click(IDOK);
+        }
+    }), IDOK);
+    EXPECT_EQ(phase, 3);
+    EXPECT_EQ(Paths(ReadBack()), "Lake* one.bmp Aardvarks z.bmp");
+    // The next opening sorts it into its place.
+    Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Aardvarks{z.bmp} Lake{one.bmp}}");
+        dlg.Click(IDCANCEL);
+    });
+}
