@@ -138,8 +138,17 @@ void CChangerApp::ChangePassword()
         platform::ChangeScreenSavePassword(parent);
 }
 
+const char kWallpaperChangerMutex[] = "Local\\Murlavo.WallpaperChanger";
+
 BOOL CChangerApp::StartWallpaperChanger()
 {
+    // One changer per session: two would write the same wallpaper file at the same moment and
+    // could hand the desktop a torn picture. A second start ends at once.
+    // (Access denied: the mutex exists, made by a process this one may not open.)
+    m_changerMutex.Reset(::CreateMutexA(nullptr, FALSE, kWallpaperChangerMutex));
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || (!m_changerMutex && error == ERROR_ACCESS_DENIED))
+        return FALSE;
     g_bShowRole = false;
     return StartWindowRole<CShowWnd>(*this, [](CShowWnd& changer) { return changer.CreateHidden(); });
 }

@@ -2,6 +2,7 @@
 // creates the one object that plays it.
 #pragma once
 #include "framework/Application.h"
+#include "framework/Handles.h"
 
 class CChangerApp : public CApplication {
 public:
@@ -22,7 +23,12 @@ private:
     void RunSettings();
 
     bool m_bComInitialized = false;
+    // Held while this process is the session's wallpaper changer.
+    CKernelHandle m_changerMutex;
 };
+
+// The name of the mutex that makes one wallpaper changer per user session.
+extern const char kWallpaperChangerMutex[];
 
 // The owner of the Settings dialog for this command line: the window whose number follows the
 // first 'c', else the "Display Properties" window, else none.

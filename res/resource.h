@@ -20,7 +20,16 @@
 #define IDD_LOCATION 138
 
 // Menus
+#define IDR_TRAY_MENU 103
 #define IDR_LIBRARY_MENU 135
+
+// Commands of the notification icon's menu
+#define ID_TRAY_NEXT 32779
+#define ID_TRAY_SHOW 32780
+#define ID_TRAY_SETTINGS 32771
+#define ID_TRAY_ABOUT 32772
+#define ID_TRAY_HELP 57670
+#define ID_TRAY_CLOSE 57665
 
 // Commands of the library's context menus
 #define ID_LIBRARY_DELETE 32773

@@ -1,6 +1,7 @@
 #include "show/ShowWnd.h"
 
 #include "app/Globals.h"
+#include "dialogs/AboutDlg.h"
 #include "framework/FileReplace.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
@@ -8,9 +9,11 @@
 #include "platform/Desktop.h"
 #include "platform/DrawDib.h"
 #include "resource.h"
+#include "settings/SettingsDlg.h"
 #include "show/Rotation.h"
 
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 
@@ -62,9 +65,40 @@ bool WriteWallpaperFile(CPictureImage& image, const std::string& path, const std
     }
     return ReplaceFileAtomically(temp.c_str(), path.c_str());
 }
+INT_PTR OpenWithShell(HWND owner, const char* path)
+{
+    return reinterpret_cast<INT_PTR>(::ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+// Sent to every top-level window when the shell's taskbar is created again (the shell
+// restarted): the icons in the notification area are gone and must be added anew.
+UINT TaskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+// The folder the help documents lie below: the installation directory, else the program's
+// own folder (a relative path would depend on the current directory, which at logon or from
+// a shortcut is anything but the program's).
+std::string HelpFolder()
+{
+    if (!g_settings.m_strInstallDir.empty())
+        return g_settings.m_strInstallDir;
+    char module[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return std::string();
+    std::string folder(module, length);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
 } // namespace
 
+int g_nSaverActiveSaved = 0;
+
 int64_t (*CShowWnd::s_pfnNow)() = SystemNow;
+INT_PTR (*CShowWnd::s_pfnShellOpen)(HWND, const char*) = OpenWithShell;
+BOOL(WINAPI* CShowWnd::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAA*) = ::Shell_NotifyIconA;
 void (*CShowWnd::s_pfnPreparationEnded)() = nullptr;
 DWORD CShowWnd::s_dwStopWaitMs = 5000;
 
@@ -99,6 +133,11 @@ BOOL CShowWnd::CreateHidden()
 
 LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == TaskbarCreatedMessage()) {
+        if (m_bTrayIcon)
+            AddTrayIcon();
+        return 0;
+    }
     switch (msg) {
     case WM_CREATE:
         if (DefaultProc(msg, wParam, lParam) == -1)
@@ -132,6 +171,20 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_TRAYNOTIFY:
         return OnTrayNotify(static_cast<UINT>(lParam));
+    case WM_CONTEXTMENU: {
+        POINT point {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        if (point.x == -1 && point.y == -1) // from the keyboard
+            ::GetCursorPos(&point);
+        OnContextMenu(point);
+        return 0;
+    }
+    case WM_COMMAND:
+        if (OnCommand(GET_WM_COMMAND_ID(wParam, lParam)))
+            return 0;
+        break;
+    case WM_KEYDOWN:
+        OnKeyDown(static_cast<UINT>(wParam));
+        break; // every key then gets the default processing
     }
     return DefaultProc(msg, wParam, lParam);
 }
@@ -188,6 +241,7 @@ void CShowWnd::OnDestroy()
         g_bAbortImageWork = 0;
     }
     DefaultProc(WM_DESTROY, 0, 0);
+    RestoreScreenSaver();
     if (m_bTrayIcon)
         RemoveTrayIcon();
     platform::CloseDrawDib(m_hDrawSingle);
@@ -500,11 +554,149 @@ BOOL CShowWnd::OnSetCursor()
 
 LRESULT CShowWnd::OnTrayNotify(UINT mouseMessage)
 {
-    if (mouseMessage == WM_LBUTTONDBLCLK) {
-        ChangeNow();
+    switch (mouseMessage) {
+    case WM_RBUTTONUP: {
+        POINT point;
+        ::GetCursorPos(&point);
+        point.x += 5;
+        point.y += 5;
+        // A menu of a window that is not in the foreground would not close when the user
+        // clicks elsewhere.
+        ::SetForegroundWindow(m_hWnd);
+        OnContextMenu(point);
         return 1;
     }
-    return 0;
+    case WM_LBUTTONDBLCLK:
+        ChangeNow();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void CShowWnd::OnContextMenu(POINT screen)
+{
+    if (m_bShowMode == 1)
+        return; // the full-screen show, the preview and the saver have no menu
+    CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+    if (!popup)
+        return;
+    ::SetMenuDefaultItem(popup, 0, TRUE); // "&Next", in bold
+    HWND owner = m_hWnd;
+    while (owner && (::GetWindowLongA(owner, GWL_STYLE) & WS_CHILD))
+        owner = ::GetParent(owner);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, owner, nullptr);
+    // With this message behind the menu, the next click after a menu that was dismissed by a
+    // click elsewhere reaches its window as it should.
+    ::PostMessageA(owner, WM_NULL, 0, 0);
+}
+
+bool CShowWnd::OnCommand(int id)
+{
+    switch (id) {
+    case ID_TRAY_NEXT:
+        ChangeNow();
+        return true;
+    case ID_TRAY_SHOW:
+        StartFullScreenShow();
+        return true;
+    case ID_TRAY_SETTINGS:
+        OnSettings();
+        return true;
+    case ID_TRAY_HELP:
+        OnHelp();
+        return true;
+    case ID_TRAY_ABOUT: {
+        CAboutDlg dlg;
+        dlg.DoModal();
+        return true;
+    }
+    case ID_TRAY_CLOSE:
+        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CShowWnd::StartFullScreenShow()
+{
+    platform::CloseDrawDib(m_hDrawSingle);
+    platform::CloseDrawDib(m_hDrawTile);
+    m_hDrawSingle = platform::OpenDrawDib();
+    m_hDrawTile = platform::OpenDrawDib();
+    if (!m_hDrawSingle || !m_hDrawTile)
+        return;
+    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
+        SWP_SHOWWINDOW);
+    m_bShowMode = 1;
+    m_nNextShow = 0;
+    // The screen saver would end the show; its setting comes back when the show ends.
+    if (!m_bSaverSwitchedOff) {
+        g_nSaverActiveSaved = platform::GetScreenSaveActive();
+        m_bSaverSwitchedOff = true;
+    }
+    platform::SetScreenSaveActive(0);
+    OnTimer(); // the first picture at once
+    ::SetTimer(m_hWnd, kShowTimerId, SlideShowPeriodMs(g_settings.m_nSlideShow), nullptr);
+}
+
+void CShowWnd::OnKeyDown(UINT key)
+{
+    // Only Escape ends the full-screen show of the wallpaper changer.
+    if (key == VK_ESCAPE && m_bShowMode == 1 && !m_bPreview && !g_bShowRole)
+        EndFullScreenShow();
+}
+
+void CShowWnd::EndFullScreenShow()
+{
+    m_bShowMode = 0;
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_HIDEWINDOW);
+    platform::CloseDrawDib(m_hDrawSingle);
+    m_hDrawSingle = nullptr;
+    ::SetTimer(m_hWnd, kShowTimerId, 60000, nullptr);
+    RestoreScreenSaver();
+}
+
+void CShowWnd::RestoreScreenSaver()
+{
+    if (!m_bSaverSwitchedOff)
+        return;
+    platform::SetScreenSaveActive(g_nSaverActiveSaved);
+    m_bSaverSwitchedOff = false;
+}
+
+void CShowWnd::OnSettings()
+{
+    // The dialog reads every setting from the registry again. The wallpaper's path and the
+    // rotation's state are this window's own: the stored values are those of an earlier
+    // process end or confirmation, and taking them would write the next wallpaper to a stale
+    // or empty path and change the picture as soon as the dialog closes.
+    const std::string tempImage = g_settings.m_strTempImage;
+    const int32_t lastChange = g_settings.m_timeLastChange;
+    const std::string lastWallpaper = g_settings.m_strLastWallpaper;
+    CSettingsDlg dlg;
+    const INT_PTR result = dlg.DoModal();
+    g_settings.m_strTempImage = tempImage;
+    g_settings.m_timeLastChange = lastChange;
+    g_settings.m_strLastWallpaper = lastWallpaper;
+    if (result != IDOK)
+        return;
+    // The new library takes effect at the next choice. A preparation still running, or its
+    // message still queued, works on its own copy of the record.
+    m_pCurrent = nullptr;
+    m_arrShowList.clear();
+    m_nNextWallpaper = 0;
+    ReadLibrary(m_arrShowList);
+}
+
+void CShowWnd::OnHelp()
+{
+    const std::string folder = HelpFolder();
+    // Above 32 means the document was opened.
+    if (s_pfnShellOpen(m_hWnd, (folder + "help\\mainpage.htm").c_str()) <= 32)
+        s_pfnShellOpen(m_hWnd, (folder + "help\\readme.doc").c_str());
 }
 
 void CShowWnd::AddTrayIcon()
@@ -519,7 +711,7 @@ void CShowWnd::AddTrayIcon()
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon.Get();
     lstrcpynA(data.szTip, "Murlavo", sizeof data.szTip);
-    ::Shell_NotifyIconA(NIM_ADD, &data); // the shell keeps its own copy of the icon
+    s_pfnShellNotifyIcon(NIM_ADD, &data); // the shell keeps its own copy of the icon
     m_bTrayIcon = true;
 }
 
@@ -529,6 +721,6 @@ void CShowWnd::RemoveTrayIcon()
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = m_hWnd;
     data.uID = kTrayIconId;
-    ::Shell_NotifyIconA(NIM_DELETE, &data);
+    s_pfnShellNotifyIcon(NIM_DELETE, &data);
     m_bTrayIcon = false;
 }

@@ -8,6 +8,8 @@
 #include "image/PictureImage.h"
 #include "library/WallpaperObject.h"
 
+#include <shellapi.h>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -57,6 +59,9 @@ public:
     // display change).
     void ChangeNow();
 
+    // "&Murlavo" in the icon's menu: the full-screen slide show in this window, until Escape.
+    void StartFullScreenShow();
+
     // Paints the slide show into a device context of W x H: the background, then the current
     // picture centred or tiled, or the no-picture hint.
     void PaintShow(HDC hdc, int W, int H);
@@ -68,6 +73,11 @@ public:
     static void (*s_pfnPreparationEnded)();
     // How long the destroy step waits for a preparation thread told to stop.
     static DWORD s_dwStopWaitMs;
+    // Opens a document with the shell's "open" verb; the result is ShellExecute's (above 32
+    // when the document was opened). Replaceable by tests.
+    static INT_PTR (*s_pfnShellOpen)(HWND owner, const char* path);
+    // Shell_NotifyIcon; replaceable by tests.
+    static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAA* data);
 
     CWallpaperList m_arrShowList;
     int32_t m_nNextWallpaper = 0;
@@ -95,6 +105,9 @@ protected:
     LRESULT OnQueryNewPalette();
     BOOL OnSetCursor();
     LRESULT OnTrayNotify(UINT mouseMessage);
+    void OnContextMenu(POINT screen);
+    bool OnCommand(int id);
+    void OnKeyDown(UINT key);
 
 private:
     void StartPreparation();
@@ -105,7 +118,17 @@ private:
     void PaintHint(HDC hdc, int W, int H);
     void AddTrayIcon();
     void RemoveTrayIcon();
+    void EndFullScreenShow();
+    void RestoreScreenSaver();
+    void OnSettings();
+    void OnHelp();
     static DWORD WINAPI PreparePicture(void* params);
 
     bool m_bTrayIcon = false;
+    // The full-screen show switched the screen saver off; it is switched back however the
+    // show ends (Escape, the window destroyed).
+    bool m_bSaverSwitchedOff = false;
 };
+
+// The system's screen-saver-active setting, saved while the full-screen show runs.
+extern int g_nSaverActiveSaved;

@@ -231,3 +231,41 @@ TEST_F(ShowRolesTest, SaverEndsOnTheThirdNewPointerPosition)
     ::PostMessageA(saver, WM_MOUSEMOVE, 0, MAKELPARAM(at.x + 3, at.y));
     EXPECT_TRUE(child.WaitForExit(10000));
 }
+
+TEST_F(ShowRolesTest, ASecondWallpaperChangerEndsAtOnceAndTheFirstGoesOn)
+{
+    std::string path = dir + "\\one.bmp";
+    ASSERT_TRUE(WritePatternPicture(path, 20, 10, 1));
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(path)}));
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(MurlavoExe(), "/v"));
+    HWND hwnd = WaitForWindow(first, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(MurlavoExe(), "/v"));
+    DWORD code = 1;
+    ASSERT_TRUE(second.WaitForExit(20000, &code)) << "the second changer keeps running";
+    EXPECT_EQ(code, 0u);
+    // The other roles are not held back.
+    ChildProcess password;
+    ASSERT_TRUE(password.Start(MurlavoExe(), "/a 0"));
+    EXPECT_TRUE(password.WaitForExit(20000));
+
+    // The first one still works.
+    ::PostMessageA(hwnd, 0x700, 128, WM_LBUTTONDBLCLK);
+    std::string wallpaper;
+    EXPECT_TRUE(PumpUntil(
+        [&] { return ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper) && wallpaper == WallpaperFile(); },
+        20000));
+    ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(first.WaitForExit(10000));
+
+    // Once it has ended, a changer starts again.
+    ChildProcess third;
+    ASSERT_TRUE(third.Start(MurlavoExe(), "/v"));
+    HWND again = WaitForWindow(third, "Murlavo");
+    ASSERT_NE(again, nullptr);
+    ::PostMessageA(again, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(third.WaitForExit(10000));
+}

@@ -1,0 +1,413 @@
+// The wallpaper changer's notification icon in-process: its menu (the live menu read back), the
+// commands, the full-screen show and its end, Settings from the icon, Help, the icon coming back
+// after the shell restarts, and the help documents themselves.
+#include "app/ChangerApp.h"
+#include "app/Globals.h"
+#include "image/AbortFlag.h"
+#include "library/Library.h"
+#include "library/LibraryFile.h"
+#include "library/Settings.h"
+#include "platform/Desktop.h"
+#include "resource.h"
+#include "show/ShowWnd.h"
+#include "support/Fixtures.h"
+#include "support/TestSupport.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace testing_support;
+
+namespace {
+const char kAppKey[] = "Software\\Orvane Inc.\\Murlavo";
+
+std::string WallpaperFile()
+{
+    char temp[MAX_PATH + 1] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Murlavo Wallpaper.bmp";
+}
+
+// What the live menu showed: found from a timer of this thread while the menu's own loop runs,
+// read through MN_GETHMENU, then closed.
+struct MenuReader {
+    static inline bool seen = false;
+    static inline RECT place {};
+    static inline std::string items;
+    static inline UINT defaultId = 0;
+    static inline HMENU menu = nullptr;
+    static BOOL CALLBACK Find(HWND hwnd, LPARAM found)
+    {
+        char cls[16] = "";
+        ::GetClassNameA(hwnd, cls, sizeof cls);
+        if (!std::strcmp(cls, "#32768") && ::IsWindowVisible(hwnd)) {
+            *reinterpret_cast<HWND*>(found) = hwnd;
+            return FALSE;
+        }
+        return TRUE;
+    }
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND window = nullptr;
+        ::EnumWindows(Find, reinterpret_cast<LPARAM>(&window));
+        if (!window || seen)
+            return;
+        seen = true;
+        ::GetWindowRect(window, &place);
+        menu = reinterpret_cast<HMENU>(::SendMessageA(window, MN_GETHMENU, 0, 0));
+        items.clear();
+        for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+            char text[64] = "";
+            ::GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+            const UINT id = ::GetMenuItemID(menu, i);
+            items += (id == 0 ? std::string("-") : std::to_string(id) + " " + text) + ";";
+        }
+        defaultId = ::GetMenuDefaultItem(menu, FALSE, 0);
+        ::EndMenu();
+    }
+};
+
+// Shell_NotifyIcon's stand-in: counts what the window asks of the shell.
+std::vector<DWORD> g_iconCalls;
+BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA*)
+{
+    g_iconCalls.push_back(message);
+    return TRUE;
+}
+
+// ShellExecute's stand-in: opens what exists.
+std::vector<std::string> g_shellOpened;
+INT_PTR FakeShellOpen(HWND, const char* path)
+{
+    g_shellOpened.push_back(path);
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ? 42 : SE_ERR_FNF;
+}
+
+class TrayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kAppKey));
+        app.m_strAppName = "Murlavo";
+        app.SetRegistryKey("Orvane Inc.");
+        app.m_bNewShell = TRUE;
+        dir = ScratchDir("tray");
+        g_settings = CChangerSettings();
+        g_settings.m_nInterval = 10;
+        g_settings.m_nOrder = 1;
+        g_settings.m_nSlideShow = 5;
+        g_settings.m_nScaleMethod = 1;
+        // What the Settings dialog reads again when it opens.
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "Interval", 10));
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "Order", 1));
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "SlideShow", 5));
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "ScaleMethod", 1));
+        ASSERT_TRUE(app.WriteProfileString("Changer", "TempImage", "C:\\stale\\old.bmp"));
+        g_bAbortImageWork = 0;
+        g_iconCalls.clear();
+        g_shellOpened.clear();
+        CShowWnd::s_pfnShellNotifyIcon = FakeNotifyIcon;
+        CShowWnd::s_pfnShellOpen = FakeShellOpen;
+        saverActive = platform::GetScreenSaveActive();
+        platform::SetScreenSaveActive(1);
+    }
+    void TearDown() override
+    {
+        if (window && ::IsWindow(hwnd))
+            ::DestroyWindow(hwnd);
+        g_bShowRole = true;
+        CPictureImage::s_pfnScaleRowDone = nullptr;
+        CShowWnd::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
+        platform::SetScreenSaveActive(saverActive);
+        DeleteLibrary();
+        DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+    }
+
+    std::string Picture(const char* name, int seed = 0)
+    {
+        std::string path = dir + "\\" + name;
+        EXPECT_TRUE(WritePatternPicture(path, 40, 30, seed)) << path;
+        return path;
+    }
+    // A wallpaper changer over the library "Animals" (Now Playing: cat, dog) and "Lake" (one).
+    void StartChanger()
+    {
+        CWallpaperObject animals("Animals", 0), lake("Lake", 0);
+        CWallpaperObject cat(Picture("cat.bmp", 1), 1), dog(Picture("dog.bmp", 2), 1), one(Picture("one.bmp", 3), 1);
+        ASSERT_TRUE(SaveLibraryFile(LibraryPath().c_str(),
+            {{&animals, true}, {&cat, false}, {&dog, false}, {&lake, false}, {&one, false}}, 1));
+        g_bShowRole = false;
+        window = new CShowWnd;
+        ASSERT_TRUE(window->CreateHidden());
+        hwnd = window->m_hWnd;
+    }
+    std::string ShowList() const
+    {
+        std::string names;
+        for (const auto& record : window->m_arrShowList)
+            names += record->m_strPath.substr(record->m_strPath.find_last_of('\\') + 1) + ";";
+        return names;
+    }
+    bool WaitIdle() { return PumpUntil([this] { return !window->m_bBusy; }, 20000); }
+    void Command(UINT id) { ::SendMessageA(hwnd, WM_COMMAND, id, 0); }
+
+    CChangerApp app;
+    std::string dir;
+    CShowWnd* window = nullptr;
+    HWND hwnd = nullptr;
+    int saverActive = 0;
+};
+} // namespace
+
+TEST_F(TrayTest, RightClickOpensTheMenuBesideThePointerWithNextInBold)
+{
+    StartChanger();
+    ASSERT_TRUE(::SetCursorPos(300, 200));
+    MenuReader::seen = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, MenuReader::OnTimer);
+    EXPECT_EQ(::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_RBUTTONUP), 1);
+    ::KillTimer(nullptr, timer);
+    ASSERT_TRUE(MenuReader::seen);
+    EXPECT_EQ(MenuReader::place.left, 305);
+    EXPECT_EQ(MenuReader::place.top, 205);
+    EXPECT_EQ(MenuReader::items, "32779 &Next;32780 &Murlavo;32771 &Settings...;-;57670 &Help;32772 &About;-;57665 &Close;");
+    EXPECT_EQ(MenuReader::defaultId, UINT(ID_TRAY_NEXT));
+    EXPECT_FALSE(::IsMenu(MenuReader::menu)); // destroyed afterwards
+    // The other mouse messages are not the icon's business.
+    EXPECT_EQ(::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDOWN), 0);
+
+    // During the full-screen show there is no menu.
+    Command(ID_TRAY_SHOW);
+    ASSERT_TRUE(WaitIdle());
+    MenuReader::seen = false;
+    const UINT_PTR again = ::SetTimer(nullptr, 0, 10, MenuReader::OnTimer);
+    ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_RBUTTONUP);
+    ::SendMessageA(hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(100, 100));
+    HandlePostedMessages();
+    ::KillTimer(nullptr, again);
+    EXPECT_FALSE(MenuReader::seen);
+}
+
+TEST_F(TrayTest, FullScreenShowCoversTheScreenAndEscapeAloneEndsIt)
+{
+    StartChanger();
+    Command(ID_TRAY_SHOW);
+    ASSERT_TRUE(WaitIdle());
+    RECT rect;
+    ::GetWindowRect(hwnd, &rect);
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(window->m_bShowMode, 1);
+    EXPECT_TRUE(window->m_bLoaded); // the first picture at once
+    EXPECT_EQ(window->m_nNextShow, 1);
+    EXPECT_EQ(platform::GetScreenSaveActive(), 0);
+
+    for (WPARAM key : {WPARAM('A'), WPARAM(VK_SPACE), WPARAM(VK_RETURN)})
+        ::SendMessageA(hwnd, WM_KEYDOWN, key, 0);
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_EQ(window->m_bShowMode, 1);
+
+    ::SendMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+    ::GetWindowRect(hwnd, &rect);
+    EXPECT_EQ(rect.right - rect.left, 0);
+    EXPECT_EQ(rect.bottom - rect.top, 0);
+    EXPECT_EQ(window->m_bShowMode, 0);
+    EXPECT_EQ(platform::GetScreenSaveActive(), 1);
+
+    // Closed during the show: the screen saver comes back all the same.
+    Command(ID_TRAY_SHOW);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(platform::GetScreenSaveActive(), 0);
+    Command(ID_TRAY_CLOSE);
+    EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
+    EXPECT_EQ(platform::GetScreenSaveActive(), 1);
+}
+
+TEST_F(TrayTest, NextAndAboutAndCloseFromTheMenu)
+{
+    StartChanger();
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+    DialogAnswerer about("About Murlavo", [](HWND dlg) { ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
+    Command(ID_TRAY_ABOUT);
+    EXPECT_EQ(about.Answered(), 1);
+    Command(ID_TRAY_CLOSE);
+    EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_DELETE}));
+}
+
+TEST_F(TrayTest, SettingsCancelledChangesNothingAndKeepsTheChangersWallpaperPath)
+{
+    StartChanger();
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(ShowList(), "cat.bmp;dog.bmp;");
+    ASSERT_EQ(window->m_nNextWallpaper, 1);
+
+    // Cancel: nothing changes.
+    DialogAnswerer cancel("Murlavo Settings", [](HWND dlg) { ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(cancel.Answered(), 1);
+    EXPECT_EQ(ShowList(), "cat.bmp;dog.bmp;");
+    EXPECT_EQ(window->m_nNextWallpaper, 1);
+    EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
+}
+
+TEST_F(TrayTest, SettingsOkAfterRemovingThePlaylistPlaysTheNewOneFromItsStart)
+{
+    StartChanger();
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    const int32_t changed = g_settings.m_timeLastChange;
+    // The Now Playing "Animals" (selected when the dialog opens) is deleted, "Lake" is set.
+    DialogAnswerer ok("Murlavo Settings", [](HWND dlg) {
+        HWND tree = ::GetDlgItem(dlg, IDC_LIBRARY_TREE);
+        ::SendMessageA(tree, WM_KEYDOWN, VK_DELETE, 0);
+        TreeView_SelectItem(tree, TreeView_GetChild(tree, TreeView_GetRoot(tree)));
+        ::SendMessageA(::GetDlgItem(dlg, IDC_SET_NOW_PLAYING), BM_CLICK, 0, 0);
+        ::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(ok.Answered(), 1);
+    EXPECT_EQ(ShowList(), "one.bmp;");
+    EXPECT_EQ(window->m_nNextWallpaper, 0);
+    EXPECT_EQ(window->m_pCurrent, nullptr);
+    // The changer's own path and rotation, not the stored ones the dialog read.
+    EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
+    EXPECT_EQ(g_settings.m_timeLastChange, changed);
+    std::string stored;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, std::string(kAppKey) + "\\Changer", "TempImage", &stored));
+    EXPECT_EQ(stored, "C:\\stale\\old.bmp"); // the dialog does not write it
+
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\one.bmp");
+    EXPECT_EQ(ReadWholeFile(WallpaperFile()).substr(0, 2), "BM");
+}
+
+TEST_F(TrayTest, ListReplacedDuringASlowPreparationAppliesThePictureItHad)
+{
+    static HANDLE inside = nullptr, release = nullptr;
+    inside = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CPictureImage::s_pfnScaleRowDone = [](int32_t) {
+        if (::WaitForSingleObject(inside, 0) == WAIT_OBJECT_0)
+            return;
+        ::SetEvent(inside);
+        ::WaitForSingleObject(release, 20000);
+    };
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "FitToScreen", 1));
+    g_settings.m_bFitToScreen = 1;
+    StartChanger();
+    window->ChangeNow();
+    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_EQ(::WaitForSingleObject(inside, 20000), WAIT_OBJECT_0);
+    // The list goes while the thread scales "cat.bmp"; the message comes after the dialog.
+    DialogAnswerer ok("Murlavo Settings", [](HWND dlg) {
+        HWND tree = ::GetDlgItem(dlg, IDC_LIBRARY_TREE);
+        ::SendMessageA(tree, WM_KEYDOWN, VK_DELETE, 0);
+        ::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(ShowList(), "");
+    EXPECT_TRUE(window->m_bBusy);
+    ::SetEvent(release);
+    EXPECT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+    std::string wallpaper;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper", &wallpaper));
+    EXPECT_EQ(wallpaper, WallpaperFile());
+    ::CloseHandle(inside);
+    ::CloseHandle(release);
+}
+
+TEST_F(TrayTest, HelpOpensTheHtmlPageElseTheDocumentBelowTheInstallation)
+{
+    StartChanger();
+    const std::string install = ScratchDir("tray-install") + "\\";
+    ASSERT_TRUE(::CreateDirectoryA((install + "help").c_str(), nullptr));
+    g_settings.m_strInstallDir = install;
+    Command(ID_TRAY_HELP);
+    EXPECT_EQ(g_shellOpened, (std::vector<std::string> {install + "help\\mainpage.htm", install + "help\\readme.doc"}));
+
+    FILE* fp = fopen((install + "help\\mainpage.htm").c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    fclose(fp);
+    g_shellOpened.clear();
+    Command(ID_TRAY_HELP);
+    EXPECT_EQ(g_shellOpened, (std::vector<std::string> {install + "help\\mainpage.htm"}));
+
+    // Without an installation directory: the program's own folder, where the build puts help.
+    g_settings.m_strInstallDir.clear();
+    g_shellOpened.clear();
+    Command(ID_TRAY_HELP);
+    ASSERT_FALSE(g_shellOpened.empty());
+    EXPECT_EQ(g_shellOpened[0], ExeDir() + "\\help\\mainpage.htm");
+}
+
+TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts)
+{
+    StartChanger();
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD}));
+    ::SendMessageA(hwnd, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_ADD}));
+    // A show window without an icon (the preview, the saver) adds none.
+    g_bShowRole = true;
+    CShowWnd* preview = new CShowWnd;
+    RECT rect {0, 0, 40, 30};
+    ASSERT_TRUE(preview->CreateAsChild(rect, hwnd));
+    ::SendMessageA(preview->m_hWnd, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_EQ(g_iconCalls.size(), 2u);
+}
+
+// The help documents shipped beside the program: the page, and the document a word processor
+// opens (a rich-text file), which says the same.
+TEST(HelpDocuments, TheDocumentIsRichTextWithThePagesSections)
+{
+    const std::string page = ReadWholeFile(ExeDir() + "\\help\\mainpage.htm");
+    const std::string document = ReadWholeFile(ExeDir() + "\\help\\readme.doc");
+    ASSERT_FALSE(page.empty());
+    ASSERT_EQ(document.substr(0, 6), "{\\rtf1");
+
+    HMODULE riched = ::LoadLibraryA("riched20.dll");
+    ASSERT_NE(riched, nullptr);
+    HWND edit = ::CreateWindowExA(0, RICHEDIT_CLASSA, "", ES_MULTILINE, 0, 0, 400, 300, nullptr, nullptr, nullptr,
+                                  nullptr);
+    ASSERT_NE(edit, nullptr);
+    struct Reader {
+        const std::string* text;
+        size_t at;
+        static DWORD CALLBACK Read(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* read)
+        {
+            auto* self = reinterpret_cast<Reader*>(cookie);
+            const size_t n = std::min<size_t>(size, self->text->size() - self->at);
+            std::memcpy(buffer, self->text->data() + self->at, n);
+            self->at += n;
+            *read = static_cast<LONG>(n);
+            return 0;
+        }
+    } reader {&document, 0};
+    EDITSTREAM stream {reinterpret_cast<DWORD_PTR>(&reader), 0, Reader::Read};
+    ::SendMessageA(edit, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+    EXPECT_EQ(stream.dwError, 0u);
+    std::string text(::GetWindowTextLengthA(edit) + 1, '\0');
+    text.resize(::GetWindowTextA(edit, &text[0], static_cast<int>(text.size())));
+    ::DestroyWindow(edit);
+    ::FreeLibrary(riched);
+    EXPECT_EQ(text.find("{\\"), std::string::npos) << "RTF control words shown as text";
+    for (const char* heading : {"What Murlavo does", "The notification icon", "The Settings dialog", "Options",
+             "Where your library lives", "Installing", "Troubleshooting", "%APPDATA%\\Murlavo\\Murlavo.ini"}) {
+        EXPECT_NE(page.find(heading), std::string::npos) << heading;
+        EXPECT_NE(text.find(heading), std::string::npos) << heading;
+    }
+}
