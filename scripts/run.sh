@@ -129,6 +129,19 @@ shot settings
 samples post "Murlavo Settings" 0x111 2 0
 wait $settings || true
 
+# The icon's menu (a right click on the icon: WM_TRAYNOTIFY with WM_RBUTTONUP) and the
+# full-screen show it starts ("&Murlavo"), which Escape ends.
+samples post Murlavo 0x700 128 0x205
+sleep 2
+shot tray-menu
+samples post Murlavo 0x1F 0 0           # WM_CANCELMODE closes the menu
+sleep 1
+samples post Murlavo 0x111 32780 0      # WM_COMMAND "&Murlavo"
+sleep 3
+shot full-screen-show
+samples post Murlavo 0x100 0x1B 0       # WM_KEYDOWN Escape
+sleep 1
+
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true
-echo "done: the wallpaper changer, the preview, the screen saver, the Settings dialog and the other dialogs ran; screenshots in build/screens/"
+echo "done: the wallpaper changer with its menu and full-screen show, the preview, the screen saver, the Settings dialog and the other dialogs ran; screenshots in build/screens/"
