@@ -25,11 +25,7 @@ cmake --build build/i686 -j "$jobs"
 cmake --build build/native -j "$jobs"
 
 . "$here/scripts/wine-env.sh"
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+trap stop_wine_session EXIT
 start_xvfb 1024x768x24
 wine_prefix_ready
 "$WINESERVER" -p   # persistent: every test process starts warm

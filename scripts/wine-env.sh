@@ -39,3 +39,9 @@ start_xvfb() {
   fi
   export DISPLAY=":$num"
 }
+
+# Stops the Wine server and the private display (for an EXIT trap).
+stop_wine_session() {
+  "$WINESERVER" -k >/dev/null 2>&1 || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+}

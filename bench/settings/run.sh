@@ -10,11 +10,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 export MURLAVO_BUILD="$here/build"
 cmake --build "$here/build/x64" --target murlavo_settings_bench >/dev/null
 . "$here/scripts/wine-env.sh"
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
+trap stop_wine_session EXIT
 start_xvfb 1024x768x24
 wine_prefix_ready
 "$WINE" "$here/build/x64/bin/murlavo_settings_bench.exe" "${1:-10000}" "${2:-100}" "${3:-5}"

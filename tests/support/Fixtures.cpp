@@ -1,14 +1,25 @@
 #include "support/Fixtures.h"
 
+#include "framework/Application.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
+#include "support/TestSupport.h"
 #include "tools/TgaWriter.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace testing_support {
+
+const char kProfileKey[] = "Software\\Orvane Inc.\\Murlavo";
+
+bool FreshProfile(CApplication& app)
+{
+    app.m_strAppName = "Murlavo";
+    app.SetRegistryKey("Orvane Inc.");
+    return DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
+}
 
 CWallpaperObject PictureRecord(const std::string& path, const char* tile, int keepAspect, int resample)
 {

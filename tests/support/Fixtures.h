@@ -2,10 +2,18 @@
 #pragma once
 #include "library/WallpaperObject.h"
 
+class CApplication;
+
 #include <string>
 #include <vector>
 
 namespace testing_support {
+
+// The program's registry key ("Software\\Orvane Inc.\\Murlavo" under HKEY_CURRENT_USER).
+extern const char kProfileKey[];
+// Deletes every stored setting and points `app`'s profile at the program's key, as start-up
+// does. False when the old settings could not be deleted.
+bool FreshProfile(CApplication& app);
 
 // A picture record of a file with its display options.
 CWallpaperObject PictureRecord(const std::string& path, const char* tile = "0", int keepAspect = 1, int resample = 0);

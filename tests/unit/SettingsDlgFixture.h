@@ -21,8 +21,7 @@
 #include <vector>
 
 namespace testing_support {
-inline const char kAppKey[] = "Software\\Orvane Inc.\\Murlavo";
-inline const std::string kChanger = std::string(kAppKey) + "\\Changer";
+inline const std::string kChanger = std::string(kProfileKey) + "\\Changer";
 
 class CScriptedSettingsDlg : public ScriptedDialog<CSettingsDlg, CScriptedSettingsDlg> {
 public:
@@ -106,9 +105,7 @@ class SettingsDlgTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kAppKey));
-        app.m_strAppName = "Murlavo";
-        app.SetRegistryKey("Orvane Inc.");
+        ASSERT_TRUE(FreshProfile(app));
         app.m_bNewShell = TRUE;
         g_settings = CChangerSettings();
         RemoveLibraries();
@@ -117,7 +114,7 @@ protected:
     void TearDown() override
     {
         RemoveLibraries();
-        DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+        DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
     }
     static void RemoveLibraries()
     {

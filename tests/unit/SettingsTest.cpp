@@ -1,5 +1,6 @@
 #include "app/ChangerApp.h"
 #include "library/Settings.h"
+#include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,19 +10,16 @@
 using namespace testing_support;
 
 namespace {
-const char kAppKey[] = "Software\\Orvane Inc.\\Murlavo";
-const std::string kChanger = std::string(kAppKey) + "\\Changer";
+const std::string kChanger = std::string(kProfileKey) + "\\Changer";
 
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kAppKey));
-        app.m_strAppName = "Murlavo";
-        app.SetRegistryKey("Orvane Inc.");
+        ASSERT_TRUE(FreshProfile(app));
         g_settings = CChangerSettings();
     }
-    void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kAppKey); }
+    void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey); }
 
     void WriteString(const char* section, const char* name, const char* value)
     {
@@ -31,7 +29,7 @@ protected:
     void WriteRaw(const char* section, const char* name, DWORD type, const std::string& bytes)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kAppKey) + "\\" + section).c_str(), 0, nullptr, 0,
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kProfileKey) + "\\" + section).c_str(), 0, nullptr, 0,
                                   KEY_WRITE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         LONG result = RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
@@ -133,8 +131,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheEightChangerValues)
     std::vector<std::string> expected {"BkgndColor", "FitToScreen", "Interval", "LastChange", "LastWallpaper",
                                        "Order", "ScaleMethod", "SlideShow"};
     EXPECT_EQ(names, expected);
-    EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kAppKey) + "\\Custom").empty());
-    EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kAppKey) + "\\Registration").empty());
+    EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Custom").empty());
+    EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Registration").empty());
 
     std::string text;
     ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kChanger, "LastWallpaper", &text));

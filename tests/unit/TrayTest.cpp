@@ -24,7 +24,6 @@
 using namespace testing_support;
 
 namespace {
-const char kAppKey[] = "Software\\Orvane Inc.\\Murlavo";
 
 std::string WallpaperFile()
 {
@@ -92,9 +91,7 @@ class TrayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kAppKey));
-        app.m_strAppName = "Murlavo";
-        app.SetRegistryKey("Orvane Inc.");
+        ASSERT_TRUE(FreshProfile(app));
         app.m_bNewShell = TRUE;
         dir = ScratchDir("tray");
         g_settings = CChangerSettings();
@@ -125,7 +122,7 @@ protected:
         CShowWnd::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
         platform::SetScreenSaveActive(saverActive);
         DeleteLibrary();
-        DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+        DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
     }
 
     std::string Picture(const char* name, int seed = 0)
@@ -286,7 +283,7 @@ TEST_F(TrayTest, SettingsOkAfterRemovingThePlaylistPlaysTheNewOneFromItsStart)
     EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
     EXPECT_EQ(g_settings.m_timeLastChange, changed);
     std::string stored;
-    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, std::string(kAppKey) + "\\Changer", "TempImage", &stored));
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Changer", "TempImage", &stored));
     EXPECT_EQ(stored, "C:\\stale\\old.bmp"); // the dialog does not write it
 
     Command(ID_TRAY_NEXT);
