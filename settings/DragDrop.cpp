@@ -133,6 +133,12 @@ void CSettingsDlg::MoveDraggedPicture(HTREEITEM target)
     insert.item.cchTextMax = sizeof label;
     if (!TreeView_GetItem(m_tree, &insert.item))
         return;
+    // The tree may answer with a pointer to its own copy of the label, which goes with the old
+    // item: the label is kept here.
+    if (insert.item.pszText != label) {
+        ::lstrcpynA(label, insert.item.pszText ? insert.item.pszText : "", sizeof label);
+        insert.item.pszText = label;
+    }
     insert.item.hItem = nullptr;
 
     HTREEITEM parent = TreeView_GetParent(m_tree, target);
