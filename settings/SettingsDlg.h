@@ -122,6 +122,20 @@ private:
     // Ends a drag that did not end with the button's release (Escape, the capture lost, the
     // dialog closing): nothing moves.
     void CancelDrag();
+    // Undoes what the start of a drag did to the screen and the mouse: the drag image goes,
+    // the cursor shows again and the capture is released (if the dialog still holds it).
+    void EndDragFeedback();
+    // Moves the dragged picture to the drop target; the old item goes only once the new one
+    // is in place, so a failed insertion moves nothing.
+    void MoveDraggedPicture(HTREEITEM target);
+    // A point on the screen relative to the tree window's top-left corner (the drag image's
+    // coordinates).
+    POINT TreeWindowPoint(POINT screen) const;
+    // The tree without a drop target.
+    void ClearDropHighlight();
+
+    // The tree's image of the dragged item, for the length of the drag.
+    CImageListHandle m_dragImage;
 
     // Image-list index of each system icon index met so far: pictures of one file type share
     // one image and one icon handle.
