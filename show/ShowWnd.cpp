@@ -215,7 +215,10 @@ int CShowWnd::OnCreate()
         // The first picture appears at once.
         ::PostMessageA(m_hWnd, WM_TIMER, kShowTimerId, 0);
     } else {
-        g_settings.m_strTempImage = WallpaperPathInTempFolder();
+        // The changer's own path: the settings may be read again (the Settings dialog), and
+        // "TempImage" holds only what the last process end stored. It is written at the end.
+        m_strWallpaperPath = WallpaperPathInTempFolder();
+        g_settings.m_strTempImage = m_strWallpaperPath;
     }
     g_showRandom.Seed(static_cast<uint32_t>(s_pfnNow()));
     return 0;
@@ -275,7 +278,7 @@ void CShowWnd::OnTimer()
         }
     } else {
         // Nothing to show, or nowhere to write the wallpaper (an unusable temporary folder).
-        if (n == 0 || g_settings.m_strTempImage.empty())
+        if (n == 0 || m_strWallpaperPath.empty())
             return;
         if (!WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval)) {
             DefaultProc(WM_TIMER, kShowTimerId, 0);
@@ -320,7 +323,7 @@ void CShowWnd::StartPreparation()
     prep->record = *m_pCurrent;
     prep->bShowMode = m_bShowMode;
     prep->bPreview = m_bPreview;
-    prep->wallpaperPath = g_settings.m_strTempImage;
+    prep->wallpaperPath = m_strWallpaperPath;
 
     DWORD id = 0;
     HANDLE thread = ::CreateThread(nullptr, 0, PreparePicture, threadShare.get(), CREATE_SUSPENDED, &id);
@@ -391,6 +394,7 @@ void CShowWnd::ApplyWallpaper()
     platform::SetDesktopWallpaper(m_prep->wallpaperPath.c_str());
     g_settings.m_strLastWallpaper = m_prep->record.m_strPath;
     g_settings.m_timeLastChange = StoredTime(s_pfnNow());
+    ++m_nApplied;
 }
 
 void CShowWnd::ChangeNow()
@@ -669,18 +673,22 @@ void CShowWnd::RestoreScreenSaver()
 
 void CShowWnd::OnSettings()
 {
-    // The dialog reads every setting from the registry again. The wallpaper's path and the
-    // rotation's state are this window's own: the stored values are those of an earlier
-    // process end or confirmation, and taking them would write the next wallpaper to a stale
-    // or empty path and change the picture as soon as the dialog closes.
-    const std::string tempImage = g_settings.m_strTempImage;
+    // The dialog reads every setting from the registry again, whose values are those of an
+    // earlier process end or confirmation. The wallpaper's path (this window writes to its own
+    // all along) and the rotation's state are put back afterwards: the stored ones would send
+    // the bitmap to a stale or empty path at the process end and change the picture as soon
+    // as the dialog closes. A wallpaper applied while the dialog was open has set the
+    // rotation's state anew.
     const int32_t lastChange = g_settings.m_timeLastChange;
     const std::string lastWallpaper = g_settings.m_strLastWallpaper;
+    const int applied = m_nApplied;
     CSettingsDlg dlg;
     const INT_PTR result = dlg.DoModal();
-    g_settings.m_strTempImage = tempImage;
-    g_settings.m_timeLastChange = lastChange;
-    g_settings.m_strLastWallpaper = lastWallpaper;
+    g_settings.m_strTempImage = m_strWallpaperPath;
+    if (m_nApplied == applied) {
+        g_settings.m_timeLastChange = lastChange;
+        g_settings.m_strLastWallpaper = lastWallpaper;
+    }
     if (result != IDOK)
         return;
     // The new library takes effect at the next choice. A preparation still running, or its

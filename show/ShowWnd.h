@@ -128,6 +128,10 @@ private:
     // The full-screen show switched the screen saver off; it is switched back however the
     // show ends (Escape, the window destroyed).
     bool m_bSaverSwitchedOff = false;
+    // Wallpapers applied so far.
+    int m_nApplied = 0;
+    // Where the wallpaper changer writes the bitmap (empty when the temporary folder is unusable).
+    std::string m_strWallpaperPath;
 };
 
 // The system's screen-saver-active setting, saved while the full-screen show runs.

@@ -258,6 +258,24 @@ TEST_F(TrayTest, SettingsCancelledChangesNothingAndKeepsTheChangersWallpaperPath
     EXPECT_EQ(ShowList(), "cat.bmp;dog.bmp;");
     EXPECT_EQ(window->m_nNextWallpaper, 1);
     EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+}
+
+TEST_F(TrayTest, AWallpaperAppliedWhileSettingsIsOpenIsTheLastOneAfterwards)
+{
+    StartChanger();
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    // The double click on the icon still works while the dialog is open.
+    DialogAnswerer cancel("Murlavo Settings", [this](HWND dlg) {
+        ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+        EXPECT_TRUE(WaitIdle());
+        ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(cancel.Answered(), 1);
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\dog.bmp");
+    EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
 }
 
 TEST_F(TrayTest, SettingsOkAfterRemovingThePlaylistPlaysTheNewOneFromItsStart)
