@@ -3,7 +3,6 @@
 // the tree and its records; nothing reaches the library file before OK.
 #include "settings/SettingsDlg.h"
 
-#include "app/ChangerApp.h"
 #include "dialogs/AddPlaylistDlg.h"
 #include "dialogs/LocationDlg.h"
 #include "library/WallpaperObject.h"
@@ -19,12 +18,6 @@ namespace {
 // Room for the names the file-open dialog returns: the system's dialog fails, and adds
 // nothing, when the chosen names do not fit, so there is room for some hundreds of files.
 constexpr DWORD kNamesBuffer = 32768;
-
-bool NewShell()
-{
-    const CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp());
-    return !app || app->m_bNewShell;
-}
 
 bool FileExists(const std::string& path)
 {

@@ -18,12 +18,6 @@ namespace {
 // shown and written back rather than lost.
 const char kLeadingPicturesName[] = "Pictures";
 
-bool NewShell()
-{
-    const CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp());
-    return !app || app->m_bNewShell;
-}
-
 // "C:\Pictures\Lake.jpg" -> "Lake".
 std::string TitleOf(const std::string& path)
 {
@@ -36,6 +30,12 @@ std::string TitleOf(const std::string& path)
 }
 
 } // namespace
+
+bool CSettingsDlg::NewShell()
+{
+    const CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp());
+    return !app || app->m_bNewShell;
+}
 
 CWallpaperObject* CSettingsDlg::RecordOf(HTREEITEM item) const
 {

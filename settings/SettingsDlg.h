@@ -92,6 +92,10 @@ private:
     void OnAbout();
     void OnDestroy();
 
+    // The system has the shell's file services (icons, display names; the application's
+    // m_bNewShell); true without an application object.
+    static bool NewShell();
+
     // Library tree (LibraryTree.cpp).
     bool CreateImageList();
     int FolderImage(HTREEITEM item) const;
