@@ -179,6 +179,9 @@ TEST(Installed, EveryStagedFileInProgramFilesAndTheScreenSaverInTheSystemFolder)
     const std::string saver = ReadWholeFile(SaverFile());
     EXPECT_FALSE(saver.empty()) << SaverFile();
     EXPECT_EQ(saver, ReadWholeFile(Stage() + "\\murlavo.exe"));
+    // The README names the setup of this version: its version is the build's.
+    EXPECT_NE(ReadWholeFile(InstallDir() + "\\README.txt").find("murlavo-" MURLAVO_VERSION_STRING "-win64-setup.exe"),
+              std::string::npos);
 }
 
 TEST(Installed, RegisteredUnderAddOrRemovePrograms)
