@@ -75,6 +75,8 @@ Var SaverPath
 !define MUI_UNICON "${RESOURCES}\murlavo.ico"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
+; The progress page stays until Next: the finish page's choices are never skipped.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "Start the wallpaper changer now"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartChangerNow

@@ -7,7 +7,11 @@
 //   PrepareQuiet        another screen saver is the current one
 //   InstalledQuiet      after "setup /S /NOSTARTUP /NOSAVER": no start-up entry, saver unchanged
 //   RemovedWithUserData after "uninstall /S /REMOVEUSERDATA": the user's data is gone too
-// MURLAVO_DIST_STAGE names the staged release folder (what the setup must install).
+//   Interactive         the setup's pages clicked through with their defaults: the start-up
+//                       entry, the current screen saver, and the changer started at the end
+//   InteractiveRemoved  after "uninstall /S" again
+// MURLAVO_DIST_STAGE names the staged release folder (what the setup must install),
+// MURLAVO_DIST_SETUP the setup program.
 #include "murlavo_version.h"
 #include "support/TestSupport.h"
 
@@ -294,4 +298,84 @@ TEST(RemovedWithUserData, NothingOfMurlavoIsLeftAndTheOtherSaverStays)
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
     EXPECT_FALSE(FileExists(UserLibrary()));
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), kOtherSaver);
+}
+
+namespace {
+// The page the setup shows now: its inner dialog (a new one for every page).
+HWND SetupPage(HWND setup)
+{
+    for (HWND child = ::GetWindow(setup, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char cls[16] = "";
+        ::GetClassNameA(child, cls, sizeof cls);
+        if (std::string(cls) == "#32770")
+            return child;
+    }
+    return nullptr;
+}
+
+// The setup's own window: the dialog of that process that holds the Next button.
+HWND SetupWindow(DWORD processId)
+{
+    for (HWND hwnd : WindowsOfProcess(processId))
+        if (::IsWindowVisible(hwnd) && ::GetDlgItem(hwnd, IDOK))
+            return hwnd;
+    return nullptr;
+}
+} // namespace
+
+TEST(Interactive, ThePagesDefaultsAddTheStartUpEntryTheScreenSaverAndStartTheChanger)
+{
+    const char* setupPath = ::getenv("MURLAVO_DIST_SETUP");
+    ASSERT_NE(setupPath, nullptr);
+    ASSERT_EQ(::FindWindowA(nullptr, "Murlavo"), nullptr) << "a changer runs already";
+    ChildProcess setup;
+    ASSERT_TRUE(setup.Start(setupPath, ""));
+    // Welcome, licence ("I Agree"), components, folder ("Install"), the progress (kept open
+    // when done), finish: each time the page's button 1 is enabled, press it and wait for
+    // the next page; the last press ends the setup.
+    HWND lastPage = nullptr;
+    int presses = 0;
+    while (::WaitForSingleObject(setup.Handle(), 0) == WAIT_TIMEOUT) {
+        ASSERT_LT(presses, 8) << "more pages than expected";
+        HWND window = nullptr, page = nullptr;
+        const bool ready = PumpUntil(
+            [&] {
+                window = SetupWindow(setup.Id());
+                page = window ? SetupPage(window) : nullptr;
+                return (page && page != lastPage && ::IsWindowEnabled(::GetDlgItem(window, IDOK))) ||
+                       ::WaitForSingleObject(setup.Handle(), 0) != WAIT_TIMEOUT;
+            },
+            60000);
+        ASSERT_TRUE(ready) << "page " << presses + 1 << " never became ready";
+        if (::WaitForSingleObject(setup.Handle(), 0) != WAIT_TIMEOUT)
+            break;
+        lastPage = page;
+        ::PostMessageA(window, WM_COMMAND, IDOK, 0);
+        ++presses;
+    }
+    EXPECT_EQ(presses, 6);
+    DWORD code = 1;
+    ASSERT_TRUE(setup.WaitForExit(30000, &code));
+    EXPECT_EQ(code, 0u);
+
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kRunKey, "Murlavo"), "\"" + InstallDir() + "\\murlavo.exe\" /v");
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), SaverFile());
+    // "Start the wallpaper changer now", ticked by default, started it through its shortcut.
+    HWND changer = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return (changer = ::FindWindowA(nullptr, "Murlavo")) != nullptr; }, 30000))
+        << "the changer did not start";
+    if (changer) {
+        DWORD processId = 0;
+        ::GetWindowThreadProcessId(changer, &processId);
+        HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, processId);
+        ::PostMessageA(changer, WM_CLOSE, 0, 0);
+        EXPECT_EQ(::WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
+        ::CloseHandle(process);
+    }
+}
+
+TEST(InteractiveRemoved, NothingOwnedIsLeft)
+{
+    ExpectNothingOwnedLeft();
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), "<missing>");
 }

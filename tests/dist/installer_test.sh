@@ -11,6 +11,7 @@ export WINEPREFIX=$prefix
 . "$here/scripts/wine-env.sh"
 [ -n "${DISPLAY:-}" ] || { echo "needs DISPLAY (scripts/test.sh starts Xvfb)"; exit 1; }
 export MURLAVO_DIST_STAGE="Z:${stage//\//\\}"
+export MURLAVO_DIST_SETUP="Z:${setup//\//\\}"
 
 stop_wine() { timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
@@ -25,7 +26,11 @@ timeout 120 bash -c 'wine_prefix_ready() { mkdir -p "$WINEPREFIX"; "$WINE" wineb
 
 phase() { # gtest suite name
   echo "== check: $1"
-  timeout 120 "$WINE" "$checker" --gtest_brief=1 --gtest_filter="$1.*"
+  local out
+  out=$(timeout 120 "$WINE" "$checker" --gtest_brief=1 --gtest_filter="$1.*" 2>&1) || { echo "$out"; return 1; }
+  echo "$out"
+  # A phase that names no test checks nothing.
+  if echo "$out" | grep -q '\[==========\] 0 tests'; then echo "no test in phase $1"; return 1; fi
 }
 run() { # what, command...
   local what=$1; shift
@@ -54,4 +59,7 @@ run setup "$setup" /S /NOSTARTUP /NOSAVER || status=1
 phase InstalledQuiet || status=1
 uninstall /S /REMOVEUSERDATA || status=1
 phase RemovedWithUserData || status=1
+phase Interactive || status=1
+uninstall /S || status=1
+phase InteractiveRemoved || status=1
 exit $status
