@@ -331,22 +331,3 @@ TEST_F(SpanningSaverTest, ThePointerOverTheOtherMonitorsIsSeenAndEndsTheSaver)
         EXPECT_EQ(::IsWindow(hwnd) != FALSE, i < 2) << "after move " << i + 1;
     }
 }
-
-// On the desktop the test runs on, whatever its monitors (the system's own metrics, not the
-// layout function): the window is the virtual screen, its client area the primary screen.
-TEST_F(SaverTest, CoversTheVirtualScreenWithThePrimaryAsClientArea)
-{
-    RECT window;
-    ::GetWindowRect(hwnd, &window);
-    EXPECT_EQ(window.left, ::GetSystemMetrics(SM_XVIRTUALSCREEN));
-    EXPECT_EQ(window.top, ::GetSystemMetrics(SM_YVIRTUALSCREEN));
-    EXPECT_EQ(window.right - window.left, ::GetSystemMetrics(SM_CXVIRTUALSCREEN));
-    EXPECT_EQ(window.bottom - window.top, ::GetSystemMetrics(SM_CYVIRTUALSCREEN));
-    RECT client;
-    ::GetClientRect(hwnd, &client);
-    ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    EXPECT_EQ(client.left, 0);
-    EXPECT_EQ(client.top, 0);
-    EXPECT_EQ(client.right, ::GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(client.bottom, ::GetSystemMetrics(SM_CYSCREEN));
-}
