@@ -2,6 +2,7 @@
 
 #include "library/Settings.h"
 #include "platform/DrawDib.h"
+#include "murlavo_version.h"
 #include "resource.h"
 
 #include <cstdint>
@@ -10,8 +11,9 @@
 
 namespace {
 
-constexpr int kVersionMajor = 2;
-constexpr int kVersionMinor = 0;
+// From project(VERSION) in CMakeLists.txt, like the version resource and the setup program.
+constexpr int kVersionMajor = MURLAVO_VERSION_MAJOR;
+constexpr int kVersionMinor = MURLAVO_VERSION_MINOR;
 constexpr const char* kBuildDate = "Jun  1 1998";
 constexpr const char* kBuildTime = "07:15:15";
 

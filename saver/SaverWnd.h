@@ -1,7 +1,10 @@
-// The full-screen screen-saver window: a show window that covers the primary screen, stays
-// on top, hides the pointer and ends on user input after the password check where the
-// system asks for one.
+// The full-screen screen-saver window: a show window that covers the screen, stays on top,
+// hides the pointer and ends on user input after the password check where the system asks
+// for one. With several monitors it covers them all: its client area is the primary screen,
+// where the slide show runs as on one monitor, and the rest of the window (non-client area)
+// shows the background colour.
 #pragma once
+#include "platform/ScreenLayout.h"
 #include "show/ShowWnd.h"
 
 class CSaverWnd : public CShowWnd {
@@ -20,11 +23,19 @@ public:
 
     // True while RequestEnd runs (the password dialog's own message loop keeps sending us input).
     static bool s_bCheckingPassword;
+    // Where Create puts the window: the monitors of the desktop now; replaceable by tests.
+    static platform::FullScreenLayout (*s_pfnLayout)();
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // True when the window reaches beyond the primary screen (several monitors).
+    bool Spans() const;
+    void OnNcCalcSize(RECT* rect) const;
+    void OnNcPaint();
     void OnMouseMove(int x, int y);
     void RequestEnd();
+
+    platform::FullScreenLayout m_layout;
 };

@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
+#include "platform/Monitors.h"
 #include "saver/SaverWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -102,6 +103,11 @@ TEST_F(SaverTest, CoversThePrimaryScreenOnTop)
     EXPECT_EQ(rect.top, 0);
     EXPECT_EQ(rect.right, ::GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYSCREEN));
+    // One monitor: the whole window is client area, the show's as before.
+    RECT client;
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, rect.right);
+    EXPECT_EQ(client.bottom, rect.bottom);
     EXPECT_TRUE(::GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
     char title[32] = "";
     ::GetWindowTextA(hwnd, title, sizeof title);
@@ -238,4 +244,90 @@ TEST_F(SaverTest, PasswordSettingOfAnotherTypeOrSize)
     SetPasswordValue(REG_BINARY, &eight, 8);
     EXPECT_TRUE(Ends(WM_KEYDOWN, 'A'));
     EXPECT_EQ(PasswordCalls(), 0);
+}
+
+namespace {
+// Two monitors side by side, as the test display's 1024 x 768 screen can show them: the window
+// spans (0, 0)-(1024, 600), the primary screen is the 600 x 400 part at (300, 100).
+platform::FullScreenLayout TwoMonitors()
+{
+    return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}};
+}
+
+class SpanningSaverTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_settings = CChangerSettings();
+        g_settings.m_crBkgndColor = kBackground;
+        g_bShowRole = true;
+        g_bWin95Family = false;
+        DeleteLibrary();
+        ::SetCursorPos(500, 300); // inside the primary part: client (200, 200)
+        CSaverWnd::s_pfnLayout = TwoMonitors;
+        saver = new CSaverWnd;
+        ASSERT_TRUE(saver->Create());
+        hwnd = saver->m_hWnd;
+        ::SendMessageA(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(200, 200));
+        HandlePostedMessages();
+    }
+    void TearDown() override
+    {
+        CSaverWnd::s_pfnLayout = platform::CurrentFullScreenLayout;
+        if (::IsWindow(hwnd))
+            ::DestroyWindow(hwnd);
+    }
+    static COLORREF ScreenPixel(int x, int y)
+    {
+        HDC screen = ::GetDC(nullptr);
+        COLORREF pixel = ::GetPixel(screen, x, y);
+        ::ReleaseDC(nullptr, screen);
+        return pixel;
+    }
+    static constexpr COLORREF kBackground = RGB(0, 128, 255);
+    CSaverWnd* saver = nullptr;
+    HWND hwnd = nullptr;
+};
+} // namespace
+
+TEST_F(SpanningSaverTest, ThePrimaryScreenIsTheClientAreaTheOtherMonitorsShowTheBackground)
+{
+    RECT window;
+    ::GetWindowRect(hwnd, &window);
+    EXPECT_EQ(window.left, 0);
+    EXPECT_EQ(window.top, 0);
+    EXPECT_EQ(window.right, 1024);
+    EXPECT_EQ(window.bottom, 600);
+    // The show paints into the primary screen's size and place, as on one monitor.
+    RECT client;
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 600);
+    EXPECT_EQ(client.bottom, 400);
+    POINT origin {0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    EXPECT_EQ(origin.x, 300);
+    EXPECT_EQ(origin.y, 100);
+    // Every part outside the primary screen, on each side of it.
+    for (POINT p : {POINT {5, 5}, POINT {150, 300}, POINT {1000, 300}, POINT {600, 50}, POINT {600, 580},
+                    POINT {1020, 595}}) {
+        EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(p.x, p.y) == kBackground; }, 10000))
+            << p.x << "," << p.y << " shows " << std::hex << ScreenPixel(p.x, p.y);
+    }
+}
+
+TEST_F(SpanningSaverTest, ThePointerOverTheOtherMonitorsIsSeenAndEndsTheSaver)
+{
+    EXPECT_EQ(::SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(50, 50)), HTCLIENT);
+    // Left of and above the primary screen: negative client coordinates. The third new
+    // position ends the saver.
+    const POINT moves[] = {{50, 50}, {1000, 550}, {100, 580}};
+    for (int i = 0; i < 3; ++i) {
+        ::SetCursorPos(moves[i].x, moves[i].y);
+        const int x = moves[i].x - 300, y = moves[i].y - 100;
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd) || (saver->m_nLastX == x && saver->m_nLastY == y); },
+                              20000))
+            << "the move to " << moves[i].x << "," << moves[i].y << " never arrived";
+        HandlePostedMessages();
+        EXPECT_EQ(::IsWindow(hwnd) != FALSE, i < 2) << "after move " << i + 1;
+    }
 }

@@ -1,0 +1,28 @@
+#include "platform/Monitors.h"
+
+#include <windows.h>
+
+namespace platform {
+
+namespace {
+BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data)
+{
+    reinterpret_cast<std::vector<ScreenRect>*>(data)->push_back(
+        ScreenRect {int(rect->left), int(rect->top), int(rect->right), int(rect->bottom)});
+    return TRUE;
+}
+} // namespace
+
+std::vector<ScreenRect> MonitorRects()
+{
+    std::vector<ScreenRect> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
+
+FullScreenLayout CurrentFullScreenLayout()
+{
+    return CoverAllMonitors(::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), MonitorRects());
+}
+
+} // namespace platform
