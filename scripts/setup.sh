@@ -13,6 +13,7 @@ packages=(
   wine64 wine xvfb xauth x11-utils nasm cmake ninja-build googletest imagemagick
   libjpeg62-turbo-dev libjpeg-turbo-progs dpkg-dev g++ make
   libvips-tools time
+  clang libclang-rt-dev
 )
 
 missing=()
