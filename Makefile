@@ -1,11 +1,15 @@
 # The two commands. Both install what is missing (Debian packages) on first use.
-.PHONY: test run clean
+.PHONY: test run soak clean
 
 test:
 	@scripts/test.sh
 
 run:
 	@scripts/run.sh
+
+# Long soaks of the show windows under Wine (not part of make test).
+soak:
+	@scripts/soak.sh
 
 clean:
 	rm -rf build

@@ -106,7 +106,19 @@ protected:
         g_bShowRole = true;
         FileFaultWin32Test::TearDown();
     }
-    // Double click on the notification-area icon: the next picture is prepared, written and
+    // A wallpaper changer over a library of this one picture.
+    bool StartChanger(const std::string& picture)
+    {
+        if (window && ::IsWindow(hwnd))
+            ::DestroyWindow(hwnd);
+        if (!WriteNowPlayingLibrary({PictureRecord(picture)}))
+            return false;
+        g_bShowRole = false;
+        window = new CShowWnd;
+        hwnd = window->CreateHidden() ? window->m_hWnd : nullptr;
+        return hwnd != nullptr;
+    }
+    // Double click on the notification-area icon: the picture is prepared, written and
     // applied; waits until the window is idle again.
     bool Change()
     {
@@ -124,19 +136,15 @@ TEST_F(WallpaperFaultTest, WallpaperWriteFailingAtAnyStepKeepsTheOldWallpaper)
     const std::string first = dir + "\\first.bmp", second = dir + "\\second.bmp";
     ASSERT_TRUE(WritePatternPicture(first, 8, 6, 1));
     ASSERT_TRUE(WritePatternPicture(second, 12, 9, 2));
-    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(first), PictureRecord(second)}));
-    g_bShowRole = false;
-    window = new CShowWnd;
-    ASSERT_TRUE(window->CreateHidden());
-    hwnd = window->m_hWnd;
-
+    ASSERT_TRUE(StartChanger(first));
     ASSERT_TRUE(Change());
     ASSERT_EQ(g_settings.m_strLastWallpaper, first);
     const std::string oldBytes = ReadWholeFile(WallpaperFile());
     std::string wallpaper;
     ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper));
 
-    // Every change goes to the second picture, whose write fails at step k.
+    // Every change now goes to the second picture, whose write fails at step k.
+    ASSERT_TRUE(StartChanger(second));
     std::vector<FileStep> steps;
     for (size_t k = 0;; ++k) {
         SCOPED_TRACE("failing step " + std::to_string(k));
