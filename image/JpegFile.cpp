@@ -74,6 +74,18 @@ void LimitScans(j_common_ptr cinfo)
         SetLastError(errors->lastError, text);
         longjmp(errors->recovery, 1);
     }
+    // A new scan: its blocks count once, when its header has been read.
+    auto* progress = reinterpret_cast<JpegProgress*>(cinfo->progress);
+    if (decoder->input_scan_number != progress->lastScan) {
+        progress->lastScan = decoder->input_scan_number;
+        for (int i = 0; i < decoder->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+            if (const jpeg_component_info* component = decoder->cur_comp_info[i])
+                progress->blockScans += int64_t(component->width_in_blocks) * component->height_in_blocks;
+        if (progress->blockScans > progress->budget) {
+            SetLastError(errors->lastError, "JPEG file has too many scans for its size");
+            longjmp(errors->recovery, 1);
+        }
+    }
 }
 
 // Whether the compressed data after the headers (dataBytes, -1 when unknown) can hold the
