@@ -5,7 +5,7 @@
 # target runs over its corpus and then SECONDS of new inputs; new inputs go to WORKDIR/NAME,
 # findings to WORKDIR/findings/NAME. Prints one summary line; exits 1 on any finding.
 # Limits: inputs up to 64 KB; a parser may take 256 MB (one allocation: -malloc_limit_mb; the
-# whole process, with the fuzzer's and the sanitizers' own share: -rss_limit_mb) and 1 s
+# whole process, with 256 MB more for the fuzzer and the sanitizers: -rss_limit_mb) and 1 s
 # natively, which under ASan and UBSan is given as a timeout of FUZZ_TIMEOUT seconds.
 set -uo pipefail
 bin=$1 name=$2 seconds=$3 work=$4
@@ -21,7 +21,7 @@ case $name in jpeg|bitmap) [ -d "$testimages" ] && corpus+=("$testimages") ;; es
 findings="$work/findings/$name"
 mkdir -p "$findings" "$work/$name" "$work/logs"
 log="$work/logs/$name.log"
-options=(-max_len=65536 -malloc_limit_mb=256 -rss_limit_mb=${FUZZ_RSS_MB:-400} -timeout="$timeout"
+options=(-max_len=65536 -malloc_limit_mb=256 -rss_limit_mb=${FUZZ_RSS_MB:-512} -timeout="$timeout"
   -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$findings/")
 [ -f "$here/dict/$name.dict" ] && options+=(-dict="$here/dict/$name.dict")
 # A small quarantine keeps the sanitizer's own memory out of the way of the RSS limit.
