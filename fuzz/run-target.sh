@@ -20,7 +20,7 @@ case $name in jpeg|bitmap) [ -d "$testimages" ] && corpus+=("$testimages") ;; es
 
 findings="$work/findings/$name"
 mkdir -p "$findings" "$work/$name" "$work/logs"
-log="$work/logs/$name.log"
+log="$work/logs/$name-${seconds}s.log" # runs of other lengths may go on meanwhile
 options=(-max_len=65536 -malloc_limit_mb=256 -rss_limit_mb=${FUZZ_RSS_MB:-512} -timeout="$timeout"
   -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$findings/")
 [ -f "$here/dict/$name.dict" ] && options+=(-dict="$here/dict/$name.dict")
@@ -39,9 +39,9 @@ status=$?
 elapsed=$(( $(date +%s) - start ))
 after=$(find "$findings" -type f | wc -l)
 
-stat() { grep -o "^stat::$1: *[0-9]*" "$log" | tail -1 | grep -o '[0-9]*$'; }
-inited=$(grep -m1 'INITED' "$log" | grep -o 'cov: [0-9]* ft: [0-9]*')
-last=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -o 'cov: [0-9]* ft: [0-9]*')
+stat() { grep -a -o "^stat::$1: *[0-9]*" "$log" | tail -1 | grep -o '[0-9]*$'; }
+inited=$(grep -a -m1 'INITED' "$log" | grep -o 'cov: [0-9]* ft: [0-9]*')
+last=$(grep -a -E '^#[0-9]+' "$log" | tail -1 | grep -o 'cov: [0-9]* ft: [0-9]*')
 execs=$(stat number_of_executed_units)
 persec=$(stat average_exec_per_sec)
 added=$(stat new_units_added)
@@ -50,7 +50,7 @@ printf '%-12s %5ss  execs %-10s exec/s %-7s start %-20s end %-20s new inputs %-5
   "$((after - before))"
 if [ $status -ne 0 ] || [ "$after" -gt "$before" ]; then
   echo "$name: finding (exit $status), log $log:"
-  grep -E 'ERROR|SUMMARY|runtime error|fuzz check failed|Test unit written' "$log" | head -20
+  grep -a -E 'ERROR|SUMMARY|runtime error|fuzz check failed|Test unit written' "$log" | head -20
   ls -t "$findings" | head -5 | sed "s|^|  $findings/|"
   exit 1
 fi
