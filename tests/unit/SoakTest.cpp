@@ -72,7 +72,7 @@ protected:
         ASSERT_TRUE(WritePatternPicture(bmp, 320, 200, 1));
         ASSERT_TRUE(WritePatternPicture(jpg, 400, 300, 2));
         ASSERT_TRUE(WritePatternPicture(tga, 150, 250, 3));
-        // Both fitting methods take turns: the JPEG picture is resampled.
+        // The JPEG picture is stretched to the screen, the others keep their proportions.
         ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(bmp, "0", 1, 0), PictureRecord(jpg, "0", 0, 0),
                                             PictureRecord(tga, "0", 1, 0)}));
     }
@@ -132,6 +132,8 @@ TEST_F(SoakTest, ThousandWallpaperChangesAlternatingFormats)
     window = new CShowWnd;
     ASSERT_TRUE(window->CreateHidden());
     hwnd = window->m_hWnd;
+    ASSERT_EQ(window->m_arrShowList.size(), 3u);
+    window->m_arrShowList[1]->m_bResample = 1; // both fitting methods take turns
     Soak("wallpaper changes");
 }
 
