@@ -27,7 +27,9 @@ case $name in jpeg|bitmap) [ -d "$testimages" ] && corpus+=("$testimages") ;; es
 findings="$work/findings/$name"
 mkdir -p "$findings" "$work/$name" "$work/logs"
 log="$work/logs/$name-${seconds}s.log" # runs of other lengths may go on meanwhile
+# Slow inputs within the timeout are no findings (libFuzzer writes them from 10 s on).
 options=(-max_len=65536 -malloc_limit_mb=256 -rss_limit_mb=${FUZZ_RSS_MB:-512} -timeout="$timeout"
+  -report_slow_units="$timeout"
   -close_fd_mask=3 -print_final_stats=1 -artifact_prefix="$findings/")
 [ -f "$here/dict/$name.dict" ] && options+=(-dict="$here/dict/$name.dict")
 # A small quarantine keeps the sanitizer's own memory out of the way of the RSS limit.
