@@ -1,5 +1,7 @@
 #include "framework/File.h"
 
+std::atomic<FileFaultHook> g_pfnFileFault {nullptr};
+
 const char* CFileException::what() const noexcept
 {
     switch (m_cause) {
@@ -20,6 +22,8 @@ bool CFile::Open(const char* path, OpenMode mode)
     Abort();
     if (!path || !*path)
         return false;
+    if (mode == modeCreate && FileStepFails(FileStep::create))
+        return false;
     m_fp = std::fopen(path, mode == modeRead ? "rb" : "wb");
     return m_fp != nullptr;
 }
@@ -38,6 +42,10 @@ void CFile::Write(const void* buffer, size_t count)
 {
     if (!m_fp)
         throw CFileException(CFileException::generic);
+    if (FileStepFails(FileStep::write)) {
+        std::fwrite(buffer, 1, count / 2, m_fp); // a disk that fills up midway
+        throw CFileException(CFileException::diskFull);
+    }
     if (count && std::fwrite(buffer, 1, count, m_fp) != count)
         throw CFileException(CFileException::diskFull);
 }
@@ -48,8 +56,8 @@ void CFile::Close()
         return;
     std::FILE* fp = m_fp;
     m_fp = nullptr;
-    bool flushed = std::fflush(fp) == 0 && !std::ferror(fp);
-    bool closed = std::fclose(fp) == 0;
+    bool flushed = !FileStepFails(FileStep::flush) && std::fflush(fp) == 0 && !std::ferror(fp);
+    bool closed = std::fclose(fp) == 0 && !FileStepFails(FileStep::close);
     if (!flushed || !closed)
         throw CFileException(CFileException::diskFull);
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <atomic>
 #include <exception>
 
 class CFileException : public std::exception {
@@ -13,6 +14,25 @@ public:
     const char* what() const noexcept override;
     Cause m_cause;
 };
+
+// Test seam of the writes that hold user data (the library file, the wallpaper bitmap): each
+// step of writing a file and of putting it in place asks the hook first, and a step the hook
+// answers true for fails as a full disk or a refusing system would make it fail. The program
+// never sets the hook; unset, a step costs one load of a null pointer.
+enum class FileStep {
+    create,  // CFile::Open for writing
+    write,   // each CFile::Write (an injected failure writes half the bytes first)
+    flush,   // pushing the buffered bytes out in CFile::Close
+    close,   // closing the file in CFile::Close
+    replace, // ReplaceFileAtomically
+};
+using FileFaultHook = bool (*)(FileStep step);
+extern std::atomic<FileFaultHook> g_pfnFileFault;
+inline bool FileStepFails(FileStep step)
+{
+    const FileFaultHook hook = g_pfnFileFault.load(std::memory_order_relaxed);
+    return hook && hook(step);
+}
 
 class CFile {
 public:

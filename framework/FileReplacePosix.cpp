@@ -1,4 +1,5 @@
 #include "framework/FileReplace.h"
+#include "framework/File.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -23,7 +24,7 @@ bool ReplaceFileAtomically(const char* from, const char* to)
 {
     if (!from || !*from)
         return false;
-    if (to && *to) {
+    if (to && *to && !FileStepFails(FileStep::replace)) {
         FlushToDisk(from);
         // rename() replaces an existing file in one step; it refuses a directory in the way.
         if (std::rename(from, to) == 0)

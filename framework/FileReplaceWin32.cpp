@@ -1,4 +1,5 @@
 #include "framework/FileReplace.h"
+#include "framework/File.h"
 
 #include "framework/Handles.h"
 
@@ -34,7 +35,7 @@ bool ReplaceFileAtomically(const char* from, const char* to)
 {
     if (!from || !*from)
         return false;
-    if (to && *to) {
+    if (to && *to && !FileStepFails(FileStep::replace)) {
         FlushToDisk(from);
         // Waits of about a second in all, on the caller's thread; a file held longer stays as it was.
         const DWORD kWaits[] = {50, 100, 200, 300, 400};

@@ -3,7 +3,9 @@
 #include "framework/File.h"
 #include "image/AbortFlag.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -47,6 +49,14 @@ void OnJpegError(j_common_ptr cinfo)
 
 constexpr const char* kAbortedMessage = "JPEG decoding stopped";
 
+// The progress monitor with what it needs to hold the scans' work to its budget.
+struct JpegProgress {
+    jpeg_progress_mgr pub;
+    int lastScan = 0;         // the scan whose blocks were counted last
+    int64_t blockScans = 0;   // blocks visited by the scans so far
+    int64_t budget = INT64_MAX;
+};
+
 // Called by the decoder while it takes in a progressive file's scans (all of them are read
 // before the first line comes out) and for every line it hands over: the show window stops a
 // decode on its worker thread by raising the abort flag, which stays raised for the caller.
@@ -64,6 +74,18 @@ void LimitScans(j_common_ptr cinfo)
         SetLastError(errors->lastError, text);
         longjmp(errors->recovery, 1);
     }
+    // A new scan: its blocks count once, when its header has been read.
+    auto* progress = reinterpret_cast<JpegProgress*>(cinfo->progress);
+    if (decoder->input_scan_number != progress->lastScan) {
+        progress->lastScan = decoder->input_scan_number;
+        for (int i = 0; i < decoder->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+            if (const jpeg_component_info* component = decoder->cur_comp_info[i])
+                progress->blockScans += int64_t(component->width_in_blocks) * component->height_in_blocks;
+        if (progress->blockScans > progress->budget) {
+            SetLastError(errors->lastError, "JPEG file has too many scans for its size");
+            longjmp(errors->recovery, 1);
+        }
+    }
 }
 
 // Whether the compressed data after the headers (dataBytes, -1 when unknown) can hold the
@@ -75,6 +97,31 @@ bool DataCanHold(const jpeg_decompress_struct& cinfo, int64_t dataBytes)
     const int64_t pixels = int64_t(cinfo.image_width) * cinfo.image_height;
     const int64_t perByte = cinfo.arith_code ? kMaxArithmeticJpegPixelsPerByte : kMaxJpegPixelsPerByte;
     return pixels <= kJpegPixelsAlwaysAccepted || pixels <= dataBytes * perByte;
+}
+
+// The 8 x 8 blocks of every component, as the decoder lays them out (rounded up to whole
+// sampling units); known once the first scan's header is read.
+int64_t CoefficientBlocks(const jpeg_decompress_struct& cinfo)
+{
+    int64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& component = cinfo.comp_info[c];
+        const int64_t h = component.h_samp_factor, v = component.v_samp_factor;
+        blocks += (int64_t(component.width_in_blocks) + h) * (int64_t(component.height_in_blocks) + v);
+    }
+    return blocks;
+}
+
+// Whether the decode stays within kMaxJpegMemoryPerByte: the picture, and the coefficients of
+// a file of several scans (kept whole by the decoder until the last scan is in).
+bool MemoryFits(const jpeg_decompress_struct& cinfo, int64_t dataBytes)
+{
+    if (dataBytes < 0)
+        return true;
+    int64_t bytes = int64_t(cinfo.image_width) * cinfo.image_height * 3;
+    if (jpeg_has_multiple_scans(const_cast<jpeg_decompress_struct*>(&cinfo)))
+        bytes += CoefficientBlocks(cinfo) * int64_t(sizeof(JBLOCK));
+    return bytes <= kJpegMemoryAlwaysAccepted || bytes <= dataBytes * kMaxJpegMemoryPerByte;
 }
 
 int ComponentsOf(J_COLOR_SPACE space)
@@ -143,7 +190,7 @@ bool DecodeJpeg(CFile& file, int64_t fileLength, IJpegLineSink& sink, char* last
 {
     jpeg_decompress_struct cinfo;
     JpegErrorManager errors;
-    jpeg_progress_mgr progress;
+    JpegProgress progress;
     cinfo.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = OnJpegError;
     errors.lastError = lastError;
@@ -152,8 +199,8 @@ bool DecodeJpeg(CFile& file, int64_t fileLength, IJpegLineSink& sink, char* last
         return false;
     }
     jpeg_create_decompress(&cinfo);
-    progress.progress_monitor = LimitScans;
-    cinfo.progress = &progress;
+    progress.pub.progress_monitor = LimitScans;
+    cinfo.progress = &progress.pub;
     jpeg_stdio_src(&cinfo, file.Stream());
     jpeg_read_header(&cinfo, TRUE);
 
@@ -182,13 +229,15 @@ bool DecodeJpeg(CFile& file, int64_t fileLength, IJpegLineSink& sink, char* last
     const int64_t dataBytes = fileLength >= 0 && position >= 0
                                   ? fileLength - (position - int64_t(cinfo.src->bytes_in_buffer))
                                   : -1;
-    if (!DataCanHold(cinfo, dataBytes)) {
+    if (!DataCanHold(cinfo, dataBytes) || !MemoryFits(cinfo, dataBytes)) {
         snprintf(text, sizeof text, "JPEG data too small for its size: %u x %u pixels in %lld bytes",
                  unsigned(cinfo.image_width), unsigned(cinfo.image_height), static_cast<long long>(dataBytes));
         SetLastError(lastError, text);
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    if (dataBytes >= 0)
+        progress.budget = std::max(kJpegBlockScansAlwaysAccepted, dataBytes * kMaxJpegBlockScansPerByte);
     // Colour pixels come out of the library's own colour conversion in the picture's byte
     // order (the same values as its default RGB output), straight into the picture rows.
     if (space == JCS_RGB)

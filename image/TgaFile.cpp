@@ -95,6 +95,10 @@ int BytesPerPixel(const TgaHeader& header)
 
 // Whether the file holds at least the smallest amount of pixel data a picture of this size
 // needs, so a tiny file cannot make the reader allocate a huge picture it can never fill.
+// This is the reader's memory limit: a run-length packet of 2 to 5 bytes gives at most 128
+// pixels, so a file of 64 KB makes a picture of at most 2 megapixels (6 MB). Image types the
+// reader cannot decode get no picture at all: an 18-byte header could otherwise have a
+// picture of up to kMaxPictureBytes made and zeroed only to fail.
 bool PixelDataMayFit(const TgaHeader& header)
 {
     const int64_t available = header.fileSize - header.dataOffset;
@@ -104,7 +108,7 @@ bool PixelDataMayFit(const TgaHeader& header)
         return available >= pixels * bpp;
     if (header.imageType == 10)
         return available >= (pixels + 127) / 128 * (1 + bpp);
-    return true;
+    return false;
 }
 
 } // namespace

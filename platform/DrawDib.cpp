@@ -15,7 +15,12 @@ void CloseDrawDib(HDRAWDIB hdd)
 
 UINT RealizeDrawDib(HDRAWDIB hdd, HDC hdc)
 {
-    return hdd ? ::DrawDibRealize(hdd, hdc, FALSE) : 0;
+    // Only a palette device has a palette to realize; on any other, realizing changes no
+    // colour. Skipping it there also keeps Wine's DrawDib from making a new halftone palette
+    // for every picture drawn, which it never deletes (one leaked GDI object per slide).
+    if (!hdd || !hdc || !(::GetDeviceCaps(hdc, RASTERCAPS) & RC_PALETTE))
+        return 0;
+    return ::DrawDibRealize(hdd, hdc, FALSE);
 }
 
 BOOL DrawDibPicture(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst, const BITMAPINFOHEADER* header,

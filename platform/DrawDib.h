@@ -9,7 +9,8 @@ namespace platform {
 // A drawing handle, or null when the service is unavailable.
 HDRAWDIB OpenDrawDib();
 void CloseDrawDib(HDRAWDIB hdd);
-// Realises the handle's palette as foreground palette; the number of entries that changed.
+// Realises the handle's palette as foreground palette on a palette device (none elsewhere);
+// the number of entries that changed.
 UINT RealizeDrawDib(HDRAWDIB hdd, HDC hdc);
 // Draws the source rectangle into the destination one (width/height -1: source size).
 BOOL DrawDibPicture(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, int dyDst, const BITMAPINFOHEADER* header,

@@ -14,6 +14,7 @@ packages=(
   libjpeg62-turbo-dev libjpeg-turbo-progs dpkg-dev g++ make
   libvips-tools time
   nsis
+  clang libclang-rt-dev
 )
 
 missing=()

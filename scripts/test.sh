@@ -23,6 +23,8 @@ configure build/native
 cmake --build build/x64 -j "$jobs"
 cmake --build build/i686 -j "$jobs"
 cmake --build build/native -j "$jobs"
+echo "== building: fuzz targets (clang, libFuzzer)"
+"$here/fuzz/build.sh"
 
 . "$here/scripts/wine-env.sh"
 trap stop_wine_session EXIT
@@ -37,6 +39,8 @@ wine_prefix_ready
 status=0
 echo "== native tests (ASan + UBSan)"
 ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+echo "== fuzz targets: each over its corpus, then 30 s of new inputs (two at a time)"
+ctest --test-dir build/fuzz --output-on-failure -j 2 || status=1
 echo "== Windows tests under Wine"
-ctest --test-dir build/x64 --output-on-failure -j "$jobs" || status=1
+ctest --test-dir build/x64 --output-on-failure -j "$jobs" -LE soak || status=1
 exit $status

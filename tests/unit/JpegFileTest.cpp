@@ -325,12 +325,45 @@ TEST_F(JpegTest, TinyProgressiveFileClaimingAHugeSizeFailsWithoutTakingGigabytes
     }
     // Padding after the end of the picture makes the file long enough for its size, so that
     // the decoder's own memory limit is what stops it.
-    file.resize(file.size() + size_t(18900) * 18900 / kMaxJpegPixelsPerByte, 0);
+    // (The picture and the coefficients of three full-size components take 9 bytes a pixel.)
+    file.resize(file.size() + size_t(18900) * 18900 * 10 / kMaxJpegMemoryPerByte, 0);
     WriteWholeFile(scratch.Path("huge.jpg"), file);
     MemoryPicture picture;
     EXPECT_FALSE(LoadJpegFile(scratch.Path("huge.jpg").c_str(), picture, lastError));
     EXPECT_STREQ(lastError, "Backing store not supported");
     EXPECT_EQ(picture.creations, 0);
+}
+
+// Found by fuzzing: a file of 64 KB claiming 11500 x 11500 pixels passed the pixel density
+// bound and had a 400 MB picture made (progressive: 735 MB with the coefficients). Within
+// 64 KB no file may make the loader take more than 256 MB; baseline and progressive files are
+// refused before the picture or the coefficients exist.
+TEST_F(JpegTest, NoFileOf64KBMakesTheLoaderTakeMoreThan256MB)
+{
+    for (bool progressive : {false, true}) {
+        JpegSpec spec;
+        spec.width = spec.height = 16;
+        spec.components = 1;
+        spec.input = JCS_GRAYSCALE;
+        spec.progressive = progressive;
+        WriteJpeg(scratch.Path("small.jpg"), spec, Bytes(16 * 16, 90));
+        Bytes file = ReadWholeFile(scratch.Path("small.jpg"));
+        size_t frame = 2;
+        while (frame + 9 < file.size() && !(file[frame] == 0xFF && (file[frame + 1] & 0xFE) == 0xC0) &&
+               file[frame + 1] != 0xC2)
+            frame += 2 + (file[frame + 2] << 8 | file[frame + 3]);
+        ASSERT_LT(frame + 9, file.size());
+        for (size_t at : {frame + 5, frame + 7}) {
+            file[at] = 11500 >> 8;
+            file[at + 1] = 11500 & 0xFF;
+        }
+        file.resize(64 * 1024, 0);
+        WriteWholeFile(scratch.Path("huge.jpg"), file);
+        MemoryPicture picture;
+        EXPECT_FALSE(LoadJpegFile(scratch.Path("huge.jpg").c_str(), picture, lastError)) << progressive;
+        EXPECT_EQ(std::string(lastError).rfind("JPEG data too small for its size", 0), 0u) << lastError;
+        EXPECT_EQ(picture.creations, 0);
+    }
 }
 
 // Makes the frame header (the first SOFn marker) claim another size.
@@ -350,6 +383,35 @@ void ClaimSize(Bytes& file, int width, int height)
     }
     ADD_FAILURE() << "no frame header";
 }
+
+// Scans are cheap to write and each visits every block of the picture it claims: 300 copies
+// of one scan of a 16 x 16 file that claims 7200 x 7200 would be 240 million block visits from
+// 64 KB (192 scans took 0.8 s natively before scans were budgeted). Refused on the way.
+TEST_F(JpegTest, ManyScansOverAHugeClaimedPictureAreCutOffEarly)
+{
+    JpegSpec spec;
+    spec.width = spec.height = 16;
+    spec.components = 1;
+    spec.input = JCS_GRAYSCALE;
+    spec.progressive = true;
+    WriteJpeg(scratch.Path("p.jpg"), spec, Bytes(16 * 16, 140));
+    const Bytes file = ReadWholeFile(scratch.Path("p.jpg"));
+    size_t lastScan = file.size() - 2;
+    while (lastScan > 0 && !(file[lastScan] == 0xFF && file[lastScan + 1] == 0xDA))
+        --lastScan;
+    ASSERT_GT(lastScan, 0u);
+    Bytes repeated(file.begin(), file.end() - 2);
+    for (int i = 0; i < 300; ++i)
+        repeated.insert(repeated.end(), file.begin() + lastScan, file.end() - 2);
+    repeated.insert(repeated.end(), {0xFF, 0xD9});
+    ClaimSize(repeated, 7200, 7200);
+    ASSERT_LT(repeated.size(), 64u * 1024);
+    repeated.resize(64 * 1024, 0);
+    WriteWholeFile(scratch.Path("many.jpg"), repeated);
+    EXPECT_FALSE(Load(scratch.Path("many.jpg")));
+    EXPECT_STREQ(lastError, "JPEG file has too many scans for its size");
+}
+
 
 bool StartsWith(const char* text, const std::string& start)
 {

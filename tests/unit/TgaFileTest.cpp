@@ -164,6 +164,24 @@ TEST_F(TgaTest, OtherDepthsAndTypesFail)
     EXPECT_FALSE(Load(grey));
 }
 
+// Found by fuzzing: a 29-byte colour-mapped file claiming 24-bit pixels at 4096 x 43203 had
+// a 530 MB picture made before the type was refused. No picture is made for such a type.
+TEST_F(TgaTest, UndecodableTypeClaimingAHugePictureMakesNone)
+{
+    const Bytes file = {0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xff, 0x5f, 0x40, 0x00, 0x10, 0xc3,
+                        0xa8, 0x18, 0x00, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05, 0x05};
+    picture.CreatePixels(1, 1);
+    EXPECT_FALSE(Load(file));
+    EXPECT_EQ(picture.creations, 1);
+    EXPECT_EQ(picture.width, 1);
+    for (uint8_t type : {0, 1, 3, 9, 11}) { // none, colour-mapped, grey, their run-length forms
+        Bytes claims = Header(type, 4096, 4096, 24);
+        claims.resize(claims.size() + 64, 0x05);
+        EXPECT_FALSE(Load(claims)) << int(type);
+    }
+    EXPECT_EQ(picture.creations, 1);
+}
+
 TEST_F(TgaTest, SizeMismatchIsReportedForOldStyleFilesOnly)
 {
     Bytes file = Header(2, 2, 2, 24);
