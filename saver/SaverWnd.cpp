@@ -3,15 +3,12 @@
 #include "app/Globals.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
-#include "platform/Monitors.h"
 #include "resource.h"
 
 #include <windowsx.h>
 
-#include <algorithm>
 
 bool CSaverWnd::s_bCheckingPassword = false;
-platform::FullScreenLayout (*CSaverWnd::s_pfnLayout)() = platform::CurrentFullScreenLayout;
 
 CSaverWnd::CSaverWnd()
 {
@@ -29,41 +26,6 @@ BOOL CSaverWnd::Create()
     const platform::ScreenRect& w = m_layout.window;
     return CreateEx(WS_EX_TOPMOST, cls, "Wallpaper", WS_POPUP | WS_VISIBLE, w.left, w.top, w.Width(), w.Height(),
                     nullptr, nullptr);
-}
-
-bool CSaverWnd::Spans() const
-{
-    return !(m_layout.primary == platform::ScreenRect {0, 0, m_layout.window.Width(), m_layout.window.Height()});
-}
-
-// The client area is the primary screen's part of the window (kept inside the window should
-// the window ever be resized).
-void CSaverWnd::OnNcCalcSize(RECT* rect) const
-{
-    const RECT window = *rect;
-    const platform::ScreenRect& p = m_layout.primary;
-    rect->left = std::min(window.right, window.left + p.left);
-    rect->top = std::min(window.bottom, window.top + p.top);
-    rect->right = std::max(rect->left, std::min(window.right, window.left + p.right));
-    rect->bottom = std::max(rect->top, std::min(window.bottom, window.top + p.bottom));
-}
-
-// The other monitors show the background colour, also while a picture is being prepared.
-void CSaverWnd::OnNcPaint()
-{
-    HDC dc = ::GetWindowDC(m_hWnd);
-    if (!dc)
-        return;
-    RECT window, client;
-    ::GetWindowRect(m_hWnd, &window);
-    ::GetClientRect(m_hWnd, &client);
-    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    ::OffsetRect(&client, -window.left, -window.top);
-    ::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
-    CBrushHandle brush(::CreateSolidBrush(g_settings.m_crBkgndColor));
-    RECT all {0, 0, window.right - window.left, window.bottom - window.top};
-    ::FillRect(dc, &all, brush.Get());
-    ::ReleaseDC(m_hWnd, dc);
 }
 
 // What the saver handles itself; every other message goes on to the show window. Where the
@@ -84,23 +46,6 @@ LRESULT CSaverWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (g_bWin95Family)
             platform::SetScreenSaverRunning(FALSE);
         return 0;
-    case WM_NCCALCSIZE:
-        if (!Spans())
-            return CShowWnd::WindowProc(msg, wParam, lParam);
-        // Both forms start with the proposed window rectangle, which becomes the client's.
-        OnNcCalcSize(reinterpret_cast<RECT*>(lParam));
-        return 0;
-    case WM_NCPAINT:
-        if (!Spans())
-            return CShowWnd::WindowProc(msg, wParam, lParam);
-        OnNcPaint();
-        return 0;
-    case WM_NCHITTEST:
-        // Pointer and buttons over the other monitors count as over the saver: client
-        // messages, in client coordinates (negative left of or above the primary screen).
-        if (!Spans())
-            return CShowWnd::WindowProc(msg, wParam, lParam);
-        return HTCLIENT;
     case WM_MOUSEMOVE:
         OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         return 0;

@@ -4,7 +4,6 @@
 // where the slide show runs as on one monitor, and the rest of the window (non-client area)
 // shows the background colour.
 #pragma once
-#include "platform/ScreenLayout.h"
 #include "show/ShowWnd.h"
 
 class CSaverWnd : public CShowWnd {
@@ -23,19 +22,10 @@ public:
 
     // True while RequestEnd runs (the password dialog's own message loop keeps sending us input).
     static bool s_bCheckingPassword;
-    // Where Create puts the window: the monitors of the desktop now; replaceable by tests.
-    static platform::FullScreenLayout (*s_pfnLayout)();
-
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    // True when the window reaches beyond the primary screen (several monitors).
-    bool Spans() const;
-    void OnNcCalcSize(RECT* rect) const;
-    void OnNcPaint();
     void OnMouseMove(int x, int y);
     void RequestEnd();
-
-    platform::FullScreenLayout m_layout;
 };

@@ -8,6 +8,7 @@
 #include "library/Library.h"
 #include "platform/Desktop.h"
 #include "platform/DrawDib.h"
+#include "platform/Monitors.h"
 #include "resource.h"
 #include "settings/SettingsDlg.h"
 #include "show/Rotation.h"
@@ -99,6 +100,7 @@ int g_nSaverActiveSaved = 0;
 int64_t (*CShowWnd::s_pfnNow)() = SystemNow;
 INT_PTR (*CShowWnd::s_pfnShellOpen)(HWND, const char*) = OpenWithShell;
 BOOL(WINAPI* CShowWnd::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAA*) = ::Shell_NotifyIconA;
+platform::FullScreenLayout (*CShowWnd::s_pfnLayout)() = platform::CurrentFullScreenLayout;
 void (*CShowWnd::s_pfnPreparationEnded)() = nullptr;
 DWORD CShowWnd::s_dwStopWaitMs = 5000;
 
@@ -185,8 +187,60 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         OnKeyDown(static_cast<UINT>(wParam));
         break; // every key then gets the default processing
+    case WM_NCCALCSIZE:
+        if (!Spans())
+            break;
+        // Both forms start with the proposed window rectangle, which becomes the client's.
+        OnNcCalcSize(reinterpret_cast<RECT*>(lParam));
+        return 0;
+    case WM_NCPAINT:
+        if (!Spans())
+            break;
+        OnNcPaint();
+        return 0;
+    case WM_NCHITTEST:
+        // Pointer and buttons over the other monitors count as over the window: client
+        // messages, in client coordinates (negative left of or above the primary screen).
+        if (!Spans())
+            break;
+        return HTCLIENT;
     }
     return DefaultProc(msg, wParam, lParam);
+}
+
+bool CShowWnd::Spans() const
+{
+    return !(m_layout.primary == platform::ScreenRect {0, 0, m_layout.window.Width(), m_layout.window.Height()});
+}
+
+// The client area is the primary screen's part of the window (kept inside the window should
+// the window ever be resized).
+void CShowWnd::OnNcCalcSize(RECT* rect) const
+{
+    const RECT window = *rect;
+    const platform::ScreenRect& p = m_layout.primary;
+    rect->left = std::min(window.right, window.left + p.left);
+    rect->top = std::min(window.bottom, window.top + p.top);
+    rect->right = std::max(rect->left, std::min(window.right, window.left + p.right));
+    rect->bottom = std::max(rect->top, std::min(window.bottom, window.top + p.bottom));
+}
+
+// The other monitors show the background colour, also while a picture is being prepared.
+void CShowWnd::OnNcPaint()
+{
+    HDC dc = ::GetWindowDC(m_hWnd);
+    if (!dc)
+        return;
+    RECT window, client;
+    ::GetWindowRect(m_hWnd, &window);
+    ::GetClientRect(m_hWnd, &client);
+    ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    ::OffsetRect(&client, -window.left, -window.top);
+    ::ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
+    CBrushHandle brush(::CreateSolidBrush(g_settings.m_crBkgndColor));
+    RECT all {0, 0, window.right - window.left, window.bottom - window.top};
+    ::FillRect(dc, &all, brush.Get());
+    ::ReleaseDC(m_hWnd, dc);
 }
 
 int CShowWnd::OnCreate()
@@ -632,8 +686,10 @@ void CShowWnd::StartFullScreenShow()
     m_hDrawTile = platform::OpenDrawDib();
     if (!m_hDrawSingle || !m_hDrawTile)
         return;
-    ::SetWindowPos(m_hWnd, HWND_TOP, 0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-        SWP_SHOWWINDOW);
+    // Every monitor is covered, the picture shown on the primary screen as with one monitor.
+    m_layout = s_pfnLayout();
+    const platform::ScreenRect& w = m_layout.window;
+    ::SetWindowPos(m_hWnd, HWND_TOP, w.left, w.top, w.Width(), w.Height(), SWP_SHOWWINDOW | SWP_FRAMECHANGED);
     m_bShowMode = 1;
     m_nNextShow = 0;
     // The screen saver would end the show; its setting comes back when the show ends.
@@ -656,7 +712,8 @@ void CShowWnd::OnKeyDown(UINT key)
 void CShowWnd::EndFullScreenShow()
 {
     m_bShowMode = 0;
-    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_HIDEWINDOW);
+    m_layout = {};
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_FRAMECHANGED);
     platform::CloseDrawDib(m_hDrawSingle);
     m_hDrawSingle = nullptr;
     ::SetTimer(m_hWnd, kShowTimerId, 60000, nullptr);

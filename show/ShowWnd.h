@@ -7,6 +7,7 @@
 #include "framework/Window.h"
 #include "image/PictureImage.h"
 #include "library/WallpaperObject.h"
+#include "platform/ScreenLayout.h"
 
 #include <shellapi.h>
 
@@ -78,6 +79,9 @@ public:
     static INT_PTR (*s_pfnShellOpen)(HWND owner, const char* path);
     // Shell_NotifyIcon; replaceable by tests.
     static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAA* data);
+    // Where a full-screen window goes (the saver, the show from the icon's menu): the
+    // monitors of the desktop now; replaceable by tests.
+    static platform::FullScreenLayout (*s_pfnLayout)();
 
     CWallpaperList m_arrShowList;
     int32_t m_nNextWallpaper = 0;
@@ -92,6 +96,9 @@ public:
     HDRAWDIB m_hDrawSingle = nullptr;
     HDRAWDIB m_hDrawTile = nullptr;
     CWallpaperObject* m_pCurrent = nullptr;
+    // Full screen: the window covers every monitor and its client area is the primary
+    // screen. Empty otherwise (the window's own rectangle is its client area).
+    platform::FullScreenLayout m_layout;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -108,6 +115,10 @@ protected:
     void OnContextMenu(POINT screen);
     bool OnCommand(int id);
     void OnKeyDown(UINT key);
+    // True when the window reaches beyond the primary screen (several monitors).
+    bool Spans() const;
+    void OnNcCalcSize(RECT* rect) const;
+    void OnNcPaint();
 
 private:
     void StartPreparation();

@@ -8,6 +8,7 @@
 #include "library/LibraryFile.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
+#include "platform/Monitors.h"
 #include "resource.h"
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
@@ -227,6 +228,53 @@ TEST_F(TrayTest, FullScreenShowCoversTheScreenAndEscapeAloneEndsIt)
     Command(ID_TRAY_CLOSE);
     EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
     EXPECT_EQ(platform::GetScreenSaveActive(), 1);
+}
+
+// Two monitors: a 1024 x 600 desktop whose primary screen is the 600 x 400 part at (300, 100).
+TEST_F(TrayTest, FullScreenShowCoversEveryMonitorWithThePictureOnThePrimaryScreen)
+{
+    struct LayoutHook {
+        LayoutHook()
+        {
+            CShowWnd::s_pfnLayout = [] { return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}}; };
+        }
+        ~LayoutHook() { CShowWnd::s_pfnLayout = platform::CurrentFullScreenLayout; }
+    } hook;
+    g_settings.m_crBkgndColor = RGB(0, 128, 255);
+    StartChanger();
+    Command(ID_TRAY_SHOW);
+    ASSERT_TRUE(WaitIdle());
+    RECT rect, client;
+    ::GetWindowRect(hwnd, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, 1024);
+    EXPECT_EQ(rect.bottom, 600);
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 600);
+    EXPECT_EQ(client.bottom, 400);
+    POINT origin {0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    EXPECT_EQ(origin.x, 300);
+    EXPECT_EQ(origin.y, 100);
+    EXPECT_EQ(::SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(50, 50)), HTCLIENT);
+    // The other monitors show the background colour.
+    auto screenPixel = [](int x, int y) {
+        HDC screen = ::GetDC(nullptr);
+        const COLORREF pixel = ::GetPixel(screen, x, y);
+        ::ReleaseDC(nullptr, screen);
+        return pixel;
+    };
+    for (POINT p : {POINT {5, 5}, POINT {1000, 300}, POINT {600, 580}})
+        EXPECT_TRUE(PumpUntil([&] { return screenPixel(p.x, p.y) == RGB(0, 128, 255); }, 10000)) << p.x << "," << p.y;
+
+    // Ended, the hidden window is its own client area again.
+    ::SendMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::GetWindowRect(hwnd, &rect);
+    ::GetClientRect(hwnd, &client);
+    EXPECT_EQ(rect.right - rect.left, 0);
+    EXPECT_EQ(client.right, 0);
+    EXPECT_NE(::SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(50, 50)), HTCLIENT);
 }
 
 TEST_F(TrayTest, NextAndAboutAndCloseFromTheMenu)
