@@ -15,15 +15,7 @@ setup=$(ls "$here"/build/x64/dist/murlavo-*-win64-setup.exe | head -1)
 screens="$here/build/screens"
 mkdir -p "$screens"
 
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
-start_xvfb 1600x1200x24
-wine_prefix_ready
-"$WINESERVER" -p
-"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+start_wine_session 1600x1200x24
 "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
 
 samples() { "$WINE" "$bin/murlavo_samples.exe" "$@"; }

@@ -14,14 +14,5 @@ fi
 cmake --build build/x64 -j "$(nproc 2>/dev/null || echo 2)" --target soak_show
 
 . "$here/scripts/wine-env.sh"
-cleanup() {
-  "$WINESERVER" -k >/dev/null 2>&1 || true
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
-start_xvfb 1024x768x24
-wine_prefix_ready
-"$WINESERVER" -p
-"$WINE" wineboot >/dev/null 2>&1 || true
-"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+start_wine_session 1024x768x24
 ctest --test-dir build/x64 --output-on-failure -V -L soak

@@ -27,14 +27,7 @@ echo "== building: fuzz targets (clang, libFuzzer)"
 "$here/fuzz/build.sh"
 
 . "$here/scripts/wine-env.sh"
-trap stop_wine_session EXIT
-start_xvfb 1024x768x24
-wine_prefix_ready
-"$WINESERVER" -p   # persistent: every test process starts warm
-"$WINE" wineboot >/dev/null 2>&1 || true
-# No window manager runs on the test display: windows Wine leaves unmanaged are hidden at
-# once, instead of after two seconds spent waiting for a manager to withdraw them.
-"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+start_wine_session 1024x768x24
 
 status=0
 echo "== native tests (ASan + UBSan)"

@@ -45,3 +45,16 @@ stop_wine_session() {
   "$WINESERVER" -k >/dev/null 2>&1 || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
 }
+
+# A private display of the given size (e.g. 1024x768x24) and a warm Wine session, stopped
+# when the script exits. The server stays up between programs, so every test process starts
+# warm. No window manager runs on the private display: windows Wine leaves unmanaged are
+# hidden at once, instead of after two seconds spent waiting for a manager to withdraw them.
+start_wine_session() {
+  trap stop_wine_session EXIT
+  start_xvfb "$1"
+  wine_prefix_ready
+  "$WINESERVER" -p
+  "$WINE" wineboot >/dev/null 2>&1 || true
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+}

@@ -10,7 +10,5 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 export MURLAVO_BUILD="$here/build"
 cmake --build "$here/build/x64" --target murlavo_settings_bench >/dev/null
 . "$here/scripts/wine-env.sh"
-trap stop_wine_session EXIT
-start_xvfb 1024x768x24
-wine_prefix_ready
+start_wine_session 1024x768x24
 "$WINE" "$here/build/x64/bin/murlavo_settings_bench.exe" "${1:-10000}" "${2:-100}" "${3:-5}"
