@@ -5,21 +5,9 @@
 #   dist/murlavo-<version>-win32.zip  dist/murlavo-<version>-win32-setup.exe
 # The version is project(VERSION) in CMakeLists.txt.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-cd "$here"
-"$here/scripts/setup.sh"
-
-export MURLAVO_BUILD="$here/build"
-jobs=$(nproc 2>/dev/null || echo 2)
-# The same build folders and options as make test, so either command reuses the other's build.
-configure() { # folder, extra cmake arguments...
-  local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  fi
-}
-configure build/x64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake"
-configure build/i686 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DMURLAVO_TESTS=OFF
+. "$(dirname "$0")/build-env.sh"
+configure_x64
+configure_i686
 
 mkdir -p dist
 for build in build/x64 build/i686; do

@@ -3,16 +3,9 @@
 # Wine virtual desktop (1024x768) on a private Xvfb display when DISPLAY is unset, or on the
 # user's display otherwise. Screenshots go to build/screens/.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-cd "$here"
-"$here/scripts/setup.sh"
-
-export MURLAVO_BUILD="$here/build"
-if [ ! -f build/x64/build.ninja ]; then
-  cmake -S "$here" -B build/x64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" >/dev/null
-fi
-cmake --build build/x64 --target murlavo murlavo_samples -j "$(nproc 2>/dev/null || echo 2)"
+. "$(dirname "$0")/build-env.sh"
+configure_x64
+cmake --build build/x64 --target murlavo murlavo_samples -j "$jobs"
 
 # A prefix of its own: the demo makes the virtual desktop the default for every program it
 # starts, which the tests' prefix must not have.

@@ -3,15 +3,9 @@
 # Wine on a private Xvfb display; each soak prints its handle counts, resident memory and time
 # per step.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-cd "$here"
-"$here/scripts/setup.sh"
-export MURLAVO_BUILD="$here/build"
-if [ ! -f build/x64/build.ninja ]; then
-  cmake -S "$here" -B build/x64 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" >/dev/null
-fi
-cmake --build build/x64 -j "$(nproc 2>/dev/null || echo 2)" --target soak_show
+. "$(dirname "$0")/build-env.sh"
+configure_x64
+cmake --build build/x64 -j "$jobs" --target soak_show
 
 . "$here/scripts/wine-env.sh"
 start_wine_session 1024x768x24

@@ -2,23 +2,11 @@
 # make test: installs what is missing, builds the three flavours, runs every test
 # (Windows tests under Wine on a private Xvfb display), prints CTest's summary.
 set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-cd "$here"
-"$here/scripts/setup.sh"
-
-export MURLAVO_BUILD="$here/build"
-jobs=$(nproc 2>/dev/null || echo 2)
-
-configure() { # folder, extra cmake arguments...
-  local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  fi
-}
+. "$(dirname "$0")/build-env.sh"
 
 echo "== building: Windows x86-64, Windows i686, native (sanitizers)"
-configure build/x64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake"
-configure build/i686 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DMURLAVO_TESTS=OFF
+configure_x64
+configure_i686
 configure build/native
 cmake --build build/x64 -j "$jobs"
 cmake --build build/i686 -j "$jobs"
