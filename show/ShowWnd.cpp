@@ -187,6 +187,9 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         OnKeyDown(static_cast<UINT>(wParam));
         break; // every key then gets the default processing
+    case WM_CLOSE:
+        OnClose();
+        return 0;
     case WM_NCCALCSIZE:
         if (!Spans())
             break;
@@ -636,6 +639,10 @@ void CShowWnd::OnContextMenu(POINT screen)
 {
     if (m_bShowMode == 1)
         return; // the full-screen show, the preview and the saver have no menu
+    if (m_pOpenDialog && m_pOpenDialog->m_hWnd) {
+        ::SetForegroundWindow(m_pOpenDialog->m_hWnd);
+        return;
+    }
     CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
     HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
     if (!popup)
@@ -667,7 +674,7 @@ bool CShowWnd::OnCommand(int id)
         return true;
     case ID_TRAY_ABOUT: {
         CAboutDlg dlg;
-        dlg.DoModal();
+        RunMenuDialog(dlg);
         return true;
     }
     case ID_TRAY_CLOSE:
@@ -728,6 +735,30 @@ void CShowWnd::RestoreScreenSaver()
     m_bSaverSwitchedOff = false;
 }
 
+INT_PTR CShowWnd::RunMenuDialog(CDialog& dlg)
+{
+    m_pOpenDialog = &dlg;
+    const INT_PTR result = dlg.DoModal();
+    m_pOpenDialog = nullptr;
+    if (m_bCloseAfterDialog) {
+        m_bCloseAfterDialog = false;
+        ::PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    }
+    return result;
+}
+
+// "&Close", the installer or the session: with a dialog of the menu open, the dialog is
+// cancelled first and the window closes once its loop has returned.
+void CShowWnd::OnClose()
+{
+    if (m_pOpenDialog && m_pOpenDialog->m_hWnd) {
+        m_bCloseAfterDialog = true;
+        ::PostMessageA(m_pOpenDialog->m_hWnd, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    ::DestroyWindow(m_hWnd);
+}
+
 void CShowWnd::OnSettings()
 {
     // The dialog reads every setting from the registry again, whose values are those of an
@@ -736,16 +767,20 @@ void CShowWnd::OnSettings()
     // the bitmap to a stale or empty path at the process end and change the picture as soon
     // as the dialog closes. A wallpaper applied while the dialog was open has set the
     // rotation's state anew.
-    const int32_t lastChange = g_settings.m_timeLastChange;
-    const std::string lastWallpaper = g_settings.m_strLastWallpaper;
+    // Cancelled, the dialog changes nothing the changer uses: Options may have changed the
+    // settings in memory before the Settings dialog was cancelled.
+    const CChangerSettings before = g_settings;
     const int applied = m_nApplied;
     CSettingsDlg dlg;
-    const INT_PTR result = dlg.DoModal();
+    const INT_PTR result = RunMenuDialog(dlg);
+    const int32_t lastChange = m_nApplied == applied ? before.m_timeLastChange : g_settings.m_timeLastChange;
+    const std::string lastWallpaper =
+        m_nApplied == applied ? before.m_strLastWallpaper : g_settings.m_strLastWallpaper;
+    if (result != IDOK)
+        g_settings = before;
     g_settings.m_strTempImage = m_strWallpaperPath;
-    if (m_nApplied == applied) {
-        g_settings.m_timeLastChange = lastChange;
-        g_settings.m_strLastWallpaper = lastWallpaper;
-    }
+    g_settings.m_timeLastChange = lastChange;
+    g_settings.m_strLastWallpaper = lastWallpaper;
     if (result != IDOK)
         return;
     // The new library takes effect at the next choice. A preparation still running, or its

@@ -3,6 +3,7 @@
 // painting of the slide show. One class serves the wallpaper changer (hidden, applies
 // wallpapers), the preview child and, as base class, the full-screen saver window.
 #pragma once
+#include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "framework/Window.h"
 #include "image/PictureImage.h"
@@ -99,6 +100,11 @@ public:
     // Full screen: the window covers every monitor and its client area is the primary
     // screen. Empty otherwise (the window's own rectangle is its client area).
     platform::FullScreenLayout m_layout;
+    // The dialog of the icon's menu now running (Settings, About), or none. While it runs the
+    // icon's menu brings it to the front instead of opening, and a close request ends it
+    // first: the window must outlive the dialog's loop, which returns into it.
+    CDialog* m_pOpenDialog = nullptr;
+    bool m_bCloseAfterDialog = false;
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -115,6 +121,9 @@ protected:
     void OnContextMenu(POINT screen);
     bool OnCommand(int id);
     void OnKeyDown(UINT key);
+    void OnClose();
+    // Runs a dialog of the icon's menu; see m_pOpenDialog.
+    INT_PTR RunMenuDialog(CDialog& dlg);
     // True when the window reaches beyond the primary screen (several monitors).
     bool Spans() const;
     void OnNcCalcSize(RECT* rect) const;

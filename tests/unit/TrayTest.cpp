@@ -309,6 +309,44 @@ TEST_F(TrayTest, SettingsCancelledChangesNothingAndKeepsTheChangersWallpaperPath
     EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
 }
 
+TEST_F(TrayTest, OptionsOfACancelledSettingsDialogDoNotReachTheRunningChanger)
+{
+    StartChanger();
+    ASSERT_EQ(g_settings.m_nInterval, 10);
+    DialogAnswerer settings("Murlavo Settings", [](HWND dlg) {
+        DialogAnswerer options("Options", [](HWND options) {
+            ::SendMessageA(::GetDlgItem(options, IDC_HOURLY), BM_CLICK, 0, 0);
+            ::PostMessageA(options, WM_COMMAND, IDOK, 0);
+        });
+        ::SendMessageA(::GetDlgItem(dlg, IDC_SETTINGS_OPTIONS), BM_CLICK, 0, 0); // returns when answered
+        EXPECT_EQ(options.Answered(), 1);
+        EXPECT_EQ(g_settings.m_nInterval, 60);
+        ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(settings.Answered(), 1);
+    EXPECT_EQ(g_settings.m_nInterval, 10);
+}
+
+// The window must outlive the dialog's loop, which returns into it.
+TEST_F(TrayTest, WhileADialogIsOpenTheMenuBringsItForwardAndCloseEndsItFirst)
+{
+    StartChanger();
+    DialogAnswerer settings("Murlavo Settings", [this](HWND dlg) {
+        MenuReader::seen = false;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, MenuReader::OnTimer);
+        ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_RBUTTONUP);
+        ::KillTimer(nullptr, timer);
+        EXPECT_FALSE(MenuReader::seen); // no second Settings, no Close under the dialog
+        ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntil([dlg] { return !::IsWindowVisible(dlg); }, 5000));
+    });
+    Command(ID_TRAY_SETTINGS);
+    EXPECT_EQ(settings.Answered(), 1);
+    EXPECT_TRUE(::IsWindow(hwnd)); // the close waited for the dialog
+    EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
+}
+
 TEST_F(TrayTest, AWallpaperAppliedWhileSettingsIsOpenIsTheLastOneAfterwards)
 {
     StartChanger();
