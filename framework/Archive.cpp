@@ -47,6 +47,15 @@ void CArchive::FillBuffer()
         throw CArchiveException(CArchiveException::endOfFile);
 }
 
+bool CArchive::AtEnd()
+{
+    if (m_nPos < m_nEnd)
+        return false;
+    m_nPos = 0;
+    m_nEnd = m_file.Read(m_buffer, kBufferSize);
+    return m_nEnd == 0;
+}
+
 void CArchive::WriteUInt8(uint8_t value)
 {
     if (m_nPos == kBufferSize)

@@ -57,6 +57,8 @@ public:
 
     bool IsStoring() const { return m_mode == store; }
     bool IsLoading() const { return m_mode == load; }
+    // Loading: true when every byte of the file has been read.
+    bool AtEnd();
     // Storing: writes the buffered bytes to the file. Loading: nothing to do.
     void Close();
 

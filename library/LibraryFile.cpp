@@ -14,8 +14,11 @@ std::unique_ptr<CWallpaperObject> ReadLibraryEntry(CArchive& ar)
 
 namespace {
 
-// Opens the file and hands every record to `take`, in file order. False when the file cannot
-// be opened or reading stops on an error; what `take` received before stays with it.
+// Opens the file and hands every record to `take`, in file order. True only when the file
+// held exactly its count of records and nothing else: a file that stops early, has a count
+// of 2^31 or more, entries that are no record (null, references) or bytes after the last
+// entry holds more than the records taken, and whoever writes it back keeps a copy first.
+// What `take` received stays with it either way.
 template <class Take>
 bool ReadEntries(const char* path, Take take)
 {
@@ -26,11 +29,14 @@ bool ReadEntries(const char* path, Take take)
         CArchive ar(file, CArchive::load);
         // Stored unsigned, read signed: a count of 2^31 or more reads no entry.
         int32_t count = static_cast<int32_t>(ar.ReadUInt32());
+        bool whole = count >= 0;
         for (int32_t i = 0; i < count; ++i) {
             if (auto record = ReadLibraryEntry(ar))
                 take(std::move(record));
+            else
+                whole = false;
         }
-        return true;
+        return whole && ar.AtEnd();
     } catch (const std::exception&) {
         return false;
     }

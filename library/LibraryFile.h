@@ -21,13 +21,15 @@ std::unique_ptr<CWallpaperObject> ReadLibraryEntry(CArchive& ar);
 
 // Reads every record of the file, in file order, appending each to `records` as soon as it is
 // complete (null entries and references add nothing). Returns true when the file was opened
-// and all N entries were read; false otherwise, with the records read before the fault kept.
+// and held exactly its N records and nothing more; false otherwise (a fault, a count of 2^31
+// or more, null entries or references, bytes after the last entry), with the records read
+// kept.
 bool LoadLibraryFile(const char* path, CWallpaperList& records);
 
 // The show-list rule: appends to `list` the pictures of the playlists marked Now Playing (in
 // file order) and every picture marked Now Playing on its own; all other records are deleted.
-// A file that cannot be opened leaves `list` unchanged. Returns true when all N entries were
-// read; on a fault, the pictures appended before it stay.
+// A file that cannot be opened leaves `list` unchanged. Returns what LoadLibraryFile would;
+// on a fault, the pictures appended before it stay.
 bool ReadShowList(const char* path, CWallpaperList& list);
 
 // One entry to write: a record the caller keeps owning, and whether it is the Now Playing item.
