@@ -257,9 +257,9 @@ void CSettingsDlg::OnDeleteItem(const NMTREEVIEWA& info)
     }
 }
 
-void CSettingsDlg::SavePictureLibrary()
+bool CSettingsDlg::SavePictureLibrary()
 {
-    // Silent: a library that cannot be written leaves the old file as it was.
+    // A library that cannot be written leaves the old file as it was.
     try {
         std::vector<CLibraryEntry> entries;
         for (HTREEITEM playlist = TreeView_GetChild(m_tree, m_hRootItem); playlist;
@@ -269,7 +269,8 @@ void CSettingsDlg::SavePictureLibrary()
                  picture = TreeView_GetNextSibling(m_tree, picture))
                 entries.push_back({RecordOf(picture), picture == m_hNowPlaying});
         }
-        SavePictureLibraryFile(entries, g_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
+        return SavePictureLibraryFile(entries, g_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
     } catch (const std::exception&) {
+        return false;
     }
 }

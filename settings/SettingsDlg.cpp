@@ -98,8 +98,18 @@ void CSettingsDlg::OnOK()
 {
     if (m_bDragging)
         CancelDrag();
-    // A library that cannot be written keeps the old file; the settings are written all the same.
-    SavePictureLibrary();
+    // A library that cannot be written keeps the old file. The edits are still in the tree:
+    // the user decides whether to go back to them (and try again) or to close without them;
+    // the settings are written either way.
+    if (!SavePictureLibrary()
+        && ::MessageBoxA(m_hWnd,
+               "Your playlists could not be saved: the library file could not be written (the disk "
+               "may be full, or the file may be in use or read-only). The library stays as it was.\n\n"
+               "Choose OK to close Settings without the playlist changes (the other settings are "
+               "saved), or Cancel to go back to them and try again.",
+               "Murlavo", MB_OKCANCEL | MB_ICONEXCLAMATION)
+            == IDCANCEL)
+        return;
     if (CChangerApp* app = ChangerApp())
         app->SaveSettings();
     EndDialog(IDOK);

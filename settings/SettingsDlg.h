@@ -34,7 +34,8 @@ public:
 
     // The library file as it is read when the dialog opens and written at OK.
     void LoadPictureLibrary();
-    void SavePictureLibrary();
+    // Writes the tree to the library file; false when no place took it (the old file stays).
+    bool SavePictureLibrary();
     // A playlist in its sorted place under the root; the item owns the record from here on
     // (on failure the record is deleted). Null on failure.
     HTREEITEM InsertPlaylistItem(CWallpaperObject* record);

@@ -288,11 +288,23 @@ TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenKeepsTheOldFileAndTheSettingsA
     const std::string folder = user.substr(0, user.find_last_of('\\'));
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA(user.c_str(), nullptr));
+    // The failure is told: Cancel goes back to the edits (nothing written, the dialog not
+    // ended), OK closes without them and writes the settings.
+    int told = 0;
     EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
         TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
         TreeView_DeleteItem(dlg.m_tree, dlg.Find("Lake"));
-        dlg.Click(IDOK);
+        for (int answer : {IDCANCEL, IDOK}) {
+            DialogAnswerer box("Murlavo", [answer](HWND msg) { ::PostMessageA(msg, WM_COMMAND, answer, 0); });
+            dlg.Click(IDOK);
+            told += box.Answered();
+            if (answer == IDCANCEL) {
+                DWORD unwritten = 0;
+                EXPECT_FALSE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &unwritten));
+            }
+        }
     }), IDOK);
+    EXPECT_EQ(told, 2);
     EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
     DWORD interval = 1;
     EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
