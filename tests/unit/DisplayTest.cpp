@@ -77,6 +77,13 @@ TEST(Display, TheProgramsManifestDeclaresSystemDpiAwareness)
               "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">");
     EXPECT_EQ(ElementText(settingsText, "dpiAwareness"), "system");
 
+    // An execution level: without one Windows virtualizes the 32-bit program's writes to the
+    // Windows directory instead of refusing them.
+    const size_t trust = xml.find("<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+    ASSERT_NE(trust, std::string::npos) << xml;
+    EXPECT_EQ(OpeningTag(xml.substr(trust), "requestedExecutionLevel"),
+              "<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>");
+
     // The common controls version 6 dependency stays, and the assembly carries the version.
     EXPECT_NE(xml.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos);
     EXPECT_NE(OpeningTag(xml, "assemblyIdentity").find("version=\"" MURLAVO_VERSION_STRING ".0\""),
