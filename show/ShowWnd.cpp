@@ -295,7 +295,7 @@ void CShowWnd::OnDestroy()
         m_bBusy = false;
         // The thread may have replaced the wallpaper file just before the request: the desktop's
         // settings and the record of the last change then follow the file the desktop loads.
-        if (ended && m_bShowMode == 0 && m_prep->loaded && m_prep->written)
+        if (ended && !m_prep->bShowMode && m_prep->loaded && m_prep->written)
             ApplyWallpaper();
         // A later show window of this process starts with a clear flag.
         g_bAbortImageWork = 0;
@@ -436,9 +436,13 @@ void CShowWnd::OnPictureReady()
     m_bLoaded = m_prep->loaded;
     if (!m_bLoaded)
         return; // the screen or the wallpaper keeps the previous picture
-    if (m_bShowMode == 1) {
-        ::InvalidateRect(m_hWnd, nullptr, TRUE);
-        ::UpdateWindow(m_hWnd);
+    // What the job was started for decides: a wallpaper written while the full-screen show
+    // began is still applied, a slide prepared for a show that has ended is not shown.
+    if (m_prep->bShowMode == 1) {
+        if (m_bShowMode == 1) {
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+            ::UpdateWindow(m_hWnd);
+        }
     } else if (m_prep->written) {
         ApplyWallpaper();
     }

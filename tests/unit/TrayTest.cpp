@@ -432,6 +432,33 @@ TEST_F(TrayTest, ListReplacedDuringASlowPreparationAppliesThePictureItHad)
     ::CloseHandle(release);
 }
 
+TEST_F(TrayTest, AWallpaperPreparedWhenTheShowStartsIsStillApplied)
+{
+    static HANDLE inside = nullptr, release = nullptr;
+    inside = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CPictureImage::s_pfnScaleRowDone = [](int32_t) {
+        if (::WaitForSingleObject(inside, 0) == WAIT_OBJECT_0)
+            return;
+        ::SetEvent(inside);
+        ::WaitForSingleObject(release, 20000);
+    };
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "FitToScreen", 1));
+    g_settings.m_bFitToScreen = 1;
+    StartChanger();
+    window->ChangeNow();
+    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_EQ(::WaitForSingleObject(inside, 20000), WAIT_OBJECT_0);
+    Command(ID_TRAY_SHOW); // while the thread scales "cat.bmp" for the desktop
+    EXPECT_EQ(window->m_bShowMode, 1);
+    g_settings.m_strLastWallpaper.clear();
+    ::SetEvent(release);
+    EXPECT_TRUE(PumpUntil([&] { return g_settings.m_strLastWallpaper == dir + "\\cat.bmp"; }, 20000));
+    ::SendMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::CloseHandle(inside);
+    ::CloseHandle(release);
+}
+
 TEST_F(TrayTest, HelpOpensTheHtmlPageElseTheDocumentBelowTheInstallation)
 {
     StartChanger();
