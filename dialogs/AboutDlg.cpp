@@ -62,7 +62,8 @@ RECT FitLogo(const RECT& area, int w, int h)
     return RECT {x, y, x + static_cast<LONG>(dw), y + static_cast<LONG>(dh)};
 }
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT) {}
+// A window of its own, with no owner, wherever it is opened from.
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUT, nullptr) {}
 
 bool CAboutDlg::DoDataExchange(CDataExchange& dx)
 {

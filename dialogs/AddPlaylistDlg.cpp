@@ -2,6 +2,8 @@
 
 #include "resource.h"
 
+CAddPlaylistDlg::CAddPlaylistDlg() : CDialog(IDD_ADD_PLAYLIST) {}
+
 CAddPlaylistDlg::CAddPlaylistDlg(HWND owner) : CDialog(IDD_ADD_PLAYLIST, owner) {}
 
 BOOL CAddPlaylistDlg::OnInitDialog()

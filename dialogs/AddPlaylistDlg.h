@@ -7,7 +7,9 @@
 
 class CAddPlaylistDlg : public CDialog {
 public:
-    explicit CAddPlaylistDlg(HWND owner = nullptr);
+    // Owned by the active window, or by the given one.
+    CAddPlaylistDlg();
+    explicit CAddPlaylistDlg(HWND owner);
 
     std::string m_strName;
 

@@ -2,6 +2,8 @@
 
 #include "resource.h"
 
+CLocationDlg::CLocationDlg() : CDialog(IDD_LOCATION) {}
+
 CLocationDlg::CLocationDlg(HWND owner) : CDialog(IDD_LOCATION, owner) {}
 
 bool CLocationDlg::DoDataExchange(CDataExchange& dx)

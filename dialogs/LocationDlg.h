@@ -7,7 +7,9 @@
 
 class CLocationDlg : public CDialog {
 public:
-    explicit CLocationDlg(HWND owner = nullptr);
+    // Owned by the active window, or by the given one.
+    CLocationDlg();
+    explicit CLocationDlg(HWND owner);
 
     std::string m_strLocation;
 

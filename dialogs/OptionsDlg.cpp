@@ -34,6 +34,8 @@ COLORREF* CustomColors()
 
 COptionsDlg::ColorChooser COptionsDlg::s_pfnChooseColor = &COptionsDlg::ChooseSystemColor;
 
+COptionsDlg::COptionsDlg() : CDialog(IDD_OPTIONS) {}
+
 COptionsDlg::COptionsDlg(HWND owner) : CDialog(IDD_OPTIONS, owner) {}
 
 bool COptionsDlg::ChooseSystemColor(HWND owner, COLORREF& color)

@@ -16,7 +16,9 @@ class CChangerSettings;
 
 class COptionsDlg : public CDialog {
 public:
-    explicit COptionsDlg(HWND owner = nullptr);
+    // Owned by the active window, or by the given one.
+    COptionsDlg();
+    explicit COptionsDlg(HWND owner);
 
     // Asks the user for a colour, starting from color; true with the choice in color, false
     // when the user cancelled. Replaceable, so that the dialog can be driven without the

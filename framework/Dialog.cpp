@@ -185,10 +185,30 @@ bool CDialog::TemplateGivesNoPlace() const
     return place[0] == 0 && place[1] == 0;
 }
 
+HWND CDialog::OwnerForModal() const
+{
+    return m_bOwnerGiven ? m_hWndOwner : ::GetActiveWindow();
+}
+
 INT_PTR CDialog::DoModal()
 {
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hWndOwner,
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), OwnerForModal(),
                              StaticDialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+bool CDialog::RegisterDialogClass(const char* name)
+{
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    WNDCLASSA existing {};
+    if (::GetClassInfoA(instance, name, &existing))
+        return true;
+    // The system's dialog class (#32770) with our name: DefDlgProc and its window bytes.
+    WNDCLASSA wc {};
+    if (!::GetClassInfoA(nullptr, MAKEINTRESOURCEA(32770), &wc))
+        return false;
+    wc.hInstance = instance;
+    wc.lpszClassName = name;
+    return ::RegisterClassA(&wc) != 0;
 }
 
 void CDialog::EndDialog(INT_PTR result)
@@ -282,6 +302,11 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         return DefaultProc(msg, wParam, lParam);
     }
+    case WM_NOTIFYFORMAT:
+        // Controls ask which form of notifications to send: this dialog reads the ANSI ones.
+        if (lParam == NF_QUERY)
+            return NFR_ANSI;
+        return DefaultProc(msg, wParam, lParam);
     case WM_CTLCOLORSTATIC: {
         HWND control = reinterpret_cast<HWND>(lParam);
         if (FromHandlePermanent(control))

@@ -44,11 +44,22 @@ private:
 
 class CDialog : public CWindow {
 public:
-    explicit CDialog(UINT templateId, HWND owner = nullptr) : m_nIDTemplate(templateId), m_hWndOwner(owner) {}
+    // Owned by the window that is active on this thread when the dialog runs (the window the
+    // user was working in), so a forgotten owner does not leave that window usable underneath.
+    explicit CDialog(UINT templateId) : m_nIDTemplate(templateId), m_bOwnerGiven(false) {}
+    // Owned by exactly this window; null for a dialog of its own, with a taskbar button.
+    CDialog(UINT templateId, HWND owner) : m_nIDTemplate(templateId), m_hWndOwner(owner), m_bOwnerGiven(true) {}
     ~CDialog() override;
 
     // Runs the dialog; IDOK, IDCANCEL or what EndDialog was given; -1 when it could not start.
     INT_PTR DoModal();
+    // The window that owns the dialog while it runs (see the constructors).
+    HWND OwnerForModal() const;
+
+    // Registers a dialog window class of this name: the system's dialog class under a fixed
+    // name that other processes can find (a template names it with CLASS). True when it is
+    // registered (also when it already was).
+    static bool RegisterDialogClass(const char* name);
     void EndDialog(INT_PTR result);
 
     // Centres the dialog over its owner, or over the work area of its monitor without one.
@@ -76,7 +87,8 @@ protected:
     LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     UINT m_nIDTemplate;
-    HWND m_hWndOwner;
+    HWND m_hWndOwner = nullptr;
+    bool m_bOwnerGiven;
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

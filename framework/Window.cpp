@@ -20,16 +20,22 @@ CWindow::~CWindow()
 
 const char* CWindow::RegisterWindowClass(UINT style, HCURSOR cursor, HBRUSH background, HICON icon)
 {
+    char name[96];
+    std::snprintf(name, sizeof name, "Murlavo:%p:%x:%p:%p:%p", static_cast<void*>(::GetModuleHandleA(nullptr)),
+                  style, static_cast<void*>(cursor), static_cast<void*>(background), static_cast<void*>(icon));
+    return RegisterNamedWindowClass(name, style, cursor, background, icon);
+}
+
+const char* CWindow::RegisterNamedWindowClass(const char* name, UINT style, HCURSOR cursor, HBRUSH background,
+                                              HICON icon)
+{
     // Class names are kept for the life of the process (they are handed out as pointers).
     static std::set<std::string> s_names;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    char name[96];
-    std::snprintf(name, sizeof name, "Murlavo:%p:%x:%p:%p:%p", static_cast<void*>(instance), style,
-                  static_cast<void*>(cursor), static_cast<void*>(background), static_cast<void*>(icon));
     auto it = s_names.find(name);
     if (it != s_names.end())
         return it->c_str();
 
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc {};
     wc.style = style;
     wc.lpfnWndProc = StaticWindowProc;
@@ -39,8 +45,13 @@ const char* CWindow::RegisterWindowClass(UINT style, HCURSOR cursor, HBRUSH back
     wc.hIcon = icon;
     wc.lpszClassName = name;
     WNDCLASSA existing {};
-    if (!::GetClassInfoA(instance, name, &existing) && !::RegisterClassA(&wc))
+    if (::GetClassInfoA(instance, name, &existing)) {
+        if (existing.lpfnWndProc != StaticWindowProc || existing.style != style || existing.hCursor != cursor
+            || existing.hbrBackground != background || existing.hIcon != icon)
+            return nullptr;
+    } else if (!::RegisterClassA(&wc)) {
         return nullptr;
+    }
     return s_names.insert(name).first->c_str();
 }
 
@@ -66,32 +77,21 @@ namespace {
 // Our one subclass on a control; the object is its data.
 constexpr UINT_PTR kSubclassId = 0x4D75; // "Mu"
 
-// GetWindowSubclass: exported by the common controls under ordinal 411 only, which the
-// MinGW import library lacks. A subclassed window's procedure belongs to the very copy of the
-// common controls that keeps its subclass data (version 5 and 6 are separate libraries on
-// Windows), so the function is taken from the module of that procedure.
-BOOL GetSubclassData(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR* data)
-{
-    using GetWindowSubclassFn = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
-    HMODULE module = nullptr;
-    const LONG_PTR windowProc = ::IsWindowUnicode(hwnd) ? ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC)
-                                                         : ::GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
-    if (!windowProc
-        || !::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                 reinterpret_cast<LPCSTR>(windowProc), &module))
-        return FALSE;
-    auto get = reinterpret_cast<GetWindowSubclassFn>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(module, MAKEINTRESOURCEA(411))));
-    return get && get(hwnd, proc, id, data);
-}
+// The object attached to a subclassed control, kept as a window property: found from the
+// handle alone, whichever copy of the common controls serves the control.
+const char kObjectProperty[] = "Murlavo.Object";
 } // namespace
 
 BOOL CWindow::SubclassWindow(HWND hwnd)
 {
     if (!hwnd || m_hWnd || FromHandlePermanent(hwnd))
         return FALSE;
-    if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!::SetPropA(hwnd, kObjectProperty, this))
         return FALSE;
+    if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
+        ::RemovePropA(hwnd, kObjectProperty);
+        return FALSE;
+    }
     m_hWnd = hwnd;
     m_bSubclassed = true;
     return TRUE;
@@ -100,8 +100,10 @@ BOOL CWindow::SubclassWindow(HWND hwnd)
 HWND CWindow::UnsubclassWindow()
 {
     HWND hwnd = m_hWnd;
-    if (hwnd && m_bSubclassed)
+    if (hwnd && m_bSubclassed) {
         ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
+        ::RemovePropA(hwnd, kObjectProperty);
+    }
     m_bSubclassed = false;
     m_hWnd = nullptr;
     return hwnd;
@@ -111,9 +113,13 @@ CWindow* CWindow::FromHandlePermanent(HWND hwnd)
 {
     if (!hwnd)
         return nullptr;
-    DWORD_PTR data = 0;
-    if (GetSubclassData(hwnd, SubclassProc, kSubclassId, &data))
-        return reinterpret_cast<CWindow*>(data);
+    // Another process's window may carry the same property: its value means nothing here.
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(hwnd, &process);
+    if (process != ::GetCurrentProcessId())
+        return nullptr;
+    if (void* attached = ::GetPropA(hwnd, kObjectProperty))
+        return static_cast<CWindow*>(attached);
     WNDPROC proc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
     if (proc != StaticWindowProc)
         return nullptr;

@@ -30,6 +30,10 @@ public:
     // procedure and returns its generated name.
     static const char* RegisterWindowClass(UINT style, HCURSOR cursor = nullptr, HBRUSH background = nullptr,
                                            HICON icon = nullptr);
+    // The same under a fixed name, by which other processes find the window (FindWindow).
+    // Null when the name is taken by a class of other values.
+    static const char* RegisterNamedWindowClass(const char* name, UINT style, HCURSOR cursor = nullptr,
+                                                HBRUSH background = nullptr, HICON icon = nullptr);
 
     BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU menuOrId);

@@ -15,6 +15,8 @@
 // Dialogs
 #define IDD_ABOUT 100
 #define IDD_SETTINGS 104
+// The Settings dialog's window class (its template names it; app/WindowNames.h).
+#define MURLAVO_SETTINGS_CLASS "Murlavo.Settings"
 #define IDD_ADD_PLAYLIST 129
 #define IDD_OPTIONS 137
 #define IDD_LOCATION 138

@@ -1,6 +1,7 @@
 #include "saver/SaverWnd.h"
 
 #include "app/Globals.h"
+#include "app/WindowNames.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "resource.h"
@@ -20,7 +21,8 @@ CSaverWnd::~CSaverWnd() = default;
 BOOL CSaverWnd::Create()
 {
     HCURSOR cursor = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_TRANSPARENT));
-    const char* cls = RegisterWindowClass(CS_HREDRAW | CS_VREDRAW, cursor);
+    // Found by its class name by the setup program.
+    const char* cls = RegisterNamedWindowClass(kSaverClassName, CS_HREDRAW | CS_VREDRAW, cursor);
     // One monitor: the primary screen's size at (0, 0). Several: the virtual screen.
     m_layout = s_pfnLayout();
     const platform::ScreenRect& w = m_layout.window;

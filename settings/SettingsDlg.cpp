@@ -1,6 +1,7 @@
 #include "settings/SettingsDlg.h"
 
 #include "app/ChangerApp.h"
+#include "app/WindowNames.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/OptionsDlg.h"
 #include "library/Settings.h"
@@ -18,7 +19,11 @@ CChangerApp* ChangerApp()
 
 } // namespace
 
-CSettingsDlg::CSettingsDlg(HWND owner) : CDialog(IDD_SETTINGS, owner) {}
+CSettingsDlg::CSettingsDlg(HWND owner) : CDialog(IDD_SETTINGS, owner)
+{
+    // The template names this class: other processes find the dialog by it.
+    RegisterDialogClass(kSettingsClassName);
+}
 
 CSettingsDlg::~CSettingsDlg()
 {

@@ -1,6 +1,7 @@
 #include "show/ShowWnd.h"
 
 #include "app/Globals.h"
+#include "app/WindowNames.h"
 #include "dialogs/AboutDlg.h"
 #include "framework/FileReplace.h"
 #include "image/AbortFlag.h"
@@ -129,7 +130,8 @@ BOOL CShowWnd::CreateAsChild(const RECT& rect, HWND parent)
 
 BOOL CShowWnd::CreateHidden()
 {
-    const char* cls = RegisterWindowClass(CS_HREDRAW | CS_VREDRAW);
+    // Found by its class name: by Settings in another process, and by the setup program.
+    const char* cls = RegisterNamedWindowClass(kChangerClassName, CS_HREDRAW | CS_VREDRAW);
     return CreateEx(0, cls, "Murlavo", WS_POPUP | WS_BORDER | WS_SYSMENU, 0, 0, 0, 0, nullptr, nullptr);
 }
 
