@@ -155,8 +155,12 @@ BOOL CChangerApp::StartWallpaperChanger()
 
 void CChangerApp::RunSettings()
 {
-    CSettingsDlg dlg(FindSettingsOwner(m_strCmdLine.c_str()));
+    CSettingsDlg dlg(FindSettingsOwner(m_strCmdLine.c_str()), g_settings);
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    const INT_PTR result = dlg.DoModal();
     m_pMainWnd = nullptr;
+    if (result != IDOK)
+        return;
+    g_settings.TakeOptionsFrom(dlg.m_settings);
+    SaveSettings();
 }

@@ -71,7 +71,6 @@ BOOL COptionsDlg::OnInitDialog()
         ::SendDlgItemMessageA(m_hWnd, id, UDM_SETRANGE32, kArrowMin, kArrowMax);
     EnableMinutes(m_nIntervalKind == 0);
     AttachItem(m_swatch, IDC_SWATCH);
-    m_crBackground = g_settings.m_crBkgndColor;
     m_swatch.SetColor(m_crBackground);
     EnableScaling(m_bFit != 0);
     return TRUE;
@@ -79,11 +78,8 @@ BOOL COptionsDlg::OnInitDialog()
 
 void COptionsDlg::OnOK()
 {
-    if (!UpdateData(true))
-        return;
-    // Only now: a colour chosen in a dialog that is then cancelled must not stay stored.
-    g_settings.m_crBkgndColor = m_crBackground;
-    EndDialog(IDOK);
+    if (UpdateData(true))
+        EndDialog(IDOK);
 }
 
 bool COptionsDlg::OnCommand(int id, int code, HWND control)
@@ -148,6 +144,7 @@ void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg)
     dlg.m_nSeconds = settings.m_nSlideShow;
     dlg.m_bFit = settings.m_bFitToScreen;
     dlg.m_nScaleIndex = settings.m_nScaleMethod;
+    dlg.m_crBackground = settings.m_crBkgndColor;
 }
 
 void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
@@ -157,7 +154,5 @@ void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
     settings.m_nSlideShow = dlg.m_nSeconds;
     settings.m_bFitToScreen = dlg.m_bFit;
     settings.m_nScaleMethod = dlg.m_nScaleIndex;
-    // The dialog stored it into g_settings on OK already; the copy makes any block passed here
-    // complete as well.
     settings.m_crBkgndColor = dlg.m_crBackground;
 }

@@ -2,10 +2,9 @@
 // each stays in the show roles, their background colour, and whether and how pictures are
 // fitted to the screen.
 //
-// The opener fills the value members from the settings block (OptionsFromSettings), runs the
-// dialog and, after IDOK, copies them back (SettingsFromOptions). The background colour is the
-// dialog's own business: it is read from g_settings when the dialog opens and written there
-// when the dialog ends with OK.
+// The opener fills the value members from a settings block (OptionsFromSettings), runs the
+// dialog and, after IDOK, copies them back (SettingsFromOptions). Nothing else is changed by the
+// dialog: a colour chosen in a dialog that is then cancelled goes with it.
 #pragma once
 #include "dialogs/ColorSwatch.h"
 #include "framework/Dialog.h"
@@ -50,7 +49,7 @@ private:
 };
 
 // What the dialog shows for the settings block: 60 minutes as hourly, 1440 as daily, any other
-// interval as that number of minutes.
+// interval as that number of minutes; the background colour.
 void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg);
 // What the settings block takes from a dialog that ended with IDOK: the interval in minutes
 // (60 hourly, 1440 daily), order, seconds, fitting and method, and the background colour.

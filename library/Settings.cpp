@@ -44,6 +44,16 @@ void CChangerSettings::Save(const CApplication& profile) const
     profile.WriteProfileInt(kChanger, "ScaleMethod", m_nScaleMethod);
 }
 
+void CChangerSettings::TakeOptionsFrom(const CChangerSettings& edited)
+{
+    m_nInterval = edited.m_nInterval;
+    m_nOrder = edited.m_nOrder;
+    m_nSlideShow = edited.m_nSlideShow;
+    m_bFitToScreen = edited.m_bFitToScreen;
+    m_nScaleMethod = edited.m_nScaleMethod;
+    m_crBkgndColor = edited.m_crBkgndColor;
+}
+
 void CChangerSettings::SaveTempImage(const CApplication& profile) const
 {
     profile.WriteProfileString(kChanger, "TempImage", m_strTempImage.c_str());

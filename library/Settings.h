@@ -33,6 +33,10 @@ public:
     void Save(const CApplication& profile) const;
     // Writes "TempImage": the one value written at every process end.
     void SaveTempImage(const CApplication& profile) const;
+    // Takes the options the user edits (Options dialog) from another block: interval, order,
+    // slide-show time, fitting, scaling method and background colour. The rotation's state,
+    // the wallpaper path and the rest stay.
+    void TakeOptionsFrom(const CChangerSettings& edited);
 };
 
 extern CChangerSettings g_settings;

@@ -269,7 +269,7 @@ bool CSettingsDlg::SavePictureLibrary()
                  picture = TreeView_GetNextSibling(m_tree, picture))
                 entries.push_back({RecordOf(picture), picture == m_hNowPlaying});
         }
-        return SavePictureLibraryFile(entries, g_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
+        return SavePictureLibraryFile(entries, m_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
     } catch (const std::exception&) {
         return false;
     }

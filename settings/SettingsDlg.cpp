@@ -10,16 +10,9 @@
 
 #include <windowsx.h>
 
-namespace {
+CSettingsDlg::CSettingsDlg(HWND owner) : CSettingsDlg(owner, g_settings) {}
 
-CChangerApp* ChangerApp()
-{
-    return dynamic_cast<CChangerApp*>(GetApp());
-}
-
-} // namespace
-
-CSettingsDlg::CSettingsDlg(HWND owner) : CDialog(IDD_SETTINGS, owner)
+CSettingsDlg::CSettingsDlg(HWND owner, const CChangerSettings& settings) : CDialog(IDD_SETTINGS, owner), m_settings(settings)
 {
     // The template names this class: other processes find the dialog by it.
     RegisterDialogClass(kSettingsClassName);
@@ -34,9 +27,6 @@ CSettingsDlg::~CSettingsDlg()
 
 BOOL CSettingsDlg::OnInitDialog()
 {
-    // The stored settings replace those in memory: what the user confirms is what is stored.
-    if (CChangerApp* app = ChangerApp())
-        app->LoadSettings();
     m_tree = GetDlgItem(IDC_LIBRARY_TREE);
     m_listNowPlaying = GetDlgItem(IDC_NOW_PLAYING);
     CDialog::OnInitDialog();
@@ -87,10 +77,10 @@ void CSettingsDlg::OnSelectionChanged(HTREEITEM selected)
 void CSettingsDlg::OnOptions()
 {
     COptionsDlg dlg;
-    OptionsFromSettings(g_settings, dlg);
-    // Only the settings in memory change; the registry is written by OK of this dialog.
+    OptionsFromSettings(m_settings, dlg);
+    // Only the dialog's copy changes; the opener applies and stores it after OK.
     if (dlg.DoModal() == IDOK)
-        SettingsFromOptions(dlg, g_settings);
+        SettingsFromOptions(dlg, m_settings);
 }
 
 void CSettingsDlg::OnAbout()
@@ -106,7 +96,8 @@ void CSettingsDlg::OnOK()
     // A library that cannot be written keeps the old file. The edits are still in the tree:
     // the user decides whether to go back to them (and try again) or to close without them;
     // the settings are written either way.
-    if (!SavePictureLibrary()
+    m_bLibrarySaved = SavePictureLibrary();
+    if (!m_bLibrarySaved
         && ::MessageBoxA(m_hWnd,
                "Your playlists could not be saved: the library file could not be written (the disk "
                "may be full, or the file may be in use or read-only). The library stays as it was.\n\n"
@@ -115,8 +106,6 @@ void CSettingsDlg::OnOK()
                "Murlavo", MB_OKCANCEL | MB_ICONEXCLAMATION)
             == IDCANCEL)
         return;
-    if (CChangerApp* app = ChangerApp())
-        app->SaveSettings();
     EndDialog(IDOK);
 }
 

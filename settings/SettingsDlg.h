@@ -21,12 +21,22 @@
 #include <string>
 #include <vector>
 
+#include "library/Settings.h"
+
 class CWallpaperObject;
 
 class CSettingsDlg : public CDialog {
 public:
+    // The dialog edits a copy of the settings it is given (by default the process's); after
+    // IDOK the opener applies m_settings. The owner may be null: a window of its own.
     explicit CSettingsDlg(HWND owner = nullptr);
+    CSettingsDlg(HWND owner, const CChangerSettings& settings);
     ~CSettingsDlg() override;
+
+    // The edited copy of the settings (the Options dialog changes it).
+    CChangerSettings m_settings;
+    // OK wrote the picture library (false when it ended without the playlist changes).
+    bool m_bLibrarySaved = false;
 
     // The tree's selected item becomes the Now Playing item; the list shows its image and
     // label, or nothing when no item is selected.

@@ -1,5 +1,6 @@
 #include "show/ShowWnd.h"
 
+#include "app/ChangerApp.h"
 #include "app/Globals.h"
 #include "app/WindowNames.h"
 #include "dialogs/AboutDlg.h"
@@ -767,28 +768,15 @@ void CShowWnd::OnClose()
 
 void CShowWnd::OnSettings()
 {
-    // The dialog reads every setting from the registry again, whose values are those of an
-    // earlier process end or confirmation. The wallpaper's path (this window writes to its own
-    // all along) and the rotation's state are put back afterwards: the stored ones would send
-    // the bitmap to a stale or empty path at the process end and change the picture as soon
-    // as the dialog closes. A wallpaper applied while the dialog was open has set the
-    // rotation's state anew.
-    // Cancelled, the dialog changes nothing the changer uses: Options may have changed the
-    // settings in memory before the Settings dialog was cancelled.
-    const CChangerSettings before = g_settings;
-    const int applied = m_nApplied;
-    CSettingsDlg dlg;
-    const INT_PTR result = RunMenuDialog(dlg);
-    const int32_t lastChange = m_nApplied == applied ? before.m_timeLastChange : g_settings.m_timeLastChange;
-    const std::string lastWallpaper =
-        m_nApplied == applied ? before.m_strLastWallpaper : g_settings.m_strLastWallpaper;
-    if (result != IDOK)
-        g_settings = before;
-    g_settings.m_strTempImage = m_strWallpaperPath;
-    g_settings.m_timeLastChange = lastChange;
-    g_settings.m_strLastWallpaper = lastWallpaper;
-    if (result != IDOK)
+    // The dialog edits a copy of the settings; the changer takes the options from it after OK
+    // and stores them with its own wallpaper path and rotation state, which stay as they are
+    // (a wallpaper applied while the dialog was open has set them anew).
+    CSettingsDlg dlg(nullptr, g_settings);
+    if (RunMenuDialog(dlg) != IDOK)
         return;
+    g_settings.TakeOptionsFrom(dlg.m_settings);
+    if (CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp()))
+        app->SaveSettings();
     // The new library takes effect at the next choice. A preparation still running, or its
     // message still queued, works on its own copy of the record.
     m_pCurrent = nullptr;
