@@ -57,6 +57,14 @@ void HandlePostedMessages()
 namespace {
 MessageBoxAnswerer* g_pAnswerer = nullptr;
 
+// The system's dialog class, or one of the program's dialog classes under a fixed name.
+bool IsDialogWindow(HWND hwnd)
+{
+    char cls[32] = "";
+    ::GetClassNameA(hwnd, cls, sizeof cls);
+    return !std::strcmp(cls, "#32770") || !std::strcmp(cls, "Murlavo.Settings");
+}
+
 BOOL CALLBACK FindMessageBox(HWND hwnd, LPARAM param)
 {
     char cls[16] = "";
@@ -106,10 +114,9 @@ struct DialogSearch {
 BOOL CALLBACK FindDialog(HWND hwnd, LPARAM param)
 {
     auto& search = *reinterpret_cast<DialogSearch*>(param);
-    char cls[16] = "", caption[256] = "";
-    ::GetClassNameA(hwnd, cls, sizeof cls);
+    char caption[256] = "";
     ::GetWindowTextA(hwnd, caption, sizeof caption);
-    if (!std::strcmp(cls, "#32770") && ::IsWindowVisible(hwnd) && search.caption == std::string(caption)) {
+    if (IsDialogWindow(hwnd) && ::IsWindowVisible(hwnd) && search.caption == std::string(caption)) {
         search.found = hwnd;
         return FALSE;
     }

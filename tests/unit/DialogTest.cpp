@@ -201,3 +201,59 @@ TEST(DialogBase, OpensCentredOnTheScreenWithoutOwner)
     EXPECT_LE(std::abs((rect.left + rect.right) / 2 - (work.left + work.right) / 2), 1);
     EXPECT_LE(std::abs((rect.top + rect.bottom) / 2 - (work.top + work.bottom) / 2), 1);
 }
+
+// A dialog opened without a named owner belongs to the window the user was working in, which
+// stays disabled underneath; one opened with an explicit null owner stands on its own.
+TEST(DialogBase, OwnerIsTheActiveWindowUnlessNamed)
+{
+    CExchangeDlg outer;
+    HWND outerWindow = nullptr, innerOwner = reinterpret_cast<HWND>(1), outerEnabledDuringInner = nullptr;
+    HWND aloneOwner = reinterpret_cast<HWND>(1);
+    outer.script = [&](CExchangeDlg& self) {
+        outerWindow = self.m_hWnd;
+        ::SetActiveWindow(self.m_hWnd);
+        CExchangeDlg inner;
+        inner.script = [&](CExchangeDlg& in) {
+            innerOwner = ::GetWindow(in.m_hWnd, GW_OWNER);
+            outerEnabledDuringInner = ::IsWindowEnabled(self.m_hWnd) ? self.m_hWnd : nullptr;
+            in.EndDialog(IDCANCEL);
+        };
+        inner.DoModal();
+        ScriptedDialog<CDialog> alone(300, nullptr);
+        alone.script = [&](auto& in) {
+            aloneOwner = ::GetWindow(in.m_hWnd, GW_OWNER);
+            in.EndDialog(IDCANCEL);
+        };
+        alone.DoModal();
+        self.EndDialog(IDCANCEL);
+    };
+    EXPECT_EQ(outer.DoModal(), IDCANCEL);
+    EXPECT_EQ(innerOwner, outerWindow);
+    EXPECT_EQ(outerEnabledDuringInner, nullptr);
+    EXPECT_EQ(aloneOwner, nullptr);
+}
+
+// The fixed class names other processes look for: a window class and a dialog class.
+TEST(WindowBase, FixedClassNamesAreFoundByName)
+{
+    const char* cls = CWindow::RegisterNamedWindowClass("Murlavo.TestWindow", CS_HREDRAW);
+    ASSERT_NE(cls, nullptr);
+    EXPECT_STREQ(CWindow::RegisterNamedWindowClass("Murlavo.TestWindow", CS_HREDRAW), cls);
+    // The name is taken by a class of other values.
+    EXPECT_EQ(CWindow::RegisterNamedWindowClass("Murlavo.TestWindow", CS_VREDRAW), nullptr);
+    CWindow window;
+    ASSERT_TRUE(window.CreateEx(0, cls, "named", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr));
+    EXPECT_EQ(::FindWindowA("Murlavo.TestWindow", nullptr), window.m_hWnd);
+    EXPECT_EQ(CWindow::FromHandlePermanent(window.m_hWnd), &window);
+    window.DestroyWindow();
+
+    ASSERT_TRUE(CDialog::RegisterDialogClass("Murlavo.TestDialog"));
+    EXPECT_TRUE(CDialog::RegisterDialogClass("Murlavo.TestDialog"));
+    HWND dialog = ::CreateWindowExA(0, "Murlavo.TestDialog", "d", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                    ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(dialog, nullptr);
+    // A dialog window: the dialog manager's extra bytes are there.
+    EXPECT_EQ(::SetWindowLongPtrA(dialog, DWLP_USER, 5), 0);
+    EXPECT_EQ(::GetWindowLongPtrA(dialog, DWLP_USER), 5);
+    ::DestroyWindow(dialog);
+}

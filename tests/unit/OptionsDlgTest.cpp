@@ -363,11 +363,14 @@ TEST_F(OptionsDialog, ArrowsStepWithinOneToFiftyNineAndWrapAround)
 
 // The colour reaches the settings block only through an OK that validated every field: not
 // when the dialog refuses OK and is then cancelled, nor when the colour dialog is cancelled.
+// The process's own settings never change: the opener applies what the dialog gives back.
 TEST_F(OptionsDialog, ChosenColourIsStoredOnlyByASuccessfulOK)
 {
     const COLORREF chosen = RGB(10, 200, 30);
     FakeChooser::Install(chosen);
     CChangerSettings settings = Defaults(10);
+    settings.m_crBkgndColor = kStartColor;
+    g_settings.m_crBkgndColor = RGB(7, 7, 7);
     MessageBoxAnswerer answerer;
     HWND dialog = nullptr;
     OpenOptions(settings, [&](CScriptedOptionsDlg& d) {
@@ -377,14 +380,13 @@ TEST_F(OptionsDialog, ChosenColourIsStoredOnlyByASuccessfulOK)
         EXPECT_EQ(d.m_swatch.m_crColor, chosen);
         d.SetText(IDC_SECONDS, "0");
         EXPECT_TRUE(d.PressOK());
-        EXPECT_EQ(g_settings.m_crBkgndColor, kStartColor);
         d.PressCancel();
     });
     EXPECT_EQ(FakeChooser::calls, 1);
     EXPECT_EQ(FakeChooser::owner, dialog);
     EXPECT_EQ(FakeChooser::initial, kStartColor);
     EXPECT_EQ(answerer.Texts().size(), 1u);
-    EXPECT_EQ(g_settings.m_crBkgndColor, kStartColor);
+    EXPECT_EQ(settings.m_crBkgndColor, kStartColor);
 
     FakeChooser::Install(chosen, false);
     OpenOptions(settings, [](CScriptedOptionsDlg& d) {
@@ -393,15 +395,15 @@ TEST_F(OptionsDialog, ChosenColourIsStoredOnlyByASuccessfulOK)
         d.PressOK();
     });
     EXPECT_EQ(FakeChooser::calls, 1);
-    EXPECT_EQ(g_settings.m_crBkgndColor, kStartColor);
+    EXPECT_EQ(settings.m_crBkgndColor, kStartColor);
 
     FakeChooser::Install(chosen);
     OpenOptions(settings, [](CScriptedOptionsDlg& d) {
         d.Click(IDC_CHANGE_COLOR);
         d.PressOK();
     });
-    EXPECT_EQ(g_settings.m_crBkgndColor, chosen);
     EXPECT_EQ(settings.m_crBkgndColor, chosen);
+    EXPECT_EQ(g_settings.m_crBkgndColor, RGB(7, 7, 7));
 }
 
 namespace {
@@ -439,8 +441,8 @@ struct ColourDialogDriver {
 
 TEST_F(OptionsDialog, SystemColourDialogStartsFromTheColourAndIsOwnedByTheOptions)
 {
-    g_settings.m_crBkgndColor = RGB(12, 34, 56);
     CChangerSettings settings = Defaults(10);
+    settings.m_crBkgndColor = RGB(12, 34, 56);
     COLORREF shown = 0;
     OpenOptions(settings, [&](CScriptedOptionsDlg& d) {
         ColourDialogDriver::options = d.m_hWnd;
@@ -454,7 +456,7 @@ TEST_F(OptionsDialog, SystemColourDialogStartsFromTheColourAndIsOwnedByTheOption
     EXPECT_NE(ColourDialogDriver::found, nullptr);
     EXPECT_EQ(ColourDialogDriver::rgb, "12 34 56");
     EXPECT_EQ(shown, RGB(200, 34, 56));
-    EXPECT_EQ(g_settings.m_crBkgndColor, RGB(12, 34, 56)); // cancelled afterwards
+    EXPECT_EQ(settings.m_crBkgndColor, RGB(12, 34, 56)); // cancelled afterwards
 }
 
 TEST_F(OptionsDialog, SwatchFillsItselfWithItsColour)

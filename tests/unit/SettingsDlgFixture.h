@@ -167,11 +167,19 @@ protected:
         EXPECT_TRUE(LoadLibraryFile(path.c_str(), records)) << path;
         return records;
     }
-    static INT_PTR Open(Script script)
+    // Opens the dialog as the program does: with the stored settings, whose options are applied
+    // and stored again after OK.
+    INT_PTR Open(Script script)
     {
-        CScriptedSettingsDlg dlg;
+        app.LoadSettings();
+        CScriptedSettingsDlg dlg(nullptr, g_settings);
         dlg.script = std::move(script);
-        return dlg.DoModal();
+        const INT_PTR result = dlg.DoModal();
+        if (result == IDOK) {
+            g_settings.TakeOptionsFrom(dlg.m_settings);
+            app.SaveSettings();
+        }
+        return result;
     }
 
     CChangerApp app;

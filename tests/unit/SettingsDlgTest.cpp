@@ -233,7 +233,8 @@ TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)
         });
         EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
             dlg.Click(IDC_SETTINGS_OPTIONS); // returns when the Options dialog has ended
-            EXPECT_EQ(g_settings.m_nInterval, 60);
+            EXPECT_EQ(dlg.m_settings.m_nInterval, 60);
+            EXPECT_EQ(g_settings.m_nInterval, 10); // the dialog's copy only
             dlg.Command(int(end));
         }), end);
         EXPECT_EQ(options.Answered(), 1);
@@ -249,7 +250,7 @@ TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)
     });
     Open([&](CScriptedSettingsDlg& dlg) {
         dlg.Click(IDC_SETTINGS_OPTIONS);
-        EXPECT_EQ(g_settings.m_nInterval, 60); // read from the registry when the dialog opened
+        EXPECT_EQ(dlg.m_settings.m_nInterval, 60); // read from the registry when the dialog opened
         dlg.Command(IDCANCEL);
     });
 }

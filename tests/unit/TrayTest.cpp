@@ -320,7 +320,7 @@ TEST_F(TrayTest, OptionsOfACancelledSettingsDialogDoNotReachTheRunningChanger)
         });
         ::SendMessageA(::GetDlgItem(dlg, IDC_SETTINGS_OPTIONS), BM_CLICK, 0, 0); // returns when answered
         EXPECT_EQ(options.Answered(), 1);
-        EXPECT_EQ(g_settings.m_nInterval, 60);
+        EXPECT_EQ(g_settings.m_nInterval, 10); // the dialog's copy changed, not the changer's
         ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
     });
     Command(ID_TRAY_SETTINGS);
