@@ -61,12 +61,29 @@ bool BuildContributions(int32_t n, int32_t m, float scale, float support, double
             const float centre = static_cast<float>(quotient);
             const int64_t left = static_cast<int64_t>(std::ceil(quotient - width));
             const int64_t right = static_cast<int64_t>(std::floor(double(centre) + width));
+            const size_t begin = table.taps.size();
+            size_t peak = begin;
+            double peakWeight = 0.0;
+            int32_t sum = 0;
             for (int64_t j = left; j <= right; ++j) {
                 const double distance = double(centre) - double(j);
                 const double weight = shrinking ? kernel(distance / fscale) / fscale : kernel(distance);
                 const int64_t reflected = j < 0 ? -j : j >= n ? 2 * int64_t(n) - j - 1 : j;
-                table.taps.push_back({Clamp(reflected, 0, n - 1), static_cast<int32_t>(weight * 256.0)});
+                const int32_t fixed = static_cast<int32_t>(weight * kWeightUnit);
+                if (table.taps.size() == begin || weight > peakWeight) {
+                    peak = table.taps.size();
+                    peakWeight = weight;
+                }
+                sum += fixed;
+                table.taps.push_back({Clamp(reflected, 0, n - 1), fixed});
             }
+            // Each weight was truncated, so the list sums to a little less than the unit (to
+            // nothing at all once a weight is below 1/256 of one, from a shrink of about 228
+            // on); a flat area would come out darker the more it shrinks. What truncation
+            // dropped goes to the heaviest tap, the one nearest the centre, so the list sums
+            // to exactly the unit and flat areas stay flat at any scale.
+            if (table.taps.size() > begin)
+                table.taps[peak].weight += kWeightUnit - sum;
             table.first.push_back(table.taps.size());
         }
         return true;

@@ -3,7 +3,7 @@
 // Both scaling operations replace the picture in place and poll g_bAbortImageWork before each
 // row they produce. The results are defined to the byte: nearest neighbour with
 // corner-aligned sampling, and a two-pass Mitchell-Netravali filter with 8-bit fixed-point
-// weights that are not normalised (flat areas may come out one step darker).
+// weights, each output pixel's weights summing to exactly one (flat areas stay flat).
 #pragma once
 #include "image/Pixels.h"
 
@@ -23,7 +23,11 @@ PictureSize FitAspect(int32_t width, int32_t height, int32_t cx, int32_t cy);
 // The Mitchell-Netravali cubic with B = C = 1/3; zero from |t| = 2 on.
 double MitchellFilter(double t);
 
-// One filter tap: a source pixel and its weight (the real weight x 256, truncated).
+// The fixed-point one of the filter weights: a weight of kWeightUnit takes a source byte whole.
+constexpr int32_t kWeightUnit = 256;
+
+// One filter tap: a source pixel and its weight (the real weight x kWeightUnit, truncated; the
+// heaviest tap of a list also carries what the truncation of the whole list dropped).
 struct Contribution {
     int32_t pixel;
     int32_t weight;
@@ -31,7 +35,8 @@ struct Contribution {
 
 // The taps of every output pixel along one axis, list after list: the taps of output pixel i
 // are taps[first[i]] up to (not including) taps[first[i + 1]], in increasing source position,
-// zero weights included.
+// zero weights included. The weights of each list sum to exactly kWeightUnit, however many
+// taps it has.
 struct ContributionTable {
     std::vector<size_t> first;
     std::vector<Contribution> taps;
@@ -53,7 +58,11 @@ public:
 // The taps that map n source pixels onto m output pixels, output pixel i centred on source
 // position i / scale (no half-pixel offset). Source positions outside the picture are
 // reflected at both ends and then clamped into 0..n-1. When shrinking, the kernel is
-// stretched by 1 / scale. False (after observer->OutOfMemory()) when memory is short.
+// stretched by 1 / scale. Each weight is truncated toward zero and what the list lost that way
+// is added to its heaviest tap (the first of equals), so that every list sums to kWeightUnit.
+// A very strong shrink (beyond about 228 for the Mitchell kernel) truncates every weight to 0:
+// the heaviest tap then takes the whole unit. False (after observer->OutOfMemory()) when memory
+// is short.
 bool BuildContributions(int32_t n, int32_t m, float scale, float support, double (*kernel)(double),
                         ContributionTable& table, IScaleObserver* observer = nullptr);
 

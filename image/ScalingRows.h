@@ -1,6 +1,10 @@
 // The inner loops of Resample (portable). Each loop exists in a plain form and, where the
 // processor has SSE2, in a vector form that gives the same bytes; the tests hold the two
 // against each other.
+//
+// The sums are 32-bit whatever the number of taps: a list's weights sum to kWeightUnit, and its
+// negative weights (the kernel's small negative lobes, truncated toward zero) add only a few
+// percent of it, so a sum stays within a few times 255 x kWeightUnit.
 #pragma once
 #include "image/Pixels.h"
 #include "image/Scaling.h"

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -169,6 +170,47 @@ TEST_F(ScalingStreamTest, StreamedScalingGivesTheWholePicturesBytes)
             EXPECT_TRUE(streamed.RowEndsZero());
             EXPECT_EQ(streamed.creations, 1);
         }
+}
+
+// Every tap list sums to one, so a flat picture comes out exactly flat, in every byte, whatever
+// the scale: shrinks of 1.5 to 10000 (where every weight but one truncates to 0), enlargements,
+// one pixel at either end; across, down, and both at once; on both paths.
+TEST_F(ScalingStreamTest, ResampleKeepsFlatAreasFlatAtEveryScale)
+{
+    const int axes[][2] = {{30, 20}, {40, 20},  {60, 20}, {80, 20}, {70, 10}, {100, 10}, {1001, 333}, {400, 10},
+                           {3000, 10}, {20000, 2}, {20, 30}, {10, 20}, {7, 26},  {3, 48},  {1, 5},     {5, 1}};
+    const uint8_t colours[][3] = {{255, 0, 200}, {1, 254, 37}};
+    const int count = int(sizeof axes / sizeof axes[0]);
+    for (int i = 0; i < count; ++i) {
+        const int* a = axes[i];
+        const int* b = axes[(i + 1) % count];
+        const int sizes[][4] = {{a[0], 3, a[1], 3}, {3, a[0], 3, a[1]}, {a[0], b[0], a[1], b[1]}};
+        for (const auto& s : sizes) {
+            if (int64_t(s[0]) * s[1] > 2000000)
+                continue;
+            for (const auto& colour : colours) {
+                SCOPED_TRACE(std::to_string(s[0]) + "x" + std::to_string(s[1]) + " -> " + std::to_string(s[2]) + "x" +
+                             std::to_string(s[3]) + " colour " + std::to_string(colour[0]));
+                MemoryPicture source, whole, streamed;
+                ASSERT_TRUE(source.CreatePixels(s[0], s[1]));
+                for (int y = 0; y < s[1]; ++y)
+                    for (int x = 0; x < s[0]; ++x)
+                        std::memcpy(&source.bytes[size_t(y) * source.stride + 3 * x], colour, 3);
+                whole = source;
+                ASSERT_TRUE(ResamplePicture(whole, s[2], s[3]));
+                ASSERT_TRUE(ScaleStreamed(source, streamed, s[2], s[3], ScaleMethod::resample));
+                for (const MemoryPicture* out : {&whole, &streamed}) {
+                    ASSERT_EQ(out->width, s[2]);
+                    ASSERT_EQ(out->height, s[3]);
+                    int wrong = 0;
+                    for (int y = 0; y < s[3]; ++y)
+                        for (int x = 0; x < s[2]; ++x)
+                            wrong += out->Pixel(x, y) != std::array<uint8_t, 3> {colour[0], colour[1], colour[2]};
+                    EXPECT_EQ(wrong, 0) << (out == &whole ? "whole" : "streamed");
+                }
+            }
+        }
+    }
 }
 
 TEST_F(ScalingStreamTest, ObserverHearsTheRowsTheWholePictureScalerReports)

@@ -25,7 +25,8 @@ double RefMitchell(double t)
     return 0;
 }
 
-// Taps as stated: reflected, not yet clamped.
+// Taps as stated: reflected, not yet clamped; truncated weights, with what the truncation lost
+// added to the tap of the largest real weight (the first of equals).
 std::vector<std::vector<Contribution>> RefContributions(int n, int m, float scale)
 {
     const float support = 2.0f;
@@ -39,11 +40,20 @@ std::vector<std::vector<Contribution>> RefContributions(int n, int m, float scal
         }
         const int left = int(std::ceil(double(i) / scale - width));
         const int right = int(std::floor(double(centre) + width));
+        double heaviest = -1;
+        size_t peak = 0;
+        int sum = 0;
         for (int j = left; j <= right; ++j) {
             const double weight = RefMitchell((double(centre) - j) / fscale) / fscale;
             const int pixel = j < 0 ? -j : j >= n ? 2 * n - j - 1 : j;
+            if (weight > heaviest) {
+                heaviest = weight;
+                peak = lists[i].size();
+            }
             lists[i].push_back({pixel, int(weight * 256)});
+            sum += int(weight * 256);
         }
+        lists[i][peak].weight += 256 - sum;
     }
     return lists;
 }
@@ -192,13 +202,14 @@ TEST_F(ScalingTest, ContributionsMatchTheRulesForManySizes)
     ContributionTable table;
     ASSERT_TRUE(BuildContributions(2, 4, 2.0f, 2.0f, MitchellFilter, table));
     ASSERT_EQ(table.Count(0), 5);
-    const int pixels0[] = {1, 1, 0, 1, 1}, weights0[] = {0, 14, 227, 14, 0};
+    // 256 x (0, 1/18, 8/9, 1/18, 0) truncates to 0, 14, 227, 14, 0: the lost 1 goes to the centre.
+    const int pixels0[] = {1, 1, 0, 1, 1}, weights0[] = {0, 14, 228, 14, 0};
     for (int k = 0; k < 5; ++k) {
         EXPECT_EQ(table.List(0)[k].pixel, pixels0[k]);
         EXPECT_EQ(table.List(0)[k].weight, weights0[k]);
     }
     ASSERT_EQ(table.Count(1), 4);
-    const int weights1[] = {-8, 136, 136, -8};
+    const int weights1[] = {-8, 136, 136, -8}; // already sums to 256
     for (int k = 0; k < 4; ++k)
         EXPECT_EQ(table.List(1)[k].weight, weights1[k]);
 
@@ -209,10 +220,13 @@ TEST_F(ScalingTest, ContributionsMatchTheRulesForManySizes)
             const auto ref = RefContributions(n, m, scale);
             for (int i = 0; i < m; ++i) {
                 ASSERT_EQ(table.Count(i), int(ref[i].size())) << n << "->" << m << " at " << i;
+                int sum = 0;
                 for (int k = 0; k < table.Count(i); ++k) {
                     EXPECT_EQ(table.List(i)[k].pixel, RefClamp(ref[i][k].pixel, 0, n - 1));
                     EXPECT_EQ(table.List(i)[k].weight, ref[i][k].weight);
+                    sum += table.List(i)[k].weight;
                 }
+                EXPECT_EQ(sum, kWeightUnit) << n << "->" << m << " at " << i;
             }
         }
 }
@@ -234,8 +248,11 @@ TEST_F(ScalingTest, ResizeTakesCornersAndCopiesAtTheSameSize)
 
 TEST_F(ScalingTest, ResampleGivesTheDefinedBytes)
 {
-    EXPECT_EQ(ResampleTwo(200, 200), (std::vector<int> {198, 199, 198, 199}));
-    EXPECT_EQ(ResampleTwo(0, 255), (std::vector<int> {26, 118, 239, 254}));
+    EXPECT_EQ(ResampleTwo(200, 200), (std::vector<int> {200, 200, 200, 200}));
+    // The row's lists (pixel 0, pixel 1 after reflection): (228, 28), (136, 120), (14, 242),
+    // (-16, 272); each byte is 255 x the weight of pixel 1 / 256, truncated and clamped. The
+    // one-row vertical pass then takes every byte whole.
+    EXPECT_EQ(ResampleTwo(0, 255), (std::vector<int> {27, 119, 241, 255}));
 
     // A source one pixel wide: every tap lands on pixel 0.
     ContributionTable table;
@@ -247,7 +264,7 @@ TEST_F(ScalingTest, ResampleGivesTheDefinedBytes)
     std::memset(p.At(0, 0), 100, 3);
     ASSERT_TRUE(ResamplePicture(p, 3, 1));
     for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(p.At(x, 0)[1], x == 0 ? 98 : 99) << x; // row weights sum to 255, 256, 256, column ones to 255
+        EXPECT_EQ(p.At(x, 0)[1], 100) << x;
 }
 
 TEST_F(ScalingTest, FastScalingMatchesTheReferenceOnRandomPictures)
