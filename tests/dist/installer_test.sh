@@ -7,7 +7,7 @@ set -euo pipefail
 setup=$1 stage=$2 checker=$3 prefix=$4
 here=$(cd "$(dirname "$0")/../.." && pwd)
 
-export WINEPREFIX=$prefix
+export MURLAVO_WINEPREFIX=$prefix
 . "$here/scripts/wine-env.sh"
 [ -n "${DISPLAY:-}" ] || { echo "needs DISPLAY (scripts/test.sh starts Xvfb)"; exit 1; }
 export MURLAVO_DIST_STAGE="Z:${stage//\//\\}"
