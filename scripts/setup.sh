@@ -5,6 +5,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+# Any command that fails without its own message still says which one it was.
+trap 'echo "setup: \"$BASH_COMMAND\" failed (status $?) at line $LINENO of scripts/setup.sh" >&2' ERR
 # Dependency sources and builds live outside the checkout so later runs reuse them.
 deps="${MURLAVO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murlavo}"
 
