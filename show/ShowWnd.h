@@ -36,8 +36,9 @@ public:
     // "&Murlavo" in the icon's menu: the full-screen slide show in this window, until Escape.
     void StartFullScreenShow();
 
-    // Paints the slide show into a device context of W x H: the background, then the current
-    // picture centred or tiled, or the no-picture hint.
+    // Paints the slide show into a device context of W x H: the background, then the picture
+    // shown last, centred or tiled, or the no-picture hint. While the first picture is still
+    // being prepared, the background alone.
     void PaintShow(HDC hdc, int W, int H);
 
     CWallpaperChanger& Changer() { return m_changer; }
@@ -64,10 +65,13 @@ protected:
     LRESULT OnQueryNewPalette();
     BOOL OnSetCursor();
     void OnClose();
-    // True when the window reaches beyond the primary screen (several monitors).
-    bool Spans() const;
+    // The window covers the screen (the saver, the full-screen show): its client area is then
+    // the primary screen whatever its style, and the rest (other monitors) its non-client area.
+    bool FullScreen() const;
     void OnNcCalcSize(RECT* rect) const;
     void OnNcPaint();
+    // A screen saver shows no message boxes: nothing may come over it.
+    virtual bool ShowsMessages() const { return true; }
 
     // Full screen: the window covers every monitor and its client area is the primary
     // screen. Empty otherwise (the window's own rectangle is its client area).
@@ -77,6 +81,8 @@ private:
     friend class CFullScreenShow;
 
     void StartPreparation(const CWallpaperObject& record);
+    // Runs the timer step now or, while a preparation runs, as soon as it has ended.
+    void StepWhenIdle();
     // (Re)opens both drawing handles; false when either cannot be opened.
     bool OpenDrawing();
     void CloseDrawing();
@@ -87,6 +93,12 @@ private:
 
     HDRAWDIB m_hDrawSingle = nullptr;
     HDRAWDIB m_hDrawTile = nullptr;
+    // The picture on the screen and its record: the window's own, so it can be painted again
+    // while the next one is being prepared.
+    std::shared_ptr<const CPictureImage> m_pShown;
+    CWallpaperObject m_shownRecord;
+    // A timer step waits for the running preparation to end (see StepWhenIdle).
+    bool m_bStepWaiting = false;
     CWallpaperChanger m_changer;
     CPreparationWorker m_worker;
     CTrayIcon m_tray {*this};
