@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
+#include "saver/SaverWnd.h"
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 using namespace testing_support;
 
@@ -65,14 +67,15 @@ protected:
         g_bShowRole = true;
         g_bAbortImageWork = 0;
         g_fakeNow = 1700000000;
-        CShowWnd::s_pfnNow = FakeNow;
+        CWallpaperChanger::s_pfnNow = FakeNow;
         ::DeleteFileA(WallpaperFile().c_str());
     }
     void TearDown() override
     {
         if (window && ::IsWindow(hwnd))
             ::DestroyWindow(hwnd);
-        CShowWnd::s_pfnNow = saveNow;
+        CWallpaperChanger::s_pfnNow = saveNow;
+        CPreparationWorker::s_pfnPreparationEnded = nullptr;
         g_bShowRole = true;
         DeleteLibrary();
     }
@@ -94,7 +97,7 @@ protected:
         hwnd = window->m_hWnd;
     }
 
-    bool WaitIdle() { return PumpUntil([this] { return !window->m_bBusy; }, 20000); }
+    bool WaitIdle() { return PumpUntil([this] { return !window->Preparation().Busy(); }, 20000); }
 
     // Double click on the notification-area icon, then wait for the apply step.
     void DoubleClick()
@@ -106,7 +109,7 @@ protected:
     std::string dir;
     CShowWnd* window = nullptr;
     HWND hwnd = nullptr;
-    int64_t (*saveNow)() = CShowWnd::s_pfnNow;
+    int64_t (*saveNow)() = CWallpaperChanger::s_pfnNow;
 };
 } // namespace
 
@@ -161,8 +164,8 @@ TEST_F(ShowWndTest, TimerChangesOnlyWhenTheIntervalHasPassed)
 
     g_fakeNow += 9 * 60 + 59;
     ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
-    EXPECT_FALSE(window->m_bBusy);
-    EXPECT_EQ(window->m_pCurrent, nullptr);
+    EXPECT_FALSE(window->Preparation().Busy());
+    EXPECT_EQ(window->Changer().Current(), nullptr);
 
     g_fakeNow += 1;
     ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
@@ -176,19 +179,6 @@ TEST_F(ShowWndTest, TimerChangesOnlyWhenTheIntervalHasPassed)
     window->ChangeNow();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_settings.m_strLastWallpaper, a);
-}
-
-TEST_F(ShowWndTest, TickWhileBusyIsDropped)
-{
-    StartChanger({PictureRecord(Picture("a.bmp", 8, 8))});
-    window->m_bBusy = true;
-    window->ChangeNow();
-    EXPECT_EQ(window->m_pCurrent, nullptr);
-    EXPECT_EQ(window->m_nNextWallpaper, 0);
-    window->m_bBusy = false;
-    window->ChangeNow();
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_NE(window->m_pCurrent, nullptr);
 }
 
 TEST_F(ShowWndTest, RandomOrderWithOnePictureChoosesItAgain)
@@ -206,7 +196,7 @@ TEST_F(ShowWndTest, EmptyListDoesNothing)
 {
     StartChanger({});
     window->ChangeNow();
-    EXPECT_FALSE(window->m_bBusy);
+    EXPECT_FALSE(window->Preparation().Busy());
     EXPECT_FALSE(FileExists(WallpaperFile()));
     EXPECT_EQ(g_settings.m_strLastWallpaper, "");
 }
@@ -231,9 +221,8 @@ TEST_F(ShowWndTest, RecordStaysValidWhenTheListIsReplacedDuringPreparation)
     std::string path = Picture("replaced.bmp", 300, 200);
     StartChanger({PictureRecord(path, "1", 1, 1)});
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
-    window->m_arrShowList.clear(); // what the Settings command does with the old list
-    window->m_pCurrent = nullptr;
+    ASSERT_TRUE(window->Preparation().Busy());
+    window->Changer().Clear(); // what the Settings command does with the old list
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_settings.m_strLastWallpaper, path);
     std::string tile;
@@ -251,7 +240,7 @@ TEST_F(ShowWndTest, ClosingDuringResampleWritesNothing)
     ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &before);
     g_bAbortImageWork = 1;
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     ::DestroyWindow(hwnd);
     window = nullptr;
     EXPECT_FALSE(FileExists(WallpaperFile()));
@@ -275,9 +264,10 @@ TEST_F(ShowWndTest, PreviewNeverFitsOnTheThread)
     EXPECT_EQ(window->m_bPreview, 1);
     EXPECT_EQ(window->m_bShowMode, 1);
     EXPECT_EQ(::GetDlgCtrlID(hwnd), 1);
-    ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->m_bBusy; }, 20000));
-    EXPECT_EQ(window->m_pImage->m_nWidth, 80);
-    EXPECT_EQ(window->m_pImage->m_nHeight, 60);
+    ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->Preparation().Busy(); }, 20000));
+    ASSERT_NE(window->Preparation().Picture(), nullptr);
+    EXPECT_EQ(window->Preparation().Picture()->m_nWidth, 80);
+    EXPECT_EQ(window->Preparation().Picture()->m_nHeight, 60);
     EXPECT_FALSE(FileExists(WallpaperFile()));
     ::DestroyWindow(parent); // takes the preview with it
     EXPECT_FALSE(::IsWindow(hwnd));
@@ -291,7 +281,7 @@ TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
                                             PictureRecord(Picture("p2.bmp", 50, 80, 2), "1", 0, 0),
                                             PictureRecord(Picture("p3.bmp", 33, 33, 3), "0", 1, 0)};
     StartChanger(pictures);
-    window->m_arrShowList[2]->m_bResample = 1; // both scaling methods take turns
+    window->Changer().ListForTests()[2]->m_bResample = 1; // both scaling methods take turns
     for (int i = 0; i < 10; ++i) { // warm up caches of the system libraries
         window->ChangeNow();
         ASSERT_TRUE(WaitIdle());
@@ -310,7 +300,7 @@ TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
     EXPECT_LE(after.probedHandles, before.probedHandles + 2);
     EXPECT_EQ(after.modules, before.modules);
     EXPECT_GT(before.probedGdi + static_cast<int>(before.gdi), 0); // the counting works at all
-    EXPECT_FALSE(window->m_thread);
+    EXPECT_FALSE(window->Preparation().Busy());
 }
 
 TEST_F(ShowWndTest, PreviewWithoutPicturesPaintsTheLogoOnTheBackground)
@@ -356,6 +346,101 @@ TEST_F(ShowWndTest, EveryChangeWritesTheWallpaperStyleWithTheTileFlag)
         EXPECT_EQ(style, "0");
         EXPECT_EQ(tiled, tile);
     }
+}
+
+namespace {
+// A black picture whose resampling to the screen (stretched, 1024 x 768) runs out of memory:
+// the horizontal pass alone would make a picture of 1024 x 350000, beyond what one may take.
+// Its rows are stored top-down, so the program's own reader takes it (the system's refuses a
+// bitmap this tall).
+std::string TallPicture(const std::string& dir)
+{
+    const int32_t w = 1, h = 350000, stride = 4;
+    std::string file(54 + size_t(stride) * h, '\0');
+    auto put = [&file](size_t at, int32_t value) { std::memcpy(&file[at], &value, 4); };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, int32_t(file.size()));
+    put(10, 54);
+    put(14, 40);
+    put(18, w);
+    put(22, -h);
+    file[26] = 1;  // planes
+    file[28] = 24; // bits per pixel
+    put(34, stride * h);
+    const std::string path = dir + "\\tall.bmp";
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(fp, nullptr);
+    if (fp) {
+        std::fwrite(file.data(), 1, file.size(), fp);
+        std::fclose(fp);
+    }
+    return path;
+}
+
+std::atomic<int> g_preparationsEnded {0};
+void CountPreparationEnded()
+{
+    ++g_preparationsEnded;
+}
+} // namespace
+
+// The wallpaper changer skips the picture and tells the user once, after the preparation ended,
+// in a box on the window's thread that the window owns; the next change goes on as usual.
+TEST_F(ShowWndTest, OutOfMemoryIsToldByTheWindowAndThePictureSkipped)
+{
+    g_settings.m_bFitToScreen = 1;
+    const std::string tall = TallPicture(dir), next = Picture("next.bmp", 8, 8);
+    StartChanger({PictureRecord(tall, "0", 0, 1), PictureRecord(next, "0", 0, 1)});
+    HWND owner = nullptr;
+    bool busy = true;
+    char text[64] = "";
+    DialogAnswerer box("Murlavo", [&](HWND dlg) {
+        owner = ::GetWindow(dlg, GW_OWNER);
+        busy = window->Preparation().Busy();
+        ::GetDlgItemTextA(dlg, 0xFFFF, text, sizeof text); // the message box's text
+        ::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    window->ChangeNow();
+    ASSERT_TRUE(PumpUntil([&] { return box.Answered() > 0; }, 20000));
+    HandlePostedMessages();
+    EXPECT_EQ(box.Answered(), 1);
+    EXPECT_EQ(owner, hwnd);
+    EXPECT_FALSE(busy);
+    EXPECT_STREQ(text, "Out of memory.");
+    EXPECT_FALSE(window->m_bLoaded);
+    EXPECT_FALSE(FileExists(WallpaperFile()));
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+
+    window->ChangeNow();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, next);
+    EXPECT_EQ(box.Answered(), 1);
+}
+
+// Nothing may come over a running screen saver: it skips such a picture silently.
+TEST_F(ShowWndTest, TheSaverSkipsAPictureThatRunsOutOfMemorySilently)
+{
+    g_settings.m_bFitToScreen = 1;
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(TallPicture(dir), "0", 0, 1),
+                                        PictureRecord(Picture("next.bmp", 8, 8), "0", 0, 1)}));
+    g_preparationsEnded = 0;
+    CPreparationWorker::s_pfnPreparationEnded = CountPreparationEnded;
+    MessageBoxAnswerer boxes;
+    auto* saver = new CSaverWnd;
+    window = saver;
+    ASSERT_TRUE(saver->Create()); // its first picture at once
+    hwnd = saver->m_hWnd;
+    ASSERT_TRUE(PumpUntil([] { return g_preparationsEnded == 1; }, 20000));
+    HandlePostedMessages();
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_FALSE(window->m_bLoaded);
+    window->ChangeNow();
+    ASSERT_TRUE(PumpUntil([] { return g_preparationsEnded == 2; }, 20000));
+    HandlePostedMessages();
+    EXPECT_TRUE(window->m_bLoaded);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(::IsWindow(hwnd));
 }
 
 namespace {
@@ -519,8 +604,8 @@ protected:
         ScaleGate::threadEndedAt = 0;
         ScaleGate::windowDeletedAt = 0;
         CPictureImage::s_pfnScaleRowDone = ScaleGate::RowDone;
-        CShowWnd::s_pfnPreparationEnded = ScaleGate::Ended;
-        savedStopWait = CShowWnd::s_dwStopWaitMs;
+        CPreparationWorker::s_pfnPreparationEnded = ScaleGate::Ended;
+        savedStopWait = CPreparationWorker::s_dwStopWaitMs;
     }
     DWORD savedStopWait = 0;
     void TearDown() override
@@ -528,8 +613,8 @@ protected:
         ::SetEvent(ScaleGate::release);
         PumpUntil([] { return ScaleGate::threadEndedAt != 0; }, 20000);
         CPictureImage::s_pfnScaleRowDone = nullptr;
-        CShowWnd::s_pfnPreparationEnded = nullptr;
-        CShowWnd::s_dwStopWaitMs = savedStopWait;
+        CPreparationWorker::s_pfnPreparationEnded = nullptr;
+        CPreparationWorker::s_dwStopWaitMs = savedStopWait;
         ::CloseHandle(ScaleGate::inside);
         ::CloseHandle(ScaleGate::release);
         ShowWndTest::TearDown();
@@ -546,7 +631,7 @@ protected:
         hwnd = window->m_hWnd;
         DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
         window->ChangeNow();
-        ASSERT_TRUE(window->m_bBusy);
+        ASSERT_TRUE(window->Preparation().Busy());
         ASSERT_EQ(::WaitForSingleObject(ScaleGate::inside, 20000), WAIT_OBJECT_0);
     }
 };
@@ -586,7 +671,7 @@ TEST_F(ShowWndGateTest, ClosingDuringARunningScaleWaitsAndWritesNothing)
 TEST_F(ShowWndGateTest, DestroyWaitsForAStuckThreadOnlyWithinItsBound)
 {
     ScaleGate::waitForAbort = false;
-    CShowWnd::s_dwStopWaitMs = 300;
+    CPreparationWorker::s_dwStopWaitMs = 300;
     StartScaling(0);
     const DWORD start = ::GetTickCount();
     ::DestroyWindow(hwnd);
@@ -602,15 +687,19 @@ TEST_F(ShowWndGateTest, DestroyWaitsForAStuckThreadOnlyWithinItsBound)
 }
 
 // A stray WM_PICTUREREADY while the thread still owns the picture must not end the
-// preparation early (the window would touch the picture, or start a second thread on it).
-TEST_F(ShowWndGateTest, StrayPictureReadyDuringAPreparationIsIgnored)
+// preparation early (the window would touch the picture, or start a second thread on it); a
+// tick meanwhile is dropped without choosing.
+TEST_F(ShowWndGateTest, StrayPictureReadyAndTicksDuringAPreparationAreIgnored)
 {
     ScaleGate::waitForAbort = false;
     StartScaling(0);
     ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
     HandlePostedMessages();
-    EXPECT_TRUE(window->m_bBusy);
+    EXPECT_TRUE(window->Preparation().Busy());
+    EXPECT_EQ(window->Preparation().Picture(), nullptr);
+    const int32_t next = window->Changer().NextWallpaperIndex();
     window->ChangeNow(); // dropped: still busy
+    EXPECT_EQ(window->Changer().NextWallpaperIndex(), next);
     EXPECT_FALSE(FileExists(WallpaperFile()));
     ::SetEvent(ScaleGate::release);
     ASSERT_TRUE(WaitIdle());
@@ -650,11 +739,11 @@ TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
     const double start = NowMs();
     window->ChangeNow();
     longest = NowMs() - start;
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     // Something to handle all along: a timer every 10 ms.
     ::SetTimer(hwnd, 77, 10, nullptr);
     int handled = 0;
-    while (window->m_bBusy && NowMs() - start < 60000) {
+    while (window->Preparation().Busy() && NowMs() - start < 60000) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -667,7 +756,7 @@ TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
     }
     const double total = NowMs() - start;
     ::KillTimer(hwnd, 77);
-    ASSERT_FALSE(window->m_bBusy);
+    ASSERT_FALSE(window->Preparation().Busy());
     EXPECT_EQ(g_settings.m_strLastWallpaper, photo);
     EXPECT_GT(handled, 3);
     EXPECT_LT(longest, 50.0);
@@ -738,7 +827,7 @@ protected:
         RECT rect {0, 0, 200, 200};
         ASSERT_TRUE(window->CreateAsChild(rect, parent));
         hwnd = window->m_hWnd;
-        ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->m_bBusy; }, 20000));
+        ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->Preparation().Busy(); }, 20000));
     }
     void TearDown() override
     {
