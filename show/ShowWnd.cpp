@@ -30,7 +30,10 @@ void TellOutOfMemory(HWND window)
     char title[128];
     if (!::LoadStringA(instance, IDS_APP_TITLE, title, sizeof title))
         lstrcpynA(title, "Murlavo", sizeof title);
-    ::MessageBoxA(::GetAncestor(window, GA_ROOT), text, title, MB_OK | MB_ICONEXCLAMATION);
+    // The changer's window is hidden: its box comes to the front on its own.
+    HWND owner = ::GetAncestor(window, GA_ROOT);
+    const UINT front = ::IsWindowVisible(owner) ? 0 : MB_SETFOREGROUND;
+    ::MessageBoxA(owner, text, title, MB_OK | MB_ICONEXCLAMATION | front);
     s_bTelling = false;
 }
 } // namespace
