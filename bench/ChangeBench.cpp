@@ -70,7 +70,7 @@ int Changer(const std::string& photo, bool resample)
     const double startMb = WorkingSetMb(false);
     const double start = NowMs();
     ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
-    const bool applied = PumpUntil([window] { return !window->m_bBusy; }, 60000);
+    const bool applied = PumpUntil([window] { return !window->Preparation().Busy(); }, 60000);
     const double ms = NowMs() - start;
     const bool loaded = window->m_bLoaded;
     ::DestroyWindow(hwnd);

@@ -123,7 +123,7 @@ protected:
     bool Change()
     {
         ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
-        return PumpUntil([this] { return !window->m_bBusy; }, 20000);
+        return PumpUntil([this] { return !window->Preparation().Busy(); }, 20000);
     }
 
     std::string dir;

@@ -65,14 +65,14 @@ protected:
         g_bShowRole = true;
         g_bAbortImageWork = 0;
         g_fakeNow = 1700000000;
-        CShowWnd::s_pfnNow = FakeNow;
+        CWallpaperChanger::s_pfnNow = FakeNow;
         ::DeleteFileA(WallpaperFile().c_str());
     }
     void TearDown() override
     {
         if (window && ::IsWindow(hwnd))
             ::DestroyWindow(hwnd);
-        CShowWnd::s_pfnNow = saveNow;
+        CWallpaperChanger::s_pfnNow = saveNow;
         g_bShowRole = true;
         DeleteLibrary();
     }
@@ -94,7 +94,7 @@ protected:
         hwnd = window->m_hWnd;
     }
 
-    bool WaitIdle() { return PumpUntil([this] { return !window->m_bBusy; }, 20000); }
+    bool WaitIdle() { return PumpUntil([this] { return !window->Preparation().Busy(); }, 20000); }
 
     // Double click on the notification-area icon, then wait for the apply step.
     void DoubleClick()
@@ -106,7 +106,7 @@ protected:
     std::string dir;
     CShowWnd* window = nullptr;
     HWND hwnd = nullptr;
-    int64_t (*saveNow)() = CShowWnd::s_pfnNow;
+    int64_t (*saveNow)() = CWallpaperChanger::s_pfnNow;
 };
 } // namespace
 
@@ -161,8 +161,8 @@ TEST_F(ShowWndTest, TimerChangesOnlyWhenTheIntervalHasPassed)
 
     g_fakeNow += 9 * 60 + 59;
     ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
-    EXPECT_FALSE(window->m_bBusy);
-    EXPECT_EQ(window->m_pCurrent, nullptr);
+    EXPECT_FALSE(window->Preparation().Busy());
+    EXPECT_EQ(window->Changer().Current(), nullptr);
 
     g_fakeNow += 1;
     ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
@@ -176,19 +176,6 @@ TEST_F(ShowWndTest, TimerChangesOnlyWhenTheIntervalHasPassed)
     window->ChangeNow();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_settings.m_strLastWallpaper, a);
-}
-
-TEST_F(ShowWndTest, TickWhileBusyIsDropped)
-{
-    StartChanger({PictureRecord(Picture("a.bmp", 8, 8))});
-    window->m_bBusy = true;
-    window->ChangeNow();
-    EXPECT_EQ(window->m_pCurrent, nullptr);
-    EXPECT_EQ(window->m_nNextWallpaper, 0);
-    window->m_bBusy = false;
-    window->ChangeNow();
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_NE(window->m_pCurrent, nullptr);
 }
 
 TEST_F(ShowWndTest, RandomOrderWithOnePictureChoosesItAgain)
@@ -206,7 +193,7 @@ TEST_F(ShowWndTest, EmptyListDoesNothing)
 {
     StartChanger({});
     window->ChangeNow();
-    EXPECT_FALSE(window->m_bBusy);
+    EXPECT_FALSE(window->Preparation().Busy());
     EXPECT_FALSE(FileExists(WallpaperFile()));
     EXPECT_EQ(g_settings.m_strLastWallpaper, "");
 }
@@ -231,9 +218,8 @@ TEST_F(ShowWndTest, RecordStaysValidWhenTheListIsReplacedDuringPreparation)
     std::string path = Picture("replaced.bmp", 300, 200);
     StartChanger({PictureRecord(path, "1", 1, 1)});
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
-    window->m_arrShowList.clear(); // what the Settings command does with the old list
-    window->m_pCurrent = nullptr;
+    ASSERT_TRUE(window->Preparation().Busy());
+    window->Changer().Clear(); // what the Settings command does with the old list
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_settings.m_strLastWallpaper, path);
     std::string tile;
@@ -251,7 +237,7 @@ TEST_F(ShowWndTest, ClosingDuringResampleWritesNothing)
     ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &before);
     g_bAbortImageWork = 1;
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     ::DestroyWindow(hwnd);
     window = nullptr;
     EXPECT_FALSE(FileExists(WallpaperFile()));
@@ -275,9 +261,10 @@ TEST_F(ShowWndTest, PreviewNeverFitsOnTheThread)
     EXPECT_EQ(window->m_bPreview, 1);
     EXPECT_EQ(window->m_bShowMode, 1);
     EXPECT_EQ(::GetDlgCtrlID(hwnd), 1);
-    ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->m_bBusy; }, 20000));
-    EXPECT_EQ(window->m_pImage->m_nWidth, 80);
-    EXPECT_EQ(window->m_pImage->m_nHeight, 60);
+    ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->Preparation().Busy(); }, 20000));
+    ASSERT_NE(window->Preparation().Picture(), nullptr);
+    EXPECT_EQ(window->Preparation().Picture()->m_nWidth, 80);
+    EXPECT_EQ(window->Preparation().Picture()->m_nHeight, 60);
     EXPECT_FALSE(FileExists(WallpaperFile()));
     ::DestroyWindow(parent); // takes the preview with it
     EXPECT_FALSE(::IsWindow(hwnd));
@@ -291,7 +278,7 @@ TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
                                             PictureRecord(Picture("p2.bmp", 50, 80, 2), "1", 0, 0),
                                             PictureRecord(Picture("p3.bmp", 33, 33, 3), "0", 1, 0)};
     StartChanger(pictures);
-    window->m_arrShowList[2]->m_bResample = 1; // both scaling methods take turns
+    window->Changer().ListForTests()[2]->m_bResample = 1; // both scaling methods take turns
     for (int i = 0; i < 10; ++i) { // warm up caches of the system libraries
         window->ChangeNow();
         ASSERT_TRUE(WaitIdle());
@@ -310,7 +297,7 @@ TEST_F(ShowWndTest, ManyChangesLeakNoHandles)
     EXPECT_LE(after.probedHandles, before.probedHandles + 2);
     EXPECT_EQ(after.modules, before.modules);
     EXPECT_GT(before.probedGdi + static_cast<int>(before.gdi), 0); // the counting works at all
-    EXPECT_FALSE(window->m_thread);
+    EXPECT_FALSE(window->Preparation().Busy());
 }
 
 TEST_F(ShowWndTest, PreviewWithoutPicturesPaintsTheLogoOnTheBackground)
@@ -519,8 +506,8 @@ protected:
         ScaleGate::threadEndedAt = 0;
         ScaleGate::windowDeletedAt = 0;
         CPictureImage::s_pfnScaleRowDone = ScaleGate::RowDone;
-        CShowWnd::s_pfnPreparationEnded = ScaleGate::Ended;
-        savedStopWait = CShowWnd::s_dwStopWaitMs;
+        CPreparationWorker::s_pfnPreparationEnded = ScaleGate::Ended;
+        savedStopWait = CPreparationWorker::s_dwStopWaitMs;
     }
     DWORD savedStopWait = 0;
     void TearDown() override
@@ -528,8 +515,8 @@ protected:
         ::SetEvent(ScaleGate::release);
         PumpUntil([] { return ScaleGate::threadEndedAt != 0; }, 20000);
         CPictureImage::s_pfnScaleRowDone = nullptr;
-        CShowWnd::s_pfnPreparationEnded = nullptr;
-        CShowWnd::s_dwStopWaitMs = savedStopWait;
+        CPreparationWorker::s_pfnPreparationEnded = nullptr;
+        CPreparationWorker::s_dwStopWaitMs = savedStopWait;
         ::CloseHandle(ScaleGate::inside);
         ::CloseHandle(ScaleGate::release);
         ShowWndTest::TearDown();
@@ -546,7 +533,7 @@ protected:
         hwnd = window->m_hWnd;
         DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
         window->ChangeNow();
-        ASSERT_TRUE(window->m_bBusy);
+        ASSERT_TRUE(window->Preparation().Busy());
         ASSERT_EQ(::WaitForSingleObject(ScaleGate::inside, 20000), WAIT_OBJECT_0);
     }
 };
@@ -586,7 +573,7 @@ TEST_F(ShowWndGateTest, ClosingDuringARunningScaleWaitsAndWritesNothing)
 TEST_F(ShowWndGateTest, DestroyWaitsForAStuckThreadOnlyWithinItsBound)
 {
     ScaleGate::waitForAbort = false;
-    CShowWnd::s_dwStopWaitMs = 300;
+    CPreparationWorker::s_dwStopWaitMs = 300;
     StartScaling(0);
     const DWORD start = ::GetTickCount();
     ::DestroyWindow(hwnd);
@@ -602,15 +589,19 @@ TEST_F(ShowWndGateTest, DestroyWaitsForAStuckThreadOnlyWithinItsBound)
 }
 
 // A stray WM_PICTUREREADY while the thread still owns the picture must not end the
-// preparation early (the window would touch the picture, or start a second thread on it).
-TEST_F(ShowWndGateTest, StrayPictureReadyDuringAPreparationIsIgnored)
+// preparation early (the window would touch the picture, or start a second thread on it); a
+// tick meanwhile is dropped without choosing.
+TEST_F(ShowWndGateTest, StrayPictureReadyAndTicksDuringAPreparationAreIgnored)
 {
     ScaleGate::waitForAbort = false;
     StartScaling(0);
     ::PostMessageA(hwnd, WM_PICTUREREADY, 0, 0);
     HandlePostedMessages();
-    EXPECT_TRUE(window->m_bBusy);
+    EXPECT_TRUE(window->Preparation().Busy());
+    EXPECT_EQ(window->Preparation().Picture(), nullptr);
+    const int32_t next = window->Changer().NextWallpaperIndex();
     window->ChangeNow(); // dropped: still busy
+    EXPECT_EQ(window->Changer().NextWallpaperIndex(), next);
     EXPECT_FALSE(FileExists(WallpaperFile()));
     ::SetEvent(ScaleGate::release);
     ASSERT_TRUE(WaitIdle());
@@ -640,11 +631,11 @@ TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
     const double start = NowMs();
     window->ChangeNow();
     longest = NowMs() - start;
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     // Something to handle all along: a timer every 10 ms.
     ::SetTimer(hwnd, 77, 10, nullptr);
     int handled = 0;
-    while (window->m_bBusy && NowMs() - start < 60000) {
+    while (window->Preparation().Busy() && NowMs() - start < 60000) {
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -657,7 +648,7 @@ TEST_F(ShowWndTest, WindowStaysResponsiveWhileALargePhotoIsPrepared)
     }
     const double total = NowMs() - start;
     ::KillTimer(hwnd, 77);
-    ASSERT_FALSE(window->m_bBusy);
+    ASSERT_FALSE(window->Preparation().Busy());
     EXPECT_EQ(g_settings.m_strLastWallpaper, photo);
     EXPECT_GT(handled, 3);
     EXPECT_LT(longest, 50.0);
@@ -728,7 +719,7 @@ protected:
         RECT rect {0, 0, 200, 200};
         ASSERT_TRUE(window->CreateAsChild(rect, parent));
         hwnd = window->m_hWnd;
-        ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->m_bBusy; }, 20000));
+        ASSERT_TRUE(PumpUntil([this] { return window->m_bLoaded && !window->Preparation().Busy(); }, 20000));
     }
     void TearDown() override
     {

@@ -89,7 +89,7 @@ protected:
     {
         auto step = [this] {
             window->ChangeNow();
-            return PumpUntil([this] { return !window->m_bBusy; }, 20000);
+            return PumpUntil([this] { return !window->Preparation().Busy(); }, 20000);
         };
         for (int i = 0; i < kWarmUp; ++i)
             ASSERT_TRUE(step());
@@ -132,8 +132,8 @@ TEST_F(SoakTest, ThousandWallpaperChangesAlternatingFormats)
     window = new CShowWnd;
     ASSERT_TRUE(window->CreateHidden());
     hwnd = window->m_hWnd;
-    ASSERT_EQ(window->m_arrShowList.size(), 3u);
-    window->m_arrShowList[1]->m_bResample = 1; // both fitting methods take turns
+    ASSERT_EQ(window->Changer().List().size(), 3u);
+    window->Changer().ListForTests()[1]->m_bResample = 1; // both fitting methods take turns
     Soak("wallpaper changes");
 }
 

@@ -109,8 +109,8 @@ protected:
         g_bAbortImageWork = 0;
         g_iconCalls.clear();
         g_shellOpened.clear();
-        CShowWnd::s_pfnShellNotifyIcon = FakeNotifyIcon;
-        CShowWnd::s_pfnShellOpen = FakeShellOpen;
+        CTrayIcon::s_pfnShellNotifyIcon = FakeNotifyIcon;
+        CTrayIcon::s_pfnShellOpen = FakeShellOpen;
         saverActive = platform::GetScreenSaveActive();
         platform::SetScreenSaveActive(1);
     }
@@ -120,7 +120,7 @@ protected:
             ::DestroyWindow(hwnd);
         g_bShowRole = true;
         CPictureImage::s_pfnScaleRowDone = nullptr;
-        CShowWnd::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
+        CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
         platform::SetScreenSaveActive(saverActive);
         DeleteLibrary();
         DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
@@ -147,11 +147,11 @@ protected:
     std::string ShowList() const
     {
         std::string names;
-        for (const auto& record : window->m_arrShowList)
+        for (const auto& record : window->Changer().List())
             names += record->m_strPath.substr(record->m_strPath.find_last_of('\\') + 1) + ";";
         return names;
     }
-    bool WaitIdle() { return PumpUntil([this] { return !window->m_bBusy; }, 20000); }
+    bool WaitIdle() { return PumpUntil([this] { return !window->Preparation().Busy(); }, 20000); }
     void Command(UINT id) { ::SendMessageA(hwnd, WM_COMMAND, id, 0); }
 
     CChangerApp app;
@@ -205,7 +205,7 @@ TEST_F(TrayTest, FullScreenShowCoversTheScreenAndEscapeAloneEndsIt)
     EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYSCREEN));
     EXPECT_EQ(window->m_bShowMode, 1);
     EXPECT_TRUE(window->m_bLoaded); // the first picture at once
-    EXPECT_EQ(window->m_nNextShow, 1);
+    EXPECT_EQ(window->Changer().NextSlideIndex(), 1);
     EXPECT_EQ(platform::GetScreenSaveActive(), 0);
 
     for (WPARAM key : {WPARAM('A'), WPARAM(VK_SPACE), WPARAM(VK_RETURN)})
@@ -297,14 +297,14 @@ TEST_F(TrayTest, SettingsCancelledChangesNothingAndKeepsTheChangersWallpaperPath
     Command(ID_TRAY_NEXT);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(ShowList(), "cat.bmp;dog.bmp;");
-    ASSERT_EQ(window->m_nNextWallpaper, 1);
+    ASSERT_EQ(window->Changer().NextWallpaperIndex(), 1);
 
     // Cancel: nothing changes.
     DialogAnswerer cancel("Murlavo Settings", [](HWND dlg) { ::PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0); });
     Command(ID_TRAY_SETTINGS);
     EXPECT_EQ(cancel.Answered(), 1);
     EXPECT_EQ(ShowList(), "cat.bmp;dog.bmp;");
-    EXPECT_EQ(window->m_nNextWallpaper, 1);
+    EXPECT_EQ(window->Changer().NextWallpaperIndex(), 1);
     EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
     EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
 }
@@ -381,8 +381,8 @@ TEST_F(TrayTest, SettingsOkAfterRemovingThePlaylistPlaysTheNewOneFromItsStart)
     Command(ID_TRAY_SETTINGS);
     EXPECT_EQ(ok.Answered(), 1);
     EXPECT_EQ(ShowList(), "one.bmp;");
-    EXPECT_EQ(window->m_nNextWallpaper, 0);
-    EXPECT_EQ(window->m_pCurrent, nullptr);
+    EXPECT_EQ(window->Changer().NextWallpaperIndex(), 0);
+    EXPECT_EQ(window->Changer().Current(), nullptr);
     // The changer's own path and rotation, not the stored ones the dialog read.
     EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
     EXPECT_EQ(g_settings.m_timeLastChange, changed);
@@ -411,7 +411,7 @@ TEST_F(TrayTest, ListReplacedDuringASlowPreparationAppliesThePictureItHad)
     g_settings.m_bFitToScreen = 1;
     StartChanger();
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     ASSERT_EQ(::WaitForSingleObject(inside, 20000), WAIT_OBJECT_0);
     // The list goes while the thread scales "cat.bmp"; the message comes after the dialog.
     DialogAnswerer ok("Murlavo Settings", [](HWND dlg) {
@@ -421,7 +421,7 @@ TEST_F(TrayTest, ListReplacedDuringASlowPreparationAppliesThePictureItHad)
     });
     Command(ID_TRAY_SETTINGS);
     EXPECT_EQ(ShowList(), "");
-    EXPECT_TRUE(window->m_bBusy);
+    EXPECT_TRUE(window->Preparation().Busy());
     ::SetEvent(release);
     EXPECT_TRUE(WaitIdle());
     EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
@@ -447,7 +447,7 @@ TEST_F(TrayTest, AWallpaperPreparedWhenTheShowStartsIsStillApplied)
     g_settings.m_bFitToScreen = 1;
     StartChanger();
     window->ChangeNow();
-    ASSERT_TRUE(window->m_bBusy);
+    ASSERT_TRUE(window->Preparation().Busy());
     ASSERT_EQ(::WaitForSingleObject(inside, 20000), WAIT_OBJECT_0);
     Command(ID_TRAY_SHOW); // while the thread scales "cat.bmp" for the desktop
     EXPECT_EQ(window->m_bShowMode, 1);

@@ -1,0 +1,161 @@
+#include "show/PreparationWorker.h"
+
+#include "image/AbortFlag.h"
+#include "show/WallpaperChanger.h"
+
+#include <atomic>
+#include <new>
+
+// One job: what the thread gets and what it reports back. The worker and the thread share it,
+// so a thread that outlives its worker (see Stop) still finds its picture and parameters.
+struct CPreparationWorker::Job {
+    HWND hWnd = nullptr;
+    std::shared_ptr<CPictureImage> pImage;
+    CWallpaperObject record;
+    int cx = 0; // the box to fit the picture into; 0, 0 when it is not to be fitted
+    int cy = 0;
+    PrepareMode mode = PrepareMode::show;
+    // Where a wallpaper is written (the settings may be reloaded meanwhile); empty when the
+    // temporary folder is unusable.
+    std::string wallpaperPath;
+
+    // Raised by Stop: the thread writes and posts nothing more.
+    std::atomic<bool> abort {false};
+    // Set by the thread just before it posts WM_PICTUREREADY; the results are final then.
+    std::atomic<bool> done {false};
+    bool loaded = false;  // the picture file was decoded
+    bool written = false; // the wallpaper bitmap replaced the previous one completely
+};
+
+void (*CPreparationWorker::s_pfnPreparationEnded)() = nullptr;
+DWORD CPreparationWorker::s_dwStopWaitMs = 5000;
+
+CPreparationWorker::~CPreparationWorker()
+{
+    Stop();
+}
+
+bool CPreparationWorker::Start(HWND notify, const CWallpaperObject& record, int cx, int cy, PrepareMode mode,
+                               const std::string& wallpaperPath)
+{
+    if (m_bBusy)
+        return false;
+    std::shared_ptr<Job> job;
+    std::unique_ptr<std::shared_ptr<Job>> threadShare;
+    try {
+        job = std::make_shared<Job>();
+        job->pImage = std::make_shared<CPictureImage>();
+        job->record = record;
+        job->wallpaperPath = wallpaperPath;
+        threadShare.reset(new std::shared_ptr<Job>(job));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    job->hWnd = notify;
+    job->cx = cx;
+    job->cy = cy;
+    job->mode = mode;
+
+    DWORD id = 0;
+    HANDLE thread = ::CreateThread(nullptr, 0, Run, threadShare.get(), CREATE_SUSPENDED, &id);
+    if (!thread)
+        return false;
+    threadShare.release(); // the thread's share now
+    m_job = job;
+    m_bBusy = true;
+    ::SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+    m_thread.Reset(thread);
+    ::ResumeThread(thread);
+    return true;
+}
+
+DWORD WINAPI CPreparationWorker::Run(void* param)
+{
+    const std::unique_ptr<std::shared_ptr<Job>> share(static_cast<std::shared_ptr<Job>*>(param));
+    Job& job = **share;
+    CPictureImage& image = *job.pImage;
+    BOOL result = FALSE;
+    const char* path = job.record.m_strPath.c_str();
+    // In the preview the thread never fits; the painting scales instead.
+    if (job.cx != 0 && job.mode != PrepareMode::preview)
+        job.loaded = image.LoadFitted(path, job.cx, job.cy, job.record.m_bMaintainAspect != 0,
+                                      job.record.m_bResample != 0, &result) != FALSE;
+    else
+        job.loaded = image.LoadFile(path) != FALSE;
+    // A stop request ends the work here: nothing is written over the file the desktop loads,
+    // and the picture, perhaps half scaled, counts as not loaded.
+    if (job.abort || g_bAbortImageWork)
+        job.loaded = false;
+    else if (job.loaded && job.mode == PrepareMode::wallpaper)
+        job.written = WriteWallpaperFile(image, job.wallpaperPath, job.abort);
+    // A worker that is being stopped gets no message; any other learns that the work ended.
+    if (!job.abort) {
+        job.done = true;
+        ::PostMessageA(job.hWnd, WM_PICTUREREADY, 0, 0);
+    }
+    if (s_pfnPreparationEnded)
+        s_pfnPreparationEnded();
+    return static_cast<DWORD>(result);
+}
+
+bool CPreparationWorker::Ended() const
+{
+    return m_bBusy && m_job && m_job->done;
+}
+
+bool CPreparationWorker::Finish()
+{
+    if (!Ended())
+        return false;
+    m_thread.Reset();
+    m_bBusy = false;
+    return true;
+}
+
+bool CPreparationWorker::Loaded() const
+{
+    return Over() && m_job->loaded;
+}
+
+bool CPreparationWorker::Written() const
+{
+    return Over() && m_job->written;
+}
+
+PrepareMode CPreparationWorker::Mode() const
+{
+    return m_job ? m_job->mode : PrepareMode::show;
+}
+
+const CWallpaperObject& CPreparationWorker::Record() const
+{
+    static const CWallpaperObject none;
+    return m_job ? m_job->record : none;
+}
+
+const std::string& CPreparationWorker::WallpaperPath() const
+{
+    static const std::string none;
+    return m_job ? m_job->wallpaperPath : none;
+}
+
+std::shared_ptr<const CPictureImage> CPreparationWorker::Picture() const
+{
+    if (!Over())
+        return nullptr;
+    return m_job->pImage;
+}
+
+bool CPreparationWorker::Stop()
+{
+    if (!m_bBusy || !m_thread)
+        return false;
+    m_job->abort = true;
+    g_bAbortImageWork = 1;
+    const bool ended = ::WaitForSingleObject(m_thread.Get(), s_dwStopWaitMs) == WAIT_OBJECT_0;
+    m_thread.Reset();
+    m_bBusy = false;
+    // A later job of this process starts with a clear flag.
+    g_bAbortImageWork = 0;
+    return ended && m_job->mode == PrepareMode::wallpaper && m_job->loaded && m_job->written;
+}

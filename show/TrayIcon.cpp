@@ -1,0 +1,191 @@
+#include "show/TrayIcon.h"
+
+#include "app/ChangerApp.h"
+#include "dialogs/AboutDlg.h"
+#include "framework/Handles.h"
+#include "library/Settings.h"
+#include "resource.h"
+#include "settings/SettingsDlg.h"
+#include "show/ShowWnd.h"
+
+#include <string>
+
+namespace {
+INT_PTR OpenWithShell(HWND owner, const char* path)
+{
+    return reinterpret_cast<INT_PTR>(::ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+// The folder the help documents lie below: the installation directory, else the program's
+// own folder (a relative path would depend on the current directory, which at logon or from
+// a shortcut is anything but the program's).
+std::string HelpFolder()
+{
+    if (!g_settings.m_strInstallDir.empty())
+        return g_settings.m_strInstallDir;
+    char module[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length == 0 || length >= sizeof module)
+        return std::string();
+    std::string folder(module, length);
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+} // namespace
+
+INT_PTR (*CTrayIcon::s_pfnShellOpen)(HWND, const char*) = OpenWithShell;
+BOOL(WINAPI* CTrayIcon::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAA*) = ::Shell_NotifyIconA;
+
+UINT CTrayIcon::TaskbarCreatedMessage()
+{
+    static const UINT message = ::RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+void CTrayIcon::Add()
+{
+    CIconHandle icon(static_cast<HICON>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    NOTIFYICONDATAA data {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = m_window.m_hWnd;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_TRAYNOTIFY;
+    data.hIcon = icon.Get();
+    lstrcpynA(data.szTip, "Murlavo", sizeof data.szTip);
+    s_pfnShellNotifyIcon(NIM_ADD, &data); // the shell keeps its own copy of the icon
+    m_bAdded = true;
+}
+
+void CTrayIcon::Remove()
+{
+    if (!m_bAdded)
+        return;
+    NOTIFYICONDATAA data {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = m_window.m_hWnd;
+    data.uID = kTrayIconId;
+    s_pfnShellNotifyIcon(NIM_DELETE, &data);
+    m_bAdded = false;
+}
+
+void CTrayIcon::OnTaskbarCreated()
+{
+    if (m_bAdded)
+        Add();
+}
+
+LRESULT CTrayIcon::OnNotify(UINT mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_RBUTTONUP: {
+        POINT point;
+        ::GetCursorPos(&point);
+        point.x += 5;
+        point.y += 5;
+        // A menu of a window that is not in the foreground would not close when the user
+        // clicks elsewhere.
+        ::SetForegroundWindow(m_window.m_hWnd);
+        ShowMenu(point);
+        return 1;
+    }
+    case WM_LBUTTONDBLCLK:
+        m_window.ChangeNow();
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void CTrayIcon::ShowMenu(POINT screen)
+{
+    if (m_window.m_bShowMode == 1)
+        return; // the full-screen show, the preview and the saver have no menu
+    if (m_pOpenDialog && m_pOpenDialog->m_hWnd) {
+        ::SetForegroundWindow(m_pOpenDialog->m_hWnd);
+        return;
+    }
+    CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    HMENU popup = menu ? ::GetSubMenu(menu.Get(), 0) : nullptr;
+    if (!popup)
+        return;
+    ::SetMenuDefaultItem(popup, 0, TRUE); // "&Next", in bold
+    HWND owner = m_window.m_hWnd;
+    while (owner && (::GetWindowLongA(owner, GWL_STYLE) & WS_CHILD))
+        owner = ::GetParent(owner);
+    ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, 0, owner, nullptr);
+    // With this message behind the menu, the next click after a menu that was dismissed by a
+    // click elsewhere reaches its window as it should.
+    ::PostMessageA(owner, WM_NULL, 0, 0);
+}
+
+bool CTrayIcon::OnCommand(int id)
+{
+    switch (id) {
+    case ID_TRAY_NEXT:
+        m_window.ChangeNow();
+        return true;
+    case ID_TRAY_SHOW:
+        m_window.StartFullScreenShow();
+        return true;
+    case ID_TRAY_SETTINGS:
+        OnSettings();
+        return true;
+    case ID_TRAY_HELP:
+        OnHelp();
+        return true;
+    case ID_TRAY_ABOUT: {
+        CAboutDlg dlg;
+        RunMenuDialog(dlg);
+        return true;
+    }
+    case ID_TRAY_CLOSE:
+        ::PostMessageA(m_window.m_hWnd, WM_CLOSE, 0, 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The window must outlive the dialog's loop, which returns into it: see DeferClose.
+INT_PTR CTrayIcon::RunMenuDialog(CDialog& dlg)
+{
+    m_pOpenDialog = &dlg;
+    const INT_PTR result = dlg.DoModal();
+    m_pOpenDialog = nullptr;
+    if (m_bCloseAfterDialog) {
+        m_bCloseAfterDialog = false;
+        ::PostMessageA(m_window.m_hWnd, WM_CLOSE, 0, 0);
+    }
+    return result;
+}
+
+bool CTrayIcon::DeferClose()
+{
+    if (!m_pOpenDialog || !m_pOpenDialog->m_hWnd)
+        return false;
+    m_bCloseAfterDialog = true;
+    ::PostMessageA(m_pOpenDialog->m_hWnd, WM_COMMAND, IDCANCEL, 0);
+    return true;
+}
+
+void CTrayIcon::OnSettings()
+{
+    // The dialog edits a copy of the settings; the changer takes the options from it after OK
+    // and stores them with its own wallpaper path and rotation state, which stay as they are
+    // (a wallpaper applied while the dialog was open has set them anew).
+    CSettingsDlg dlg(nullptr, g_settings);
+    if (RunMenuDialog(dlg) != IDOK)
+        return;
+    m_window.Changer().ReloadSettingsAndLibrary(dlg.m_settings);
+    if (CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp()))
+        app->SaveSettings();
+}
+
+void CTrayIcon::OnHelp()
+{
+    const std::string folder = HelpFolder();
+    // Above 32 means the document was opened.
+    if (s_pfnShellOpen(m_window.m_hWnd, (folder + "help\\mainpage.htm").c_str()) <= 32)
+        s_pfnShellOpen(m_window.m_hWnd, (folder + "help\\readme.doc").c_str());
+}

@@ -1,0 +1,58 @@
+// The wallpaper changer's icon in the notification area and its menu: added at the window's
+// creation, removed at its destruction, added again when the shell restarts ("TaskbarCreated").
+// A right click opens the menu beside the pointer, a double click changes the wallpaper; the
+// menu's commands come back to the window as WM_COMMAND and are carried out here.
+#pragma once
+#include <windows.h>
+#include <shellapi.h>
+
+class CDialog;
+class CShowWnd;
+
+// The icon's callback message and id.
+constexpr UINT WM_TRAYNOTIFY = 0x700;
+constexpr UINT kTrayIconId = 128;
+
+class CTrayIcon {
+public:
+    explicit CTrayIcon(CShowWnd& window) : m_window(window) {}
+    CTrayIcon(const CTrayIcon&) = delete;
+    CTrayIcon& operator=(const CTrayIcon&) = delete;
+
+    void Add();
+    // Removes the icon if it was added.
+    void Remove();
+    // The shell's taskbar was created again: its icons are gone, ours comes back.
+    void OnTaskbarCreated();
+    // Sent to every top-level window when the shell's taskbar is created again.
+    static UINT TaskbarCreatedMessage();
+
+    // WM_TRAYNOTIFY: 1 for the mouse messages the icon answers, 0 for the others.
+    LRESULT OnNotify(UINT mouseMessage);
+    // The icon's menu at a screen point (WM_CONTEXTMENU). Not during the full-screen show, nor
+    // in the preview or the saver; while a dialog of the menu runs, it comes to the front
+    // instead.
+    void ShowMenu(POINT screen);
+    // A command of the menu; false when the id is not one of them.
+    bool OnCommand(int id);
+    // A close request while a dialog of the menu runs: the dialog is cancelled first and the
+    // window closes once its loop has returned into it (true). False when no dialog runs.
+    bool DeferClose();
+
+    // Opens a document with the shell's "open" verb; the result is ShellExecute's (above 32
+    // when the document was opened). Replaceable by tests.
+    static INT_PTR (*s_pfnShellOpen)(HWND owner, const char* path);
+    // Shell_NotifyIcon; replaceable by tests.
+    static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAA* data);
+
+private:
+    INT_PTR RunMenuDialog(CDialog& dlg);
+    void OnSettings();
+    void OnHelp();
+
+    CShowWnd& m_window;
+    bool m_bAdded = false;
+    // The dialog of the menu now running (Settings, About), or none.
+    CDialog* m_pOpenDialog = nullptr;
+    bool m_bCloseAfterDialog = false;
+};
