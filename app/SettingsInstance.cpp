@@ -7,6 +7,10 @@ const char kSettingsMutex[] = "Local\\Murlavo.Settings";
 DWORD CSettingsInstance::s_dwWaitMs = 5000;
 
 namespace {
+// This process holds the mutex. A thread may own a mutex more than once, so a second claim
+// on the same thread would otherwise succeed.
+bool g_bHeldHere = false;
+
 // The mutex is ours: free, or left by a process that ended without releasing it.
 bool Acquired(DWORD waitResult)
 {
@@ -16,12 +20,24 @@ bool Acquired(DWORD waitResult)
 
 CSettingsInstance::~CSettingsInstance()
 {
-    if (m_bOwned)
+    if (m_bOwned) {
+        g_bHeldHere = false;
         ::ReleaseMutex(m_mutex.Get());
+    }
+}
+
+bool CSettingsInstance::Owned()
+{
+    m_bOwned = g_bHeldHere = true;
+    return true;
 }
 
 bool CSettingsInstance::Claim()
 {
+    if (g_bHeldHere) {
+        BringSettingsForward();
+        return false;
+    }
     m_mutex.Reset(::CreateMutexA(nullptr, FALSE, kSettingsMutex));
     if (!m_mutex) {
         // A mutex this process may not open (made by a process of another user or integrity
@@ -30,7 +46,7 @@ bool CSettingsInstance::Claim()
         return !BringSettingsForward();
     }
     if (Acquired(::WaitForSingleObject(m_mutex.Get(), 0)))
-        return m_bOwned = true;
+        return Owned();
     // Another dialog holds it. Its window may not exist yet (that process is starting) or no
     // longer (it is closing): wait a little for either, in short steps.
     const DWORD start = ::GetTickCount();
@@ -38,7 +54,7 @@ bool CSettingsInstance::Claim()
         if (BringSettingsForward())
             return false;
         if (Acquired(::WaitForSingleObject(m_mutex.Get(), 50)))
-            return m_bOwned = true;
+            return Owned();
         if (::GetTickCount() - start >= s_dwWaitMs)
             return false; // a dialog that never shows: still no second one
     }

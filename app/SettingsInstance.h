@@ -24,6 +24,8 @@ public:
     static DWORD s_dwWaitMs;
 
 private:
+    bool Owned();
+
     CKernelHandle m_mutex;
     bool m_bOwned = false;
 };

@@ -64,6 +64,8 @@ protected:
     LRESULT OnQueryNewPalette();
     BOOL OnSetCursor();
     void OnClose();
+    void OnEndSession();
+    void OnSettingsChanged();
     // True when the window reaches beyond the primary screen (several monitors).
     bool Spans() const;
     void OnNcCalcSize(RECT* rect) const;
@@ -77,6 +79,8 @@ private:
     friend class CFullScreenShow;
 
     void StartPreparation(const CWallpaperObject& record);
+    // Stops a running preparation (within its bound) and applies a wallpaper it wrote.
+    void StopPreparation();
     // (Re)opens both drawing handles; false when either cannot be opened.
     bool OpenDrawing();
     void CloseDrawing();
