@@ -7,7 +7,6 @@
 #include "image/Scaling.h"
 #include "image/TgaFile.h"
 #include "platform/DrawDib.h"
-#include "resource.h"
 
 #include <cstring>
 #include <vector>
@@ -16,29 +15,15 @@ static_assert(sizeof(DibColour) == sizeof(RGBQUAD), "colour-table entries are 4 
 
 namespace {
 
-// The one error message of the program's own: the scaling work ran out of memory.
-void ShowOutOfMemoryMessage()
-{
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    char text[256];
-    if (!::LoadStringA(instance, IDS_OUT_OF_MEMORY, text, sizeof text))
-        std::strcpy(text, "Out of memory.");
-    char title[128];
-    if (!::LoadStringA(instance, IDS_APP_TITLE, title, sizeof title))
-        std::strcpy(title, "Murlavo");
-    // No owner: the scaling runs on a worker thread whose show window may be waiting for it.
-    ::MessageBoxA(nullptr, text, title, MB_OK | MB_ICONEXCLAMATION);
-}
-
-// Passes the rows the scaling finishes to the test hook; tells the user when memory ran
-// short (Resample only).
+// Passes the rows the scaling finishes to the test hook; records when memory ran short
+// (Resample only), for the caller to tell the user on its own thread.
 class CScaleObserver : public IScaleObserver {
 public:
-    explicit CScaleObserver(bool tellOutOfMemory) : m_bTellOutOfMemory(tellOutOfMemory) {}
+    explicit CScaleObserver(bool* outOfMemory = nullptr) : m_pOutOfMemory(outOfMemory) {}
     void OutOfMemory() override
     {
-        if (m_bTellOutOfMemory)
-            ShowOutOfMemoryMessage();
+        if (m_pOutOfMemory)
+            *m_pOutOfMemory = true;
     }
     void RowDone(int32_t y) override
     {
@@ -47,7 +32,7 @@ public:
     }
 
 private:
-    bool m_bTellOutOfMemory;
+    bool* m_pOutOfMemory;
 };
 
 DibHeader ToDibHeader(const BITMAPINFOHEADER& header)
@@ -223,24 +208,26 @@ BOOL CPictureImage::SaveBitmapFile(const char* path)
 
 BOOL CPictureImage::Resize(int cx, int cy)
 {
-    CScaleObserver observer(false);
+    CScaleObserver observer;
     return ResizePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
 }
 
 BOOL CPictureImage::Resample(int cx, int cy)
 {
-    CScaleObserver observer(true);
+    m_bOutOfMemory = false;
+    CScaleObserver observer(&m_bOutOfMemory);
     return ResamplePicture(*this, cx, cy, &observer) ? TRUE : FALSE;
 }
 
 BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect, bool resample, BOOL* scaled)
 {
     *scaled = FALSE;
+    m_bOutOfMemory = false;
     const FitRequest request {cx, cy, keepAspect, resample ? ScaleMethod::resample : ScaleMethod::resize};
     if (PictureFileKindOf(path) == PictureFileKind::jpeg) {
-        // No message from here: when the streamed scaling cannot be set up, the whole-picture
-        // path below runs and tells the user as it always did.
-        CScaleObserver observer(false);
+        // Memory short here is not recorded: when the streamed scaling cannot be set up, the
+        // whole-picture path below runs and records it as it always did.
+        CScaleObserver observer;
         const FittedLoad result = LoadJpegFileFitted(path, request, *this, m_szLastError, &observer);
         if (result.streamed) {
             *scaled = result.scaled ? TRUE : FALSE;

@@ -36,8 +36,7 @@ public:
     void ConvertDib(const BITMAPINFOHEADER& header, const void* bits, const RGBQUAD* colours);
     BOOL SaveBitmapFile(const char* path);
 
-    // Scaling in place (see image/Scaling.h); Resample tells the user "Out of memory." when it
-    // runs short.
+    // Scaling in place (see image/Scaling.h); Resample sets m_bOutOfMemory when it runs short.
     BOOL Resize(int cx, int cy);
     BOOL Resample(int cx, int cy);
     SIZE FitAspect(int cx, int cy) const;
@@ -65,4 +64,7 @@ public:
     HBITMAP m_hBitmap = nullptr;
     DIBSECTION m_dibSection {};
     char m_szLastError[256] = "";
+    // The last Resample (or LoadFitted) ran out of memory: its caller tells the user, from the
+    // thread that owns the window ("Out of memory.").
+    bool m_bOutOfMemory = false;
 };

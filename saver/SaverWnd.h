@@ -24,6 +24,9 @@ public:
     static bool s_bCheckingPassword;
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Nothing may come over a running saver: a picture that ran out of memory is skipped
+    // silently.
+    bool ShowsMessages() const override { return false; }
 
 private:
     void OnMouseMove(int x, int y);

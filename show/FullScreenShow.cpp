@@ -8,21 +8,36 @@
 
 int g_nSaverActiveSaved = 0;
 
+EXECUTION_STATE(WINAPI* CFullScreenShow::s_pfnSetThreadExecutionState)(EXECUTION_STATE) = ::SetThreadExecutionState;
+
+CFullScreenShow::~CFullScreenShow()
+{
+    RestoreSystem();
+}
+
 void CFullScreenShow::Start()
 {
     CShowWnd& window = m_window;
     if (!window.OpenDrawing())
         return;
-    // Every monitor is covered, the picture shown on the primary screen as with one monitor.
     window.m_layout = CShowWnd::s_pfnLayout();
-    const platform::ScreenRect& w = window.m_layout.window;
-    ::SetWindowPos(window.m_hWnd, HWND_TOP, w.left, w.top, w.Width(), w.Height(), SWP_SHOWWINDOW | SWP_FRAMECHANGED);
     window.m_bShowMode = 1;
     window.m_changer.RestartSlides();
     m_bRunning = true;
-    // The screen saver would end the show.
+    // The first picture at once, or as soon as a preparation still running (a wallpaper) ends.
+    window.StepWhenIdle();
+    // Every monitor is covered, the picture shown on the primary screen as with one monitor.
+    // The client area is the whole primary screen (the window's border lies outside it), and
+    // the background is there at once, before the picture is ready.
+    const platform::ScreenRect& w = window.m_layout.window;
+    ::SetWindowPos(window.m_hWnd, HWND_TOP, w.left, w.top, w.Width(), w.Height(), SWP_SHOWWINDOW | SWP_FRAMECHANGED);
+    ::RedrawWindow(window.m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
+    // The screen saver would end the show, and the display would go dark during it.
     SwitchScreenSaverOff();
-    window.OnTimer(); // the first picture at once
+    if (!m_bDisplayKeptOn) {
+        s_pfnSetThreadExecutionState(ES_CONTINUOUS | ES_DISPLAY_REQUIRED);
+        m_bDisplayKeptOn = true;
+    }
     ::SetTimer(window.m_hWnd, kShowTimerId, SlideShowPeriodMs(g_settings.m_nSlideShow), nullptr);
 }
 
@@ -31,12 +46,14 @@ void CFullScreenShow::End()
     CShowWnd& window = m_window;
     m_bRunning = false;
     window.m_bShowMode = 0;
+    window.m_bStepWaiting = false;
+    window.m_pShown.reset();
     window.m_layout = {};
     ::SetWindowPos(window.m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_FRAMECHANGED);
     platform::CloseDrawDib(window.m_hDrawSingle);
     window.m_hDrawSingle = nullptr;
     ::SetTimer(window.m_hWnd, kShowTimerId, 60000, nullptr);
-    RestoreScreenSaver();
+    RestoreSystem();
 }
 
 bool CFullScreenShow::OnKeyDown(UINT key)
@@ -51,7 +68,7 @@ bool CFullScreenShow::OnKeyDown(UINT key)
 void CFullScreenShow::OnWindowDestroyed()
 {
     m_bRunning = false;
-    RestoreScreenSaver();
+    RestoreSystem();
 }
 
 void CFullScreenShow::SwitchScreenSaverOff()
@@ -63,10 +80,14 @@ void CFullScreenShow::SwitchScreenSaverOff()
     platform::SetScreenSaveActive(0);
 }
 
-void CFullScreenShow::RestoreScreenSaver()
+void CFullScreenShow::RestoreSystem()
 {
-    if (!m_bSaverSwitchedOff)
-        return;
-    platform::SetScreenSaveActive(g_nSaverActiveSaved);
-    m_bSaverSwitchedOff = false;
+    if (m_bSaverSwitchedOff) {
+        platform::SetScreenSaveActive(g_nSaverActiveSaved);
+        m_bSaverSwitchedOff = false;
+    }
+    if (m_bDisplayKeptOn) {
+        s_pfnSetThreadExecutionState(ES_CONTINUOUS);
+        m_bDisplayKeptOn = false;
+    }
 }

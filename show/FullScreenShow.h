@@ -1,7 +1,7 @@
 // The full-screen slide show the wallpaper changer runs from its icon's menu ("&Murlavo"), in
 // its own hidden window: the window covers every monitor (the show on the primary screen as
-// with one monitor), the screen saver is switched off while it runs and back however the show
-// ends, and Escape alone ends it.
+// with one monitor), the screen saver is switched off and the display kept on while it runs,
+// both given back however the show ends, and Escape alone ends it.
 #pragma once
 #include <windows.h>
 
@@ -10,6 +10,7 @@ class CShowWnd;
 class CFullScreenShow {
 public:
     explicit CFullScreenShow(CShowWnd& window) : m_window(window) {}
+    ~CFullScreenShow();
     CFullScreenShow(const CFullScreenShow&) = delete;
     CFullScreenShow& operator=(const CFullScreenShow&) = delete;
 
@@ -24,14 +25,20 @@ public:
     // The window is being destroyed: what the show switched off comes back.
     void OnWindowDestroyed();
 
+    // SetThreadExecutionState; replaceable by tests.
+    static EXECUTION_STATE(WINAPI* s_pfnSetThreadExecutionState)(EXECUTION_STATE flags);
+
 private:
     void SwitchScreenSaverOff();
-    void RestoreScreenSaver();
+    // The screen saver's setting and the display's idle timeout as they were before the show.
+    void RestoreSystem();
 
     CShowWnd& m_window;
     bool m_bRunning = false;
     // The show switched the screen saver off; it is switched back however the show ends.
     bool m_bSaverSwitchedOff = false;
+    // The show asked the system to keep the display on.
+    bool m_bDisplayKeptOn = false;
 };
 
 // The system's screen-saver-active setting, saved while the full-screen show runs.

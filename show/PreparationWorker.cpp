@@ -23,7 +23,8 @@ struct CPreparationWorker::Job {
     std::atomic<bool> abort {false};
     // Set by the thread just before it posts WM_PICTUREREADY; the results are final then.
     std::atomic<bool> done {false};
-    bool loaded = false;  // the picture file was decoded
+    bool loaded = false;  // the picture file was decoded (and fitted, where asked)
+    bool outOfMemory = false; // the fitting ran out of memory: the picture is skipped
     bool written = false; // the wallpaper bitmap replaced the previous one completely
 };
 
@@ -82,6 +83,12 @@ DWORD WINAPI CPreparationWorker::Run(void* param)
                                       job.record.m_bResample != 0, &result) != FALSE;
     else
         job.loaded = image.LoadFile(path) != FALSE;
+    // A picture that could not be fitted for want of memory is skipped, not shown or written
+    // at whatever size the scaling left it; the window tells the user on its own thread.
+    if (image.m_bOutOfMemory) {
+        job.outOfMemory = true;
+        job.loaded = false;
+    }
     // A stop request ends the work here: nothing is written over the file the desktop loads,
     // and the picture, perhaps half scaled, counts as not loaded.
     if (job.abort || g_bAbortImageWork)
@@ -120,6 +127,11 @@ bool CPreparationWorker::Loaded() const
 bool CPreparationWorker::Written() const
 {
     return Over() && m_job->written;
+}
+
+bool CPreparationWorker::RanOutOfMemory() const
+{
+    return Over() && m_job->outOfMemory;
 }
 
 PrepareMode CPreparationWorker::Mode() const

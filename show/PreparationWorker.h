@@ -47,6 +47,8 @@ public:
     // The results of the last job, once it is over (null picture and false otherwise).
     bool Loaded() const;
     bool Written() const;
+    // The fitting ran out of memory: the picture was skipped (not loaded).
+    bool RanOutOfMemory() const;
     PrepareMode Mode() const;
     const CWallpaperObject& Record() const;
     const std::string& WallpaperPath() const;

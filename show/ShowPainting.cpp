@@ -23,7 +23,7 @@ constexpr int kBrushSide = 256;
 void CShowWnd::OnPaint()
 {
     CPaintDC dc(m_hWnd);
-    if (m_worker.Busy() || m_bShowMode != 1)
+    if (m_bShowMode != 1)
         return;
     RECT client;
     ::GetClientRect(m_hWnd, &client);
@@ -37,10 +37,10 @@ void CShowWnd::PaintShow(HDC hdc, int W, int H)
         CSelectObject selected(hdc, brush.Get());
         ::PatBlt(hdc, 0, 0, W, H, PATCOPY);
     }
-    const std::shared_ptr<const CPictureImage> image = m_worker.Picture();
-    if (m_bLoaded && image)
-        PaintPicture(hdc, W, H, *image, m_worker.Record());
-    else
+    // The picture is the window's own: the preparation works on another one meanwhile.
+    if (m_pShown)
+        PaintPicture(hdc, W, H, *m_pShown, m_shownRecord);
+    else if (!m_worker.Busy())
         PaintHint(hdc, W, H);
 }
 

@@ -8,11 +8,34 @@
 #include "library/Settings.h"
 #include "platform/DrawDib.h"
 #include "platform/Monitors.h"
+#include "resource.h"
 #include "show/Rotation.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
+
+namespace {
+// Tells the user that a picture was skipped for want of memory, in a box owned by the window's
+// top-level window (for the preview, the display settings it lies in). One box at a time: a
+// failure while one is up is not told again. Touches nothing of the window after the box.
+void TellOutOfMemory(HWND window)
+{
+    static bool s_bTelling = false;
+    if (s_bTelling)
+        return;
+    s_bTelling = true;
+    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    char text[256];
+    if (!::LoadStringA(instance, IDS_OUT_OF_MEMORY, text, sizeof text))
+        lstrcpynA(text, "Out of memory.", sizeof text);
+    char title[128];
+    if (!::LoadStringA(instance, IDS_APP_TITLE, title, sizeof title))
+        lstrcpynA(title, "Murlavo", sizeof title);
+    ::MessageBoxA(::GetAncestor(window, GA_ROOT), text, title, MB_OK | MB_ICONEXCLAMATION);
+    s_bTelling = false;
+}
+} // namespace
 
 platform::FullScreenLayout (*CShowWnd::s_pfnLayout)() = platform::CurrentFullScreenLayout;
 
@@ -116,29 +139,29 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             OnEndSession();
         return 0;
     case WM_NCCALCSIZE:
-        if (!Spans())
+        if (!FullScreen())
             break;
         // Both forms start with the proposed window rectangle, which becomes the client's.
         OnNcCalcSize(reinterpret_cast<RECT*>(lParam));
         return 0;
     case WM_NCPAINT:
-        if (!Spans())
+        if (!FullScreen())
             break;
         OnNcPaint();
         return 0;
     case WM_NCHITTEST:
         // Pointer and buttons over the other monitors count as over the window: client
         // messages, in client coordinates (negative left of or above the primary screen).
-        if (!Spans())
+        if (!FullScreen())
             break;
         return HTCLIENT;
     }
     return DefaultProc(msg, wParam, lParam);
 }
 
-bool CShowWnd::Spans() const
+bool CShowWnd::FullScreen() const
 {
-    return !(m_layout.primary == platform::ScreenRect {0, 0, m_layout.window.Width(), m_layout.window.Height()});
+    return m_layout.window.Width() > 0 && m_layout.window.Height() > 0;
 }
 
 // The client area is the primary screen's part of the window (kept inside the window should
@@ -153,7 +176,8 @@ void CShowWnd::OnNcCalcSize(RECT* rect) const
     rect->bottom = std::max(rect->top, std::min(window.bottom, window.top + p.bottom));
 }
 
-// The other monitors show the background colour, also while a picture is being prepared.
+// The other monitors show the background colour, also while a picture is being prepared. (On
+// one monitor there is no non-client area left to paint: no border either.)
 void CShowWnd::OnNcPaint()
 {
     HDC dc = ::GetWindowDC(m_hWnd);
@@ -261,10 +285,12 @@ void CShowWnd::OnTimer()
         return;
     }
     if (m_bShowMode == 1) {
-        if (const CWallpaperObject* record = m_changer.ChooseSlide())
+        if (const CWallpaperObject* record = m_changer.ChooseSlide()) {
             StartPreparation(*record);
-        else
+        } else {
             m_bLoaded = false;
+            m_pShown.reset();
+        }
     } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper()) {
         StartPreparation(*record);
     }
@@ -287,6 +313,14 @@ void CShowWnd::StartPreparation(const CWallpaperObject& record)
     m_worker.Start(m_hWnd, record, cx, cy, mode, m_changer.WallpaperPath());
 }
 
+void CShowWnd::StepWhenIdle()
+{
+    if (m_worker.Busy())
+        m_bStepWaiting = true;
+    else
+        OnTimer();
+}
+
 void CShowWnd::OnPictureReady()
 {
     // The message is in the application range and anybody may post it: only the end of this
@@ -294,18 +328,30 @@ void CShowWnd::OnPictureReady()
     if (!m_worker.Finish())
         return;
     m_bLoaded = m_worker.Loaded();
-    if (!m_bLoaded)
-        return; // the screen or the wallpaper keeps the previous picture
+    const bool outOfMemory = m_worker.RanOutOfMemory();
     // What the job was started for decides: a wallpaper written while the full-screen show
-    // began is still applied, a slide prepared for a show that has ended is not shown.
-    if (m_worker.Mode() != PrepareMode::wallpaper) {
-        if (m_bShowMode == 1) {
+    // began is still applied, a slide prepared for a show that has ended is not shown. A
+    // picture that was not loaded leaves the wallpaper as it was.
+    if (m_worker.Mode() == PrepareMode::wallpaper) {
+        if (m_bLoaded && m_worker.Written())
+            m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
+    } else if (m_bShowMode == 1) {
+        m_pShown = m_bLoaded ? m_worker.Picture() : nullptr;
+        m_shownRecord = m_worker.Record();
+        // A slide that failed leaves the screen as it is; an exposure then paints the hint.
+        if (m_bLoaded) {
             ::InvalidateRect(m_hWnd, nullptr, TRUE);
             ::UpdateWindow(m_hWnd);
         }
-    } else if (m_worker.Written()) {
-        m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
     }
+    if (m_bStepWaiting) {
+        m_bStepWaiting = false;
+        OnTimer();
+    }
+    // Last: the box's own loop goes on dispatching this window's messages, and a close request
+    // meanwhile may destroy the window and this object.
+    if (outOfMemory && ShowsMessages())
+        TellOutOfMemory(m_hWnd);
 }
 
 void CShowWnd::ChangeNow()

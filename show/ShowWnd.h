@@ -36,8 +36,9 @@ public:
     // "&Murlavo" in the icon's menu: the full-screen slide show in this window, until Escape.
     void StartFullScreenShow();
 
-    // Paints the slide show into a device context of W x H: the background, then the current
-    // picture centred or tiled, or the no-picture hint.
+    // Paints the slide show into a device context of W x H: the background, then the picture
+    // shown last, centred or tiled, or the no-picture hint. While the first picture is still
+    // being prepared, the background alone.
     void PaintShow(HDC hdc, int W, int H);
 
     CWallpaperChanger& Changer() { return m_changer; }
@@ -66,10 +67,13 @@ protected:
     void OnClose();
     void OnEndSession();
     void OnSettingsChanged();
-    // True when the window reaches beyond the primary screen (several monitors).
-    bool Spans() const;
+    // The window covers the screen (the saver, the full-screen show): its client area is then
+    // the primary screen whatever its style, and the rest (other monitors) its non-client area.
+    bool FullScreen() const;
     void OnNcCalcSize(RECT* rect) const;
     void OnNcPaint();
+    // A screen saver shows no message boxes: nothing may come over it.
+    virtual bool ShowsMessages() const { return true; }
 
     // Full screen: the window covers every monitor and its client area is the primary
     // screen. Empty otherwise (the window's own rectangle is its client area).
@@ -81,6 +85,8 @@ private:
     void StartPreparation(const CWallpaperObject& record);
     // Stops a running preparation (within its bound) and applies a wallpaper it wrote.
     void StopPreparation();
+    // Runs the timer step now or, while a preparation runs, as soon as it has ended.
+    void StepWhenIdle();
     // (Re)opens both drawing handles; false when either cannot be opened.
     bool OpenDrawing();
     void CloseDrawing();
@@ -91,6 +97,12 @@ private:
 
     HDRAWDIB m_hDrawSingle = nullptr;
     HDRAWDIB m_hDrawTile = nullptr;
+    // The picture on the screen and its record: the window's own, so it can be painted again
+    // while the next one is being prepared.
+    std::shared_ptr<const CPictureImage> m_pShown;
+    CWallpaperObject m_shownRecord;
+    // A timer step waits for the running preparation to end (see StepWhenIdle).
+    bool m_bStepWaiting = false;
     CWallpaperChanger m_changer;
     CPreparationWorker m_worker;
     CTrayIcon m_tray {*this};

@@ -3,6 +3,7 @@
 #include "app/Globals.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
+#include "saver/SaverWnd.h"
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 using namespace testing_support;
 
@@ -73,6 +75,7 @@ protected:
         if (window && ::IsWindow(hwnd))
             ::DestroyWindow(hwnd);
         CWallpaperChanger::s_pfnNow = saveNow;
+        CPreparationWorker::s_pfnPreparationEnded = nullptr;
         g_bShowRole = true;
         DeleteLibrary();
     }
@@ -343,6 +346,101 @@ TEST_F(ShowWndTest, EveryChangeWritesTheWallpaperStyleWithTheTileFlag)
         EXPECT_EQ(style, "0");
         EXPECT_EQ(tiled, tile);
     }
+}
+
+namespace {
+// A black picture whose resampling to the screen (stretched, 1024 x 768) runs out of memory:
+// the horizontal pass alone would make a picture of 1024 x 350000, beyond what one may take.
+// Its rows are stored top-down, so the program's own reader takes it (the system's refuses a
+// bitmap this tall).
+std::string TallPicture(const std::string& dir)
+{
+    const int32_t w = 1, h = 350000, stride = 4;
+    std::string file(54 + size_t(stride) * h, '\0');
+    auto put = [&file](size_t at, int32_t value) { std::memcpy(&file[at], &value, 4); };
+    file[0] = 'B';
+    file[1] = 'M';
+    put(2, int32_t(file.size()));
+    put(10, 54);
+    put(14, 40);
+    put(18, w);
+    put(22, -h);
+    file[26] = 1;  // planes
+    file[28] = 24; // bits per pixel
+    put(34, stride * h);
+    const std::string path = dir + "\\tall.bmp";
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(fp, nullptr);
+    if (fp) {
+        std::fwrite(file.data(), 1, file.size(), fp);
+        std::fclose(fp);
+    }
+    return path;
+}
+
+std::atomic<int> g_preparationsEnded {0};
+void CountPreparationEnded()
+{
+    ++g_preparationsEnded;
+}
+} // namespace
+
+// The wallpaper changer skips the picture and tells the user once, after the preparation ended,
+// in a box on the window's thread that the window owns; the next change goes on as usual.
+TEST_F(ShowWndTest, OutOfMemoryIsToldByTheWindowAndThePictureSkipped)
+{
+    g_settings.m_bFitToScreen = 1;
+    const std::string tall = TallPicture(dir), next = Picture("next.bmp", 8, 8);
+    StartChanger({PictureRecord(tall, "0", 0, 1), PictureRecord(next, "0", 0, 1)});
+    HWND owner = nullptr;
+    bool busy = true;
+    char text[64] = "";
+    DialogAnswerer box("Murlavo", [&](HWND dlg) {
+        owner = ::GetWindow(dlg, GW_OWNER);
+        busy = window->Preparation().Busy();
+        ::GetDlgItemTextA(dlg, 0xFFFF, text, sizeof text); // the message box's text
+        ::PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+    });
+    window->ChangeNow();
+    ASSERT_TRUE(PumpUntil([&] { return box.Answered() > 0; }, 20000));
+    HandlePostedMessages();
+    EXPECT_EQ(box.Answered(), 1);
+    EXPECT_EQ(owner, hwnd);
+    EXPECT_FALSE(busy);
+    EXPECT_STREQ(text, "Out of memory.");
+    EXPECT_FALSE(window->m_bLoaded);
+    EXPECT_FALSE(FileExists(WallpaperFile()));
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+
+    window->ChangeNow();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, next);
+    EXPECT_EQ(box.Answered(), 1);
+}
+
+// Nothing may come over a running screen saver: it skips such a picture silently.
+TEST_F(ShowWndTest, TheSaverSkipsAPictureThatRunsOutOfMemorySilently)
+{
+    g_settings.m_bFitToScreen = 1;
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(TallPicture(dir), "0", 0, 1),
+                                        PictureRecord(Picture("next.bmp", 8, 8), "0", 0, 1)}));
+    g_preparationsEnded = 0;
+    CPreparationWorker::s_pfnPreparationEnded = CountPreparationEnded;
+    MessageBoxAnswerer boxes;
+    auto* saver = new CSaverWnd;
+    window = saver;
+    ASSERT_TRUE(saver->Create()); // its first picture at once
+    hwnd = saver->m_hWnd;
+    ASSERT_TRUE(PumpUntil([] { return g_preparationsEnded == 1; }, 20000));
+    HandlePostedMessages();
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_FALSE(window->m_bLoaded);
+    window->ChangeNow();
+    ASSERT_TRUE(PumpUntil([] { return g_preparationsEnded == 2; }, 20000));
+    HandlePostedMessages();
+    EXPECT_TRUE(window->m_bLoaded);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_TRUE(::IsWindow(hwnd));
 }
 
 namespace {

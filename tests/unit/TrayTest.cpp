@@ -96,6 +96,22 @@ BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA* data)
     return FALSE;
 }
 
+// SetThreadExecutionState's stand-in: keeps what the show asks of the system.
+std::vector<EXECUTION_STATE> g_executionStates;
+EXECUTION_STATE WINAPI FakeExecutionState(EXECUTION_STATE flags)
+{
+    g_executionStates.push_back(flags);
+    return ES_CONTINUOUS;
+}
+
+COLORREF ScreenPixel(int x, int y)
+{
+    HDC screen = ::GetDC(nullptr);
+    const COLORREF pixel = ::GetPixel(screen, x, y);
+    ::ReleaseDC(nullptr, screen);
+    return pixel;
+}
+
 // ShellExecute's stand-in: opens what exists.
 std::vector<std::string> g_shellOpened;
 INT_PTR FakeShellOpen(HWND, const char* path)
@@ -128,6 +144,8 @@ protected:
         g_shellOpened.clear();
         CTrayIcon::s_pfnShellNotifyIcon = FakeNotifyIcon;
         CTrayIcon::s_pfnShellOpen = FakeShellOpen;
+        g_executionStates.clear();
+        CFullScreenShow::s_pfnSetThreadExecutionState = FakeExecutionState;
         saverActive = platform::GetScreenSaveActive();
         platform::SetScreenSaveActive(1);
     }
@@ -140,6 +158,7 @@ protected:
         CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
         CTrayIcon::s_dwRetryMs = 2000;
         CPreparationWorker::s_pfnPreparationEnded = nullptr;
+        CFullScreenShow::s_pfnSetThreadExecutionState = ::SetThreadExecutionState;
         platform::SetScreenSaveActive(saverActive);
         DeleteLibrary();
         DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
@@ -210,22 +229,34 @@ TEST_F(TrayTest, RightClickOpensTheMenuBesideThePointerWithNextInBold)
     EXPECT_FALSE(MenuReader::seen);
 }
 
-TEST_F(TrayTest, FullScreenShowCoversTheScreenAndEscapeAloneEndsIt)
+// The whole screen is the show's client area (the hidden window's border lies outside it),
+// and the display stays on until the show ends, however it ends.
+TEST_F(TrayTest, FullScreenShowCoversTheScreenKeepsTheDisplayOnAndEscapeAloneEndsIt)
 {
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
     StartChanger();
     Command(ID_TRAY_SHOW);
     ASSERT_TRUE(WaitIdle());
-    RECT rect;
+    RECT rect, client;
     ::GetWindowRect(hwnd, &rect);
     EXPECT_TRUE(::IsWindowVisible(hwnd));
     EXPECT_EQ(rect.left, 0);
     EXPECT_EQ(rect.top, 0);
-    EXPECT_EQ(rect.right, ::GetSystemMetrics(SM_CXSCREEN));
-    EXPECT_EQ(rect.bottom, ::GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_EQ(rect.right, sw);
+    EXPECT_EQ(rect.bottom, sh);
+    ::GetClientRect(hwnd, &client);
+    POINT origin {0, 0};
+    ::ClientToScreen(hwnd, &origin);
+    EXPECT_EQ(client.right, sw);
+    EXPECT_EQ(client.bottom, sh);
+    EXPECT_EQ(origin.x, 0);
+    EXPECT_EQ(origin.y, 0);
     EXPECT_EQ(window->m_bShowMode, 1);
     EXPECT_TRUE(window->m_bLoaded); // the first picture at once
     EXPECT_EQ(window->Changer().NextSlideIndex(), 1);
     EXPECT_EQ(platform::GetScreenSaveActive(), 0);
+    const EXECUTION_STATE on = ES_CONTINUOUS | ES_DISPLAY_REQUIRED;
+    EXPECT_EQ(g_executionStates, std::vector<EXECUTION_STATE> {on});
 
     for (WPARAM key : {WPARAM('A'), WPARAM(VK_SPACE), WPARAM(VK_RETURN)})
         ::SendMessageA(hwnd, WM_KEYDOWN, key, 0);
@@ -239,14 +270,16 @@ TEST_F(TrayTest, FullScreenShowCoversTheScreenAndEscapeAloneEndsIt)
     EXPECT_EQ(rect.bottom - rect.top, 0);
     EXPECT_EQ(window->m_bShowMode, 0);
     EXPECT_EQ(platform::GetScreenSaveActive(), 1);
+    EXPECT_EQ(g_executionStates, (std::vector<EXECUTION_STATE> {on, ES_CONTINUOUS}));
 
-    // Closed during the show: the screen saver comes back all the same.
+    // Closed during the show: the screen saver and the display's timeout come back all the same.
     Command(ID_TRAY_SHOW);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(platform::GetScreenSaveActive(), 0);
     Command(ID_TRAY_CLOSE);
     EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
     EXPECT_EQ(platform::GetScreenSaveActive(), 1);
+    EXPECT_EQ(g_executionStates, (std::vector<EXECUTION_STATE> {on, ES_CONTINUOUS, on, ES_CONTINUOUS}));
 }
 
 // Two monitors: a 1024 x 600 desktop whose primary screen is the 600 x 400 part at (300, 100).
@@ -278,14 +311,8 @@ TEST_F(TrayTest, FullScreenShowCoversEveryMonitorWithThePictureOnThePrimaryScree
     EXPECT_EQ(origin.y, 100);
     EXPECT_EQ(::SendMessageA(hwnd, WM_NCHITTEST, 0, MAKELPARAM(50, 50)), HTCLIENT);
     // The other monitors show the background colour.
-    auto screenPixel = [](int x, int y) {
-        HDC screen = ::GetDC(nullptr);
-        const COLORREF pixel = ::GetPixel(screen, x, y);
-        ::ReleaseDC(nullptr, screen);
-        return pixel;
-    };
     for (POINT p : {POINT {5, 5}, POINT {1000, 300}, POINT {600, 580}})
-        EXPECT_TRUE(PumpUntil([&] { return screenPixel(p.x, p.y) == RGB(0, 128, 255); }, 10000)) << p.x << "," << p.y;
+        EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(p.x, p.y) == RGB(0, 128, 255); }, 10000)) << p.x << "," << p.y;
 
     // Ended, the hidden window is its own client area again.
     ::SendMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
@@ -451,7 +478,10 @@ TEST_F(TrayTest, ListReplacedDuringASlowPreparationAppliesThePictureItHad)
     ::CloseHandle(release);
 }
 
-TEST_F(TrayTest, AWallpaperPreparedWhenTheShowStartsIsStillApplied)
+// The show started while a wallpaper is being prepared: the background at once and at every
+// exposure meanwhile, the wallpaper still applied, and the first slide as soon as it ended (no
+// tick comes in this test).
+TEST_F(TrayTest, AShowStartedDuringAWallpaperPreparationPaintsAtOnceAndStartsWhenItEnds)
 {
     static HANDLE inside = nullptr, release = nullptr;
     inside = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -464,15 +494,31 @@ TEST_F(TrayTest, AWallpaperPreparedWhenTheShowStartsIsStillApplied)
     };
     ASSERT_TRUE(app.WriteProfileInt("Changer", "FitToScreen", 1));
     g_settings.m_bFitToScreen = 1;
+    g_settings.m_nSlideShow = 3600;
+    g_settings.m_crBkgndColor = RGB(0, 128, 255);
     StartChanger();
     window->ChangeNow();
     ASSERT_TRUE(window->Preparation().Busy());
     ASSERT_EQ(::WaitForSingleObject(inside, 20000), WAIT_OBJECT_0);
     Command(ID_TRAY_SHOW); // while the thread scales "cat.bmp" for the desktop
     EXPECT_EQ(window->m_bShowMode, 1);
+    const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
+    auto everywhere = [&](COLORREF colour) {
+        return ScreenPixel(0, 0) == colour && ScreenPixel(sw / 2, sh / 2) == colour && ScreenPixel(sw - 1, sh - 1) == colour;
+    };
+    EXPECT_TRUE(PumpUntil([&] { return everywhere(RGB(0, 128, 255)); }, 10000));
+    g_settings.m_crBkgndColor = RGB(255, 0, 128);
+    ::InvalidateRect(hwnd, nullptr, TRUE);
+    EXPECT_TRUE(PumpUntil([&] { return everywhere(RGB(255, 0, 128)); }, 10000));
+    EXPECT_TRUE(window->Preparation().Busy());
+
     g_settings.m_strLastWallpaper.clear();
     ::SetEvent(release);
     EXPECT_TRUE(PumpUntil([&] { return g_settings.m_strLastWallpaper == dir + "\\cat.bmp"; }, 20000));
+    EXPECT_EQ(window->Changer().NextSlideIndex(), 1);
+    // The slide fills the screen (4:3, fitted).
+    EXPECT_TRUE(PumpUntil([&] { return !window->Preparation().Busy() && ScreenPixel(sw / 2, sh / 2) != RGB(255, 0, 128); },
+                          20000));
     ::SendMessageA(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
     ::CloseHandle(inside);
     ::CloseHandle(release);
