@@ -74,22 +74,13 @@ struct MenuReader {
     }
 };
 
-// Shell_NotifyIcon's stand-in: counts what the window asks of the shell, refuses the first
-// g_iconRefusals adds and updates (a taskbar that is not ready), keeps the icon's width.
+// Shell_NotifyIcon's stand-in: counts what the window asks of the shell and refuses the first
+// g_iconRefusals adds and updates (a taskbar that is not ready).
 std::vector<DWORD> g_iconCalls;
 int g_iconRefusals = 0;
-int g_iconWidth = 0;
-BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA* data)
+BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA*)
 {
     g_iconCalls.push_back(message);
-    ICONINFO info {};
-    if (message != NIM_DELETE && data->hIcon && ::GetIconInfo(data->hIcon, &info)) {
-        BITMAP bm {};
-        ::GetObjectA(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
-        g_iconWidth = bm.bmWidth;
-        ::DeleteObject(info.hbmColor);
-        ::DeleteObject(info.hbmMask);
-    }
     if (message == NIM_DELETE || g_iconRefusals == 0)
         return TRUE;
     --g_iconRefusals;
@@ -573,7 +564,6 @@ TEST_F(TrayTest, TheIconIsTriedAgainWhileTheTaskbarIsNotReady)
     EXPECT_TRUE(PumpUntil([] { return g_iconCalls.size() == 5; }, 10000));
     EXPECT_EQ(g_iconCalls, (Calls {NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD}));
     EXPECT_FALSE(::KillTimer(hwnd, kTrayRetryTimerId)); // no attempt after that
-    EXPECT_EQ(g_iconWidth, ::GetSystemMetrics(SM_CXSMICON));
 
     // An add refused because the shell has the icon already: it is updated.
     g_iconCalls.clear();
