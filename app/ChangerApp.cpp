@@ -1,6 +1,7 @@
 #include "app/ChangerApp.h"
 #include "app/CommandLine.h"
 #include "app/Globals.h"
+#include "app/SettingsInstance.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "resource.h"
@@ -37,6 +38,10 @@ HWND FindSettingsOwner(const char* commandLine)
 
 BOOL CChangerApp::InitInstance()
 {
+    // A program that runs all day in the notification area must not stop the user with the
+    // system's "No Disk" or "cannot open" boxes (a picture on an empty card reader or optical
+    // drive, tried every minute): such files simply fail to open. Bits set before are kept.
+    ::SetErrorMode(::SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // Dialog controls in the system's three-dimensional look (the common controls, with
     // the visual-styles manifest of the resources).
     INITCOMMONCONTROLSEX icc {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -155,6 +160,10 @@ BOOL CChangerApp::StartWallpaperChanger()
 
 void CChangerApp::RunSettings()
 {
+    // One Settings dialog per session: a second start brings the open one forward and ends.
+    CSettingsInstance instance;
+    if (!instance.Claim())
+        return;
     CSettingsDlg dlg(FindSettingsOwner(m_strCmdLine.c_str()), g_settings);
     m_pMainWnd = &dlg;
     const INT_PTR result = dlg.DoModal();
@@ -163,4 +172,7 @@ void CChangerApp::RunSettings()
         return;
     g_settings.TakeOptionsFrom(dlg.m_settings);
     SaveSettings();
+    // A running changer reads the options and the library again (the library file was
+    // written, or kept as it was).
+    NotifyWallpaperChanger();
 }

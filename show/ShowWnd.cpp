@@ -1,6 +1,8 @@
 #include "show/ShowWnd.h"
 
+#include "app/ChangerApp.h"
 #include "app/Globals.h"
+#include "app/SettingsInstance.h"
 #include "app/WindowNames.h"
 #include "framework/Handles.h"
 #include "library/Settings.h"
@@ -76,6 +78,10 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         m_tray.OnTaskbarCreated();
         return 0;
     }
+    if (msg == SettingsChangedMessage() && msg != 0) {
+        OnSettingsChanged();
+        return 0;
+    }
     switch (msg) {
     case WM_CREATE:
         if (DefaultProc(msg, wParam, lParam) == -1)
@@ -85,7 +91,10 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnDestroy();
         return 0;
     case WM_TIMER:
-        OnTimer();
+        if (wParam == kTrayRetryTimerId)
+            m_tray.OnRetryTimer();
+        else
+            OnTimer();
         return 0;
     case WM_PICTUREREADY:
         OnPictureReady();
@@ -125,6 +134,12 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break; // every key then gets the default processing
     case WM_CLOSE:
         OnClose();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
         return 0;
     case WM_NCCALCSIZE:
         if (!FullScreen())
@@ -203,18 +218,49 @@ int CShowWnd::OnCreate()
     return 0;
 }
 
-void CShowWnd::OnDestroy()
+void CShowWnd::StopPreparation()
 {
     // A wallpaper written just before the stop request: the desktop's settings and the record
     // of the last change follow the file the desktop loads.
     if (m_worker.Stop())
         m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
+}
+
+void CShowWnd::OnDestroy()
+{
+    StopPreparation();
     DefaultProc(WM_DESTROY, 0, 0);
     m_fullScreen.OnWindowDestroyed();
     m_tray.Remove();
     CloseDrawing();
     m_changer.Clear();
     ::KillTimer(m_hWnd, kShowTimerId);
+}
+
+// The session ends (logoff, shutdown): the process may be ended right after this message,
+// without WM_DESTROY and without the application's end. What the normal end leaves behind is
+// done here: the preparation stopped and its wallpaper applied, the screen saver switched back,
+// the icon removed and "TempImage" stored. No new preparation starts; the window stays.
+void CShowWnd::OnEndSession()
+{
+    ::KillTimer(m_hWnd, kShowTimerId);
+    StopPreparation();
+    m_fullScreen.OnWindowDestroyed(); // as good as destroyed: the screen saver comes back
+    m_tray.Remove();
+    if (CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp()))
+        g_settings.SaveTempImage(*app);
+}
+
+// Settings in another process ended with OK: its options, as stored, and the library it
+// wrote are taken as after the changer's own Settings (which stores them itself).
+void CShowWnd::OnSettingsChanged()
+{
+    CApplication* app = GetApp();
+    if (g_bShowRole || !app)
+        return;
+    CChangerSettings stored;
+    stored.Load(*app);
+    m_changer.ReloadSettingsAndLibrary(stored);
 }
 
 bool CShowWnd::OpenDrawing()

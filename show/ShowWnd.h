@@ -65,6 +65,8 @@ protected:
     LRESULT OnQueryNewPalette();
     BOOL OnSetCursor();
     void OnClose();
+    void OnEndSession();
+    void OnSettingsChanged();
     // The window covers the screen (the saver, the full-screen show): its client area is then
     // the primary screen whatever its style, and the rest (other monitors) its non-client area.
     bool FullScreen() const;
@@ -81,6 +83,8 @@ private:
     friend class CFullScreenShow;
 
     void StartPreparation(const CWallpaperObject& record);
+    // Stops a running preparation (within its bound) and applies a wallpaper it wrote.
+    void StopPreparation();
     // Runs the timer step now or, while a preparation runs, as soon as it has ended.
     void StepWhenIdle();
     // (Re)opens both drawing handles; false when either cannot be opened.

@@ -1,6 +1,7 @@
 #include "show/TrayIcon.h"
 
 #include "app/ChangerApp.h"
+#include "app/SettingsInstance.h"
 #include "dialogs/AboutDlg.h"
 #include "framework/Handles.h"
 #include "library/Settings.h"
@@ -30,6 +31,27 @@ std::string HelpFolder()
     std::string folder(module, length);
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
+
+// The program's icon at the system's small-icon size, which grows with the display's scale:
+// the common controls' LoadIconMetric (version 6) picks or scales the best image of the icon,
+// else the loader takes the image nearest that size.
+HICON LoadSmallIcon()
+{
+    using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    const int kSmallMetric = 0; // LIM_SMALL
+    HINSTANCE instance = ::GetModuleHandleA(nullptr);
+    CModule comctl(::LoadLibraryA("comctl32.dll"));
+    if (comctl) {
+        auto load = reinterpret_cast<LoadIconMetricFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(comctl.Get(), "LoadIconMetric")));
+        HICON icon = nullptr;
+        if (load && SUCCEEDED(load(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), kSmallMetric, &icon)) && icon)
+            return icon;
+    }
+    return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
+                                           ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
+                                           LR_DEFAULTCOLOR));
+}
 } // namespace
 
 INT_PTR (*CTrayIcon::s_pfnShellOpen)(HWND, const char*) = OpenWithShell;
@@ -41,10 +63,18 @@ UINT CTrayIcon::TaskbarCreatedMessage()
     return message;
 }
 
+DWORD CTrayIcon::s_dwRetryMs = 2000;
+
 void CTrayIcon::Add()
 {
-    CIconHandle icon(static_cast<HICON>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR)));
+    m_bWanted = true;
+    m_nRetries = 0;
+    TryAdd();
+}
+
+void CTrayIcon::TryAdd()
+{
+    CIconHandle icon(LoadSmallIcon());
     NOTIFYICONDATAA data {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = m_window.m_hWnd;
@@ -53,25 +83,42 @@ void CTrayIcon::Add()
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon.Get();
     lstrcpynA(data.szTip, "Murlavo", sizeof data.szTip);
-    s_pfnShellNotifyIcon(NIM_ADD, &data); // the shell keeps its own copy of the icon
-    m_bAdded = true;
+    // The shell keeps its own copy of the icon. An add refused because the icon is there
+    // already (an earlier attempt timed out but reached the shell) is an update instead.
+    m_bAdded = s_pfnShellNotifyIcon(NIM_ADD, &data) || s_pfnShellNotifyIcon(NIM_MODIFY, &data);
+    if (m_bAdded || m_nRetries >= kMaxRetries)
+        ::KillTimer(m_window.m_hWnd, kTrayRetryTimerId);
+    else
+        ::SetTimer(m_window.m_hWnd, kTrayRetryTimerId, s_dwRetryMs, nullptr);
+}
+
+void CTrayIcon::OnRetryTimer()
+{
+    ++m_nRetries;
+    if (m_bWanted && !m_bAdded)
+        TryAdd();
+    else
+        ::KillTimer(m_window.m_hWnd, kTrayRetryTimerId);
 }
 
 void CTrayIcon::Remove()
 {
-    if (!m_bAdded)
+    ::KillTimer(m_window.m_hWnd, kTrayRetryTimerId);
+    if (!m_bWanted)
         return;
+    // Also when no attempt was confirmed: one that timed out may have reached the shell.
     NOTIFYICONDATAA data {};
     data.cbSize = NOTIFYICONDATAA_V1_SIZE;
     data.hWnd = m_window.m_hWnd;
     data.uID = kTrayIconId;
     s_pfnShellNotifyIcon(NIM_DELETE, &data);
+    m_bWanted = false;
     m_bAdded = false;
 }
 
 void CTrayIcon::OnTaskbarCreated()
 {
-    if (m_bAdded)
+    if (m_bWanted)
         Add();
 }
 
@@ -171,6 +218,11 @@ bool CTrayIcon::DeferClose()
 
 void CTrayIcon::OnSettings()
 {
+    // One Settings dialog per session: when Settings runs in another process, that one
+    // comes to the front instead.
+    CSettingsInstance instance;
+    if (!instance.Claim())
+        return;
     // The dialog edits a copy of the settings; the changer takes the options from it after OK
     // and stores them with its own wallpaper path and rotation state, which stay as they are
     // (a wallpaper applied while the dialog was open has set them anew).

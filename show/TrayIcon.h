@@ -1,5 +1,6 @@
 // The wallpaper changer's icon in the notification area and its menu: added at the window's
-// creation, removed at its destruction, added again when the shell restarts ("TaskbarCreated").
+// creation (tried again for a while when the taskbar is not ready yet, as at logon), removed
+// at its destruction, added again when the shell restarts ("TaskbarCreated").
 // A right click opens the menu beside the pointer, a double click changes the wallpaper; the
 // menu's commands come back to the window as WM_COMMAND and are carried out here.
 #pragma once
@@ -12,6 +13,8 @@ class CShowWnd;
 // The icon's callback message and id.
 constexpr UINT WM_TRAYNOTIFY = 0x700;
 constexpr UINT kTrayIconId = 128;
+// The window's timer that tries again to add an icon the shell refused.
+constexpr UINT_PTR kTrayRetryTimerId = 2;
 
 class CTrayIcon {
 public:
@@ -19,11 +22,17 @@ public:
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
+    // Adds the icon. When the shell refuses it (at logon the taskbar may not run yet, or be
+    // too busy to answer in time), it is tried again every s_dwRetryMs, kMaxRetries times.
     void Add();
-    // Removes the icon if it was added.
+    // Removes the icon if it was added (or is still being tried).
     void Remove();
     // The shell's taskbar was created again: its icons are gone, ours comes back.
     void OnTaskbarCreated();
+    // The retry timer's tick.
+    void OnRetryTimer();
+    static constexpr int kMaxRetries = 30;
+    static DWORD s_dwRetryMs;
     // Sent to every top-level window when the shell's taskbar is created again.
     static UINT TaskbarCreatedMessage();
 
@@ -46,12 +55,17 @@ public:
     static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAA* data);
 
 private:
+    // One attempt to put the icon in the notification area; the retry timer runs while it fails.
+    void TryAdd();
     INT_PTR RunMenuDialog(CDialog& dlg);
     void OnSettings();
     void OnHelp();
 
     CShowWnd& m_window;
+    // The window keeps an icon (from Add to Remove), and whether the shell has it now.
+    bool m_bWanted = false;
     bool m_bAdded = false;
+    int m_nRetries = 0;
     // The dialog of the menu now running (Settings, About), or none.
     CDialog* m_pOpenDialog = nullptr;
     bool m_bCloseAfterDialog = false;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Generates the program's binary art in res/ (run from anywhere; output is committed).
 
-icon 128 (murlavo.ico): a gilded picture frame holding a landscape: sky, sun, hills.
+icon 128 (murlavo.ico): a gilded picture frame holding a landscape: sky, sun, hills; 16, 20, 24,
+    32 and 48 pixels square, so the notification area (16 at 100 % up to 32 at 200 %) and the
+    shell pick an image drawn at their size instead of a scaled one.
 cursor 132 (transparent.cur): a 32 x 32 monochrome cursor that shows nothing.
 bitmap 133 (hint_logo.bmp): a 145 x 40, 16-colour logo: the framed landscape and "Murlavo".
 bitmap 132 (tree.bmp): the library tree's 64 x 16, 16-colour strip: closed folder, open folder,
@@ -347,7 +349,7 @@ def write_hand_cursor(path):
 
 
 if __name__ == "__main__":
-    write_ico(os.path.join(RES, "murlavo.ico"), [16, 32])
+    write_ico(os.path.join(RES, "murlavo.ico"), [16, 20, 24, 32, 48])
     write_transparent_cursor(os.path.join(RES, "transparent.cur"))
     write_hint_logo(os.path.join(RES, "hint_logo.bmp"))
     write_tree_strip(os.path.join(RES, "tree.bmp"))

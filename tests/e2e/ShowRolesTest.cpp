@@ -1,4 +1,6 @@
-// The wallpaper changer, the preview and the screen saver as processes.
+// The wallpaper changer, the preview and the screen saver as processes, and Settings beside the changer.
+#include "app/WindowNames.h"
+#include "resource.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 
@@ -268,4 +270,95 @@ TEST_F(ShowRolesTest, ASecondWallpaperChangerEndsAtOnceAndTheFirstGoesOn)
     ASSERT_NE(again, nullptr);
     ::PostMessageA(again, WM_CLOSE, 0, 0);
     EXPECT_TRUE(third.WaitForExit(10000));
+}
+
+namespace {
+// Top-level windows of the Settings dialog's class, of any process.
+int SettingsWindows()
+{
+    int count = 0;
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM found) {
+            char cls[64] = "";
+            ::GetClassNameA(hwnd, cls, sizeof cls);
+            if (std::strcmp(cls, kSettingsClassName) == 0)
+                ++*reinterpret_cast<int*>(found);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Starts Settings on its own, which must end at once since another Settings is open.
+void ExpectSecondSettingsEnds()
+{
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(MurlavoExe(), ""));
+    DWORD code = 1;
+    EXPECT_TRUE(second.WaitForExit(20000, &code)) << "a second Settings stays open";
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(SettingsWindows(), 1);
+}
+} // namespace
+
+// One Settings dialog per session, whichever process shows it, and the OK of Settings run on
+// its own reaches the running changer.
+TEST_F(ShowRolesTest, SettingsRunsOncePerSessionAndItsOkReachesTheChanger)
+{
+    const std::string path = dir + "\\photo.bmp";
+    ASSERT_TRUE(WritePatternPicture(path, 64, 48, 2));
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(path)}));
+    SetChangerInt("FitToScreen", 0);
+    SetChangerInt("LastChange", static_cast<DWORD>(std::time(nullptr)));
+    ChildProcess changer;
+    ASSERT_TRUE(changer.Start(MurlavoExe(), "/v"));
+    HWND hwnd = WaitForWindow(changer, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(MurlavoExe(), ""));
+    HWND dialog = WaitForWindow(first, "Murlavo Settings");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(dialog) != FALSE; }, 10000));
+    // A second start brings the first back from the taskbar and ends.
+    ::ShowWindow(dialog, SW_MINIMIZE);
+    ASSERT_TRUE(::IsIconic(dialog));
+    ExpectSecondSettingsEnds();
+    EXPECT_TRUE(PumpUntil([&] { return !::IsIconic(dialog); }, 10000));
+    // So does the changer's Settings command: it returns at once, without a dialog of its own.
+    DWORD_PTR result = 0;
+    EXPECT_NE(::SendMessageTimeoutA(hwnd, WM_COMMAND, ID_TRAY_SETTINGS, 0, SMTO_NORMAL, 10000, &result), 0);
+    EXPECT_EQ(SettingsWindows(), 1);
+
+    // Fit to screen, in the Options of the first, then OK.
+    ::PostMessageA(dialog, WM_COMMAND, IDC_SETTINGS_OPTIONS, 0);
+    HWND options = WaitForWindow(first, "Options");
+    ASSERT_NE(options, nullptr);
+    // Shown once its controls are filled.
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(options) != FALSE; }, 10000));
+    ::SendMessageA(::GetDlgItem(options, IDC_FIT), BM_SETCHECK, BST_CHECKED, 0);
+    ::PostMessageA(options, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(options); }, 10000));
+    ::PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(first.WaitForExit(20000));
+    // The changer has the news in its queue: its next wallpaper fills the screen.
+    ::PostMessageA(hwnd, 0x700, 128, WM_LBUTTONDBLCLK);
+    std::string wallpaper;
+    ASSERT_TRUE(PumpUntil(
+        [&] { return ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper) && wallpaper == WallpaperFile(); },
+        20000));
+    Bitmap bitmap;
+    ASSERT_TRUE(bitmap.Read(WallpaperFile()));
+    EXPECT_EQ(bitmap.width, ::GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(bitmap.height, ::GetSystemMetrics(SM_CYSCREEN));
+
+    // The changer's own Settings, from its icon's menu, is the session's one as well.
+    ::PostMessageA(hwnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
+    HWND menuDialog = WaitForWindow(changer, "Murlavo Settings");
+    ASSERT_NE(menuDialog, nullptr);
+    ExpectSecondSettingsEnds();
+    ::PostMessageA(menuDialog, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(menuDialog); }, 10000));
+    ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(changer.WaitForExit(10000));
 }

@@ -1,8 +1,10 @@
 // The wallpaper changer's notification icon in-process: its menu (the live menu read back), the
-// commands, the full-screen show and its end, Settings from the icon, Help, the icon coming back
-// after the shell restarts, and the help documents themselves.
+// commands, the full-screen show and its end, Settings from the icon or from another process,
+// Help, the icon tried again until the taskbar takes it and after the shell restarts, the end
+// of the session, and the help documents themselves.
 #include "app/ChangerApp.h"
 #include "app/Globals.h"
+#include "app/WindowNames.h"
 #include "image/AbortFlag.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
@@ -72,12 +74,17 @@ struct MenuReader {
     }
 };
 
-// Shell_NotifyIcon's stand-in: counts what the window asks of the shell.
+// Shell_NotifyIcon's stand-in: counts what the window asks of the shell and refuses the first
+// g_iconRefusals adds and updates (a taskbar that is not ready).
 std::vector<DWORD> g_iconCalls;
+int g_iconRefusals = 0;
 BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA*)
 {
     g_iconCalls.push_back(message);
-    return TRUE;
+    if (message == NIM_DELETE || g_iconRefusals == 0)
+        return TRUE;
+    --g_iconRefusals;
+    return FALSE;
 }
 
 // SetThreadExecutionState's stand-in: keeps what the show asks of the system.
@@ -124,6 +131,7 @@ protected:
         ASSERT_TRUE(app.WriteProfileString("Changer", "TempImage", "C:\\stale\\old.bmp"));
         g_bAbortImageWork = 0;
         g_iconCalls.clear();
+        g_iconRefusals = 0;
         g_shellOpened.clear();
         CTrayIcon::s_pfnShellNotifyIcon = FakeNotifyIcon;
         CTrayIcon::s_pfnShellOpen = FakeShellOpen;
@@ -139,6 +147,8 @@ protected:
         g_bShowRole = true;
         CPictureImage::s_pfnScaleRowDone = nullptr;
         CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
+        CTrayIcon::s_dwRetryMs = 2000;
+        CPreparationWorker::s_pfnPreparationEnded = nullptr;
         CFullScreenShow::s_pfnSetThreadExecutionState = ::SetThreadExecutionState;
         platform::SetScreenSaveActive(saverActive);
         DeleteLibrary();
@@ -542,6 +552,111 @@ TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts)
     ASSERT_TRUE(preview->CreateAsChild(rect, hwnd));
     ::SendMessageA(preview->m_hWnd, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(g_iconCalls.size(), 2u);
+}
+
+TEST_F(TrayTest, TheIconIsTriedAgainWhileTheTaskbarIsNotReady)
+{
+    using Calls = std::vector<DWORD>;
+    CTrayIcon::s_dwRetryMs = 20;
+    // At logon: two attempts refused (add, then update), the third taken.
+    g_iconRefusals = 4;
+    StartChanger();
+    EXPECT_TRUE(PumpUntil([] { return g_iconCalls.size() == 5; }, 10000));
+    EXPECT_EQ(g_iconCalls, (Calls {NIM_ADD, NIM_MODIFY, NIM_ADD, NIM_MODIFY, NIM_ADD}));
+    EXPECT_FALSE(::KillTimer(hwnd, kTrayRetryTimerId)); // no attempt after that
+
+    // An add refused because the shell has the icon already: it is updated.
+    g_iconCalls.clear();
+    g_iconRefusals = 1;
+    ::SendMessageA(hwnd, CTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_EQ(g_iconCalls, (Calls {NIM_ADD, NIM_MODIFY}));
+    EXPECT_FALSE(::KillTimer(hwnd, kTrayRetryTimerId));
+
+    // A taskbar that never takes it: a bounded number of attempts, and more when it restarts.
+    g_iconCalls.clear();
+    g_iconRefusals = 1000;
+    ::SendMessageA(hwnd, CTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(PumpUntil([] { return g_iconCalls.size() == 2u * (CTrayIcon::kMaxRetries + 1); }, 20000));
+    EXPECT_FALSE(::KillTimer(hwnd, kTrayRetryTimerId));
+    g_iconCalls.clear();
+    g_iconRefusals = 0;
+    ::SendMessageA(hwnd, CTrayIcon::TaskbarCreatedMessage(), 0, 0);
+    EXPECT_EQ(g_iconCalls, (Calls {NIM_ADD}));
+}
+
+// The notification area asks for 16 pixels at 100 % up to 32 at 200 %, the shell for more.
+TEST(TrayIconArt, TheIconHasAnImageDrawnForEachSizeAsked)
+{
+    HRSRC group = ::FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME), MAKEINTRESOURCEA(14)); // RT_GROUP_ICON
+    ASSERT_NE(group, nullptr);
+    auto* directory = static_cast<BYTE*>(::LockResource(::LoadResource(nullptr, group)));
+    ASSERT_NE(directory, nullptr);
+    for (int size : {16, 20, 24, 32, 48}) {
+        const int id = ::LookupIconIdFromDirectoryEx(directory, TRUE, size, size, LR_DEFAULTCOLOR);
+        HRSRC image = ::FindResourceA(nullptr, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3)); // RT_ICON
+        ASSERT_NE(image, nullptr) << size;
+        const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(nullptr, image)));
+        EXPECT_EQ(header->biWidth, size);
+    }
+}
+
+TEST_F(TrayTest, SettingsSavedByAnotherProcessReachTheChanger)
+{
+    StartChanger();
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    const int32_t changed = g_settings.m_timeLastChange;
+    // What Settings in another process stored: hourly, "Lake" now playing, and the rotation
+    // state it had read when it opened.
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "Interval", 60));
+    ASSERT_TRUE(app.WriteProfileInt("Changer", "LastChange", 5));
+    ASSERT_TRUE(app.WriteProfileString("Changer", "LastWallpaper", "C:\\elsewhere.bmp"));
+    CWallpaperObject animals("Animals", 0), lake("Lake", 0);
+    CWallpaperObject cat(dir + "\\cat.bmp", 1), dog(dir + "\\dog.bmp", 1), one(dir + "\\one.bmp", 1);
+    ASSERT_TRUE(SaveLibraryFile(LibraryPath().c_str(),
+        {{&animals, false}, {&cat, false}, {&dog, false}, {&lake, true}, {&one, false}}, 1));
+
+    ::PostMessageA(hwnd, ::RegisterWindowMessageA(kSettingsChangedMessage), 0, 0);
+    HandlePostedMessages();
+    EXPECT_EQ(ShowList(), "one.bmp;");
+    EXPECT_EQ(g_settings.m_nInterval, 60);
+    // As after the changer's own Settings: the new list from its first picture, the changer's
+    // own wallpaper path and rotation state.
+    EXPECT_EQ(window->Changer().NextWallpaperIndex(), 0);
+    EXPECT_EQ(window->Changer().WallpaperPath(), WallpaperFile());
+    EXPECT_EQ(g_settings.m_strTempImage, WallpaperFile());
+    EXPECT_EQ(g_settings.m_timeLastChange, changed);
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+}
+
+// Logoff or shutdown may end the process right after WM_ENDSESSION, without WM_DESTROY.
+TEST_F(TrayTest, SessionEndLeavesWhatTheNormalEndLeavesAndTheWindowStays)
+{
+    static HANDLE ended = nullptr;
+    ended = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CPreparationWorker::s_pfnPreparationEnded = [] { ::SetEvent(ended); };
+    StartChanger();
+    const std::string changer = std::string(kProfileKey) + "\\Changer";
+    EXPECT_EQ(::SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    ::SendMessageA(hwnd, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF); // cancelled: nothing happens
+    std::string stored;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, changer, "TempImage", &stored));
+    EXPECT_EQ(stored, "C:\\stale\\old.bmp");
+
+    // The wallpaper is written, its message still queued, when the session ends.
+    window->ChangeNow();
+    ASSERT_EQ(::WaitForSingleObject(ended, 20000), WAIT_OBJECT_0);
+    ::SendMessageA(hwnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+    std::string wallpaper;
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper", &wallpaper));
+    EXPECT_EQ(wallpaper, WallpaperFile());
+    ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, changer, "TempImage", &stored));
+    EXPECT_EQ(stored, WallpaperFile());
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_DELETE}));
+    EXPECT_TRUE(::IsWindow(hwnd));
+    EXPECT_FALSE(::KillTimer(hwnd, kShowTimerId)); // nothing new starts
+    ::CloseHandle(ended);
 }
 
 // The help documents shipped beside the program: the page, and the document a word processor
