@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace {
 
 // Pushes the new file's bytes to the disk: MOVEFILE_WRITE_THROUGH makes the move itself durable,
@@ -29,6 +31,65 @@ bool MayPass(DWORD error, const char* to)
         || !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
 }
 
+enum class Replaced { yes, no, notPossible };
+
+// Replaces an existing file with ReplaceFile, which keeps the old file's permissions,
+// attributes and streams (a move would give the new file the folder's defaults, and needs the
+// right to create files in the folder). The old file passes through a backup name, so that
+// whichever step fails, it ends up whole under its own name. notPossible: this way cannot work
+// here (no file to replace, a file system or system that refuses it); the caller moves instead.
+// On failure `error` is the reason; a file held open by another program reads as a sharing
+// violation, which may pass.
+Replaced ReplaceExisting(const char* from, const char* to, DWORD& error)
+{
+    // The attributes the user gave the file are carried over also where ReplaceFile does not
+    // (some systems' implementations only rename).
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE
+        | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD old = ::GetFileAttributesA(to);
+    if (old != INVALID_FILE_ATTRIBUTES && (old & kept))
+        ::SetFileAttributesA(from, old & kept);
+    const std::string backup = std::string(to) + ".replaced";
+    ::DeleteFileA(backup.c_str());
+    if (::ReplaceFileA(to, from, backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        ::DeleteFileA(backup.c_str());
+        return Replaced::yes;
+    }
+    error = ::GetLastError();
+    switch (error) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+        // Both files kept their names.
+        ::DeleteFileA(backup.c_str());
+        error = ERROR_SHARING_VIOLATION;
+        break;
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The old file is under the backup name: it goes back.
+        ::MoveFileExA(backup.c_str(), to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        error = ERROR_SHARING_VIOLATION;
+        break;
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+        // The old file is held open without leave to delete it; both files kept their names.
+        error = ERROR_SHARING_VIOLATION;
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+    case ERROR_INVALID_PARAMETER:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+        return Replaced::notPossible;
+    default:
+        break;
+    }
+    return Replaced::no;
+}
+
+bool IsFile(const char* path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 } // namespace
 
 bool ReplaceFileAtomically(const char* from, const char* to)
@@ -39,12 +100,22 @@ bool ReplaceFileAtomically(const char* from, const char* to)
         FlushToDisk(from);
         // Waits of about a second in all, on the caller's thread; a file held longer stays as it was.
         const DWORD kWaits[] = {50, 100, 200, 300, 400};
+        bool replaceable = true;
         for (size_t attempt = 0;; ++attempt) {
-            // Replaces in one step; without MOVEFILE_COPY_ALLOWED it never falls back to a
-            // copy-and-delete, which would not be atomic.
-            if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            DWORD error = 0;
+            const Replaced replaced = replaceable && IsFile(to) ? ReplaceExisting(from, to, error) : Replaced::notPossible;
+            if (replaced == Replaced::yes)
                 return true;
-            if (attempt == sizeof kWaits / sizeof kWaits[0] || !MayPass(::GetLastError(), to))
+            if (replaced == Replaced::notPossible) {
+                // A new file, or one ReplaceFile cannot take: moved in one step; without
+                // MOVEFILE_COPY_ALLOWED it never falls back to a copy-and-delete, which would
+                // not be atomic.
+                replaceable = !IsFile(to);
+                if (::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                    return true;
+                error = ::GetLastError();
+            }
+            if (attempt == sizeof kWaits / sizeof kWaits[0] || !MayPass(error, to))
                 break;
             ::Sleep(kWaits[attempt]);
         }

@@ -31,10 +31,6 @@ const char* CWindow::RegisterNamedWindowClass(const char* name, UINT style, HCUR
 {
     // Class names are kept for the life of the process (they are handed out as pointers).
     static std::set<std::string> s_names;
-    auto it = s_names.find(name);
-    if (it != s_names.end())
-        return it->c_str();
-
     HINSTANCE instance = ::GetModuleHandleA(nullptr);
     WNDCLASSA wc {};
     wc.style = style;

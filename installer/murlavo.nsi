@@ -1,6 +1,9 @@
 ; The setup program of Murlavo, one per architecture. Built by installer/CMakeLists.txt:
 ;   makensis -DVERSION=x.y.z -DARCH=win64|win32 -DSTAGE=<staged files> -DRESOURCES=<res/>
-;            -DOUTFILE=<setup.exe> murlavo.nsi
+;            -DFILELIST=<list of the staged files> -DOUTFILE=<setup.exe> murlavo.nsi
+; The file list (written by installer/stage.cmake) defines the macro ReleaseFiles EACH, which
+; inserts EACH "<folder below the program folder>" "<name>" once for every staged file that goes
+; into the program folder.
 ;
 ; Per-machine parts (the setup runs elevated): the program in Program Files (the 32-bit build
 ; in the 32-bit folder), the screen saver in the system folder of its architecture, the
@@ -12,10 +15,16 @@
 ; Command line: /S silent; /D=<folder> installation folder (last, unquoted);
 ;   /NOSTARTUP no start-up entry; /NOSAVER the current screen saver stays as it is.
 ; Uninstaller: /S silent; /REMOVEUSERDATA also deletes the user's library and settings.
+;
+; Before it changes a file, each of them asks the program's running windows to close (found by
+; their class names) and waits for their processes to end. A file that still cannot be replaced
+; or deleted (held open by another program) is replaced or deleted when Windows restarts: the
+; setup says so at its end, and a silent run ends with exit code 3010 (a restart is needed)
+; instead of 0.
 
 Unicode true
-!ifndef VERSION | ARCH | STAGE | RESOURCES | OUTFILE
-  !error "Give -DVERSION -DARCH -DSTAGE -DRESOURCES -DOUTFILE"
+!ifndef VERSION | ARCH | STAGE | RESOURCES | FILELIST | OUTFILE
+  !error "Give -DVERSION -DARCH -DSTAGE -DRESOURCES -DFILELIST -DOUTFILE"
 !endif
 !if "${ARCH}" == "win64"
   Target amd64-unicode
@@ -37,6 +46,17 @@ Unicode true
 !define SETTINGS_KEY "Software\Orvane Inc.\Murlavo"
 !define SPI_SETSCREENSAVEACTIVE 17
 !define SPIF_UPDATE_AND_SEND 3
+!define SYNCHRONIZE 0x00100000
+!define IDCANCEL 2
+; The class names of the program's windows (app/WindowNames.h).
+!define CHANGER_CLASS "Murlavo.WallpaperChanger"
+!define SETTINGS_CLASS "Murlavo.Settings"
+!define SAVER_CLASS "Murlavo.ScreenSaver"
+; How long one program may take to end once asked to close, in milliseconds. Its files stay
+; locked until its process has ended, which comes a while after its last window has gone.
+!define CLOSE_WAIT_MS 10000
+; The exit code of a silent run after which a restart finishes the work.
+!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -82,6 +102,7 @@ Var SaverPath
 !define MUI_FINISHPAGE_RUN_FUNCTION StartChangerNow
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\${HELP_FILE}"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the help"
+!define MUI_FINISHPAGE_SHOWREADME_FUNCTION ShowHelpNow
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 !insertmacro MUI_PAGE_WELCOME
@@ -97,21 +118,146 @@ Var SaverPath
 
 !insertmacro MUI_LANGUAGE "English"
 
-; Ends a running wallpaper changer (its hidden window is titled "Murlavo"; WM_CLOSE ends it the
-; way its "Close" command does), so that its program file can be replaced or deleted.
-!macro CloseChanger
-  StrCpy $R9 0
+; Asks every top-level window of the class $R0 to close (message $R1 with wParam $R2) and
+; waits, at most CLOSE_WAIT_MS for each, for the window's process to end: its program file
+; stays locked until then, not only until the window has gone. Returns $R3 = 1 when a window
+; of that class is still there (one did not close when asked: it may be asking the user
+; something, or it hangs), else 0. Windows of other classes, whatever their titles, are left
+; alone.
+!macro CloseWindowsOfClassFunction UN
+Function ${UN}CloseWindowsOfClass
+  ; Bounded: a program that keeps opening new windows does not hold the setup for ever.
+  StrCpy $R4 0
   ${Do}
-    FindWindow $R8 "" "${PRODUCT}"
-    ${If} $R8 == 0
-    ${OrIf} $R9 >= 10
-      ${Break}
+    FindWindow $R5 "$R0"
+    ${If} $R5 == 0
+      StrCpy $R3 0
+      Return
+    ${ElseIf} $R4 >= 16
+      StrCpy $R3 1
+      Return
     ${EndIf}
-    SendMessage $R8 ${WM_CLOSE} 0 0 /TIMEOUT=2000
-    Sleep 200
-    IntOp $R9 $R9 + 1
+    IntOp $R4 $R4 + 1
+    StrCpy $R6 0
+    System::Call 'user32::GetWindowThreadProcessId(p $R5, *i .R6)'
+    System::Call 'kernel32::OpenProcess(i ${SYNCHRONIZE}, i 0, i $R6) p .R7'
+    SendMessage $R5 $R1 $R2 0 /TIMEOUT=2000
+    ${If} $R7 P<> 0
+      System::Call 'kernel32::WaitForSingleObject(p $R7, i ${CLOSE_WAIT_MS})'
+      System::Call 'kernel32::CloseHandle(p $R7)'
+    ${Else}
+      ; A process this setup may not open: at least its window must go.
+      StrCpy $R8 0
+      ${Do}
+        System::Call 'user32::IsWindow(p $R5) i .R9'
+        ${If} $R9 == 0
+        ${OrIf} $R8 >= ${CLOSE_WAIT_MS}
+          ${ExitDo}
+        ${EndIf}
+        Sleep 100
+        IntOp $R8 $R8 + 100
+      ${Loop}
+    ${EndIf}
+    System::Call 'user32::IsWindow(p $R5) i .R9'
+    ${If} $R9 <> 0
+      StrCpy $R3 1
+      Return
+    ${EndIf}
   ${Loop}
+FunctionEnd
 !macroend
+!insertmacro CloseWindowsOfClassFunction ""
+!insertmacro CloseWindowsOfClassFunction "un."
+
+; Ends the program's running windows, so that its files can be replaced or deleted now.
+; Settings first, and the user decides when one stays open: it may hold edits not saved yet
+; (a changer, closing, would end the Settings dialog it opened without asking). Cancel stops
+; here, before any file has changed; a silent run stops (exit code 2). Then the screen saver
+; and the wallpaper changer, which hold nothing to lose; one that does not end keeps its files,
+; which are then replaced or deleted at the next restart.
+!macro CloseRunningPrograms UN
+  ${Do}
+    StrCpy $R0 "${SETTINGS_CLASS}"
+    StrCpy $R1 ${WM_COMMAND}
+    StrCpy $R2 ${IDCANCEL}
+    Call ${UN}CloseWindowsOfClass
+    ${If} $R3 == 0
+      ${ExitDo}
+    ${EndIf}
+    !ifdef __UNINSTALL__
+      !define /redef STILL_OPEN_CANCEL "Cancel stops removing ${PRODUCT}; nothing has been removed yet."
+    !else
+      !define /redef STILL_OPEN_CANCEL "Cancel stops the setup; nothing has been changed yet."
+    !endif
+    ${If} ${Cmd} `MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "${PRODUCT} Settings is still open, perhaps asking what to do with changes you have not saved.$\r$\n$\r$\nPlease close ${PRODUCT} Settings, then click Retry. ${STILL_OPEN_CANCEL}" /SD IDCANCEL IDCANCEL`
+      Abort "${PRODUCT} Settings is still open."
+    ${EndIf}
+  ${Loop}
+  StrCpy $R0 "${SAVER_CLASS}"
+  StrCpy $R1 ${WM_CLOSE}
+  StrCpy $R2 0
+  Call ${UN}CloseWindowsOfClass
+  StrCpy $R0 "${CHANGER_CLASS}"
+  Call ${UN}CloseWindowsOfClass
+!macroend
+
+; Installs the staged file SOURCE as DIR\NAME. One that cannot be replaced now (a program that
+; did not end, a document another program holds open) is written beside it as NAME.new, which
+; Windows moves into its place at the next restart; the other files are installed all the same.
+!macro ReplaceFile SOURCE DIR NAME
+  ; "try" skips a file it cannot write (setting the error flag) instead of asking, and it does
+  ; not clear a read-only attribute itself.
+  SetFileAttributes "${DIR}\${NAME}" NORMAL
+  ClearErrors
+  SetOverwrite try
+  File "/oname=${DIR}\${NAME}" "${SOURCE}"
+  SetOverwrite on
+  ${If} ${Errors}
+    File "/oname=${DIR}\${NAME}.new" "${SOURCE}"
+    Rename /REBOOTOK "${DIR}\${NAME}.new" "${DIR}\${NAME}"
+    DetailPrint "In use, replaced when Windows restarts: ${DIR}\${NAME}"
+  ${Else}
+    ; A replacement an earlier setup left for the restart must not overwrite this newer file.
+    Delete "${DIR}\${NAME}.new"
+  ${EndIf}
+!macroend
+
+; For ReleaseFiles: one staged file into the program folder.
+!macro InstallFile FOLDER NAME
+  !if "${FOLDER}" == ""
+    !insertmacro ReplaceFile "${STAGE}\${NAME}" "$INSTDIR" "${NAME}"
+  !else
+    CreateDirectory "$INSTDIR\${FOLDER}"
+    !insertmacro ReplaceFile "${STAGE}\${FOLDER}\${NAME}" "$INSTDIR\${FOLDER}" "${NAME}"
+  !endif
+!macroend
+
+; Deletes a file now or, when it is in use, at the next restart; with it the replacement an
+; in-use update left beside it, which the restart would otherwise move into its place again.
+!macro RemoveFile PATH
+  Delete /REBOOTOK "${PATH}"
+  Delete /REBOOTOK "${PATH}.new"
+!macroend
+
+; For ReleaseFiles: one installed file of the program folder.
+!macro RemoveInstalledFile FOLDER NAME
+  !if "${FOLDER}" == ""
+    !insertmacro RemoveFile "$INSTDIR\${NAME}"
+  !else
+    !insertmacro RemoveFile "$INSTDIR\${FOLDER}\${NAME}"
+  !endif
+!macroend
+
+; Removes an empty folder; when files of it wait for the restart to be deleted, it goes after them.
+!macro RemoveFolder PATH
+  ${If} ${RebootFlag}
+    RMDir /REBOOTOK "${PATH}"
+  ${Else}
+    RMDir "${PATH}"
+  ${EndIf}
+!macroend
+
+!include "${FILELIST}"
 
 !macro SetSaverPath
   StrCpy $SaverPath "$SYSDIR\Murlavo.scr"
@@ -124,19 +270,12 @@ Var SaverPath
 
 Section "Murlavo program and screen saver (required)" SecProgram
   SectionIn RO
-  !insertmacro CloseChanger
+  !insertmacro CloseRunningPrograms ""
 
   SetOutPath "$INSTDIR"
-  File "${STAGE}\murlavo.exe"
-  File "${STAGE}\README.txt"
-  File "${STAGE}\LICENSE.txt"
-  !if /FileExists "${STAGE}\help\*"
-    SetOutPath "$INSTDIR\help"
-    File /r "${STAGE}\help\*"
-    SetOutPath "$INSTDIR"
-  !endif
+  !insertmacro ReleaseFiles InstallFile
   ; $SYSDIR is the system folder of this setup's architecture.
-  File "/oname=$SYSDIR\Murlavo.scr" "${STAGE}\Murlavo.scr"
+  !insertmacro ReplaceFile "${STAGE}\Murlavo.scr" "$SYSDIR" "Murlavo.scr"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   SetShellVarContext all
@@ -191,26 +330,39 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-; The setup runs elevated; the changer must run as the user, not as administrator. The shell
-; (running unelevated) opens the shortcut when it is handed to a new explorer.exe.
+; The setup runs elevated; what it starts for the user must run as the user, not as
+; administrator. The shell (running unelevated) opens a file handed to a new explorer.exe.
 Function StartChangerNow
   SetShellVarContext all
   Exec '"$WINDIR\explorer.exe" "$SMPROGRAMS\${PRODUCT}\Murlavo Wallpaper Changer.lnk"'
   SetShellVarContext current
 FunctionEnd
 
+; The help's browser, elevated, would open whatever the help links to as administrator.
+Function ShowHelpNow
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\${HELP_FILE}"'
+FunctionEnd
+
+; A restart needed: the finish page offers it; a silent run says so by its exit code.
+Function .onInstSuccess
+  ${If} ${Silent}
+  ${AndIf} ${RebootFlag}
+    SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+  ${EndIf}
+FunctionEnd
+
 Section "un.Murlavo program, screen saver and shortcuts (required)" SecUnProgram
   SectionIn RO
   !insertmacro SetSaverPath
-  !insertmacro CloseChanger
+  !insertmacro CloseRunningPrograms "un."
 
-  Delete "$INSTDIR\murlavo.exe"
-  Delete "$INSTDIR\README.txt"
-  Delete "$INSTDIR\LICENSE.txt"
-  RMDir /r "$INSTDIR\help"
-  Delete "$INSTDIR\uninstall.exe"
+  ; Files still in use are deleted at the next restart.
+  !insertmacro ReleaseFiles RemoveInstalledFile
+  ; With whatever an older version put there.
+  RMDir /r /REBOOTOK "$INSTDIR\help"
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   ; Not recursive: files the user put into the folder stay, and so does the folder then.
-  RMDir "$INSTDIR"
+  !insertmacro RemoveFolder "$INSTDIR"
 
   ; The screen saver: when it is the current one, no screen saver is current any more.
   ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
@@ -218,7 +370,7 @@ Section "un.Murlavo program, screen saver and shortcuts (required)" SecUnProgram
     DeleteRegValue HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
     System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 0, p 0, i ${SPIF_UPDATE_AND_SEND})'
   ${EndIf}
-  Delete "$SYSDIR\Murlavo.scr"
+  !insertmacro RemoveFile "$SYSDIR\Murlavo.scr"
 
   SetShellVarContext all
   Delete "$SMPROGRAMS\${PRODUCT}\Murlavo Settings.lnk"
@@ -241,11 +393,23 @@ SectionEnd
 
 ; Unselected by default: the picture library and the settings are the user's.
 Section /o "un.Remove my picture library and settings" SecUnUserData
+  ; The uninstaller runs elevated, but for the user who started it: that user's folders.
+  SetShellVarContext current
   DeleteRegKey HKCU "${SETTINGS_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Orvane Inc."
-  Delete "$APPDATA\${PRODUCT}\Murlavo.ini"
-  Delete "$APPDATA\${PRODUCT}\Murlavo.ini.bak"
-  RMDir "$APPDATA\${PRODUCT}"
+  ; The library is in the Windows directory, or the user's own when that one could not be
+  ; written; each with the copy kept of a file the program could not read.
+  Delete /REBOOTOK "$WINDIR\Murlavo.ini"
+  Delete /REBOOTOK "$WINDIR\Murlavo.ini.bak"
+  Delete /REBOOTOK "$APPDATA\${PRODUCT}\Murlavo.ini"
+  Delete /REBOOTOK "$APPDATA\${PRODUCT}\Murlavo.ini.bak"
+  !insertmacro RemoveFolder "$APPDATA\${PRODUCT}"
+  ; An older 32-bit build, refused the Windows directory, wrote there through file
+  ; virtualization: into the user's VirtualStore, below the Windows directory's path without
+  ; its drive.
+  StrCpy $0 "$WINDIR" "" 2
+  Delete /REBOOTOK "$LOCALAPPDATA\VirtualStore$0\Murlavo.ini"
+  Delete /REBOOTOK "$LOCALAPPDATA\VirtualStore$0\Murlavo.ini.bak"
 SectionEnd
 
 Function un.onInit
@@ -254,5 +418,16 @@ Function un.onInit
   ${GetOptions} $R0 "/REMOVEUSERDATA" $R1
   ${IfNot} ${Errors}
     !insertmacro SelectSection ${SecUnUserData}
+  ${EndIf}
+FunctionEnd
+
+; A restart needed: the user may restart now; a silent run says so by its exit code.
+Function un.onUninstSuccess
+  ${If} ${RebootFlag}
+    ${If} ${Silent}
+      SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+    ${ElseIf} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION "Some files of ${PRODUCT} are in use. They will be removed when Windows restarts.$\r$\n$\r$\nRestart now?" IDYES`
+      Reboot
+    ${EndIf}
   ${EndIf}
 FunctionEnd

@@ -73,6 +73,49 @@ std::string WindowsLibraryPath()
     return g_szLibraryPath;
 }
 
+bool SameFile(const std::string& a, const std::string& b)
+{
+    return !a.empty() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// The system's reason for an error, without the line break it ends with.
+std::string ErrorText(DWORD error)
+{
+    char text[512] = "";
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                                    text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
+        --length;
+    if (length == 0)
+        return "error " + std::to_string(error);
+    return std::string(text, length);
+}
+
+// Makes the folder of the user's library; true when it was made (and may be removed again).
+bool MakeUserFolder(const std::string& user)
+{
+    const std::string folder = user.substr(0, user.find_last_of('\\'));
+    return ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+}
+
+// Writes the user's library, making its folder when needed (and removing a folder made for a
+// save that failed).
+bool SaveUserLibrary(const std::string& user, const std::vector<CLibraryEntry>& entries, int32_t scaleMethod,
+    bool keepOldCopy)
+{
+    const bool madeFolder = MakeUserFolder(user);
+    if (SaveAt(user, entries, scaleMethod, keepOldCopy) == SaveResult::Saved)
+        return true;
+    if (madeFolder)
+        ::RemoveDirectoryA(user.substr(0, user.find_last_of('\\')).c_str());
+    return false;
+}
+
+uint64_t FileTimeValue(const FILETIME& time)
+{
+    return (uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
 } // namespace
 
 void FillLibraryPath()
@@ -107,12 +150,79 @@ std::string UserLibraryPath()
     return folder + "\\" + kFolderName + "\\" + kFileName;
 }
 
+std::string VirtualStorePath()
+{
+    char local[MAX_PATH];
+    const std::string windows = WindowsLibraryPath();
+    if (windows.size() < 3 || windows[1] != ':'
+        || FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)))
+        return {};
+    std::string folder = local;
+    while (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    return folder.empty() ? std::string() : folder + "\\VirtualStore" + windows.substr(2);
+}
+
 std::string LibraryPathForReading()
 {
     const std::string user = UserLibraryPath();
     if (!user.empty() && IsFile(user))
         return user;
-    return WindowsLibraryPath();
+    const std::string windows = WindowsLibraryPath();
+    // An older build without a manifest had its saves to the Windows directory redirected to
+    // the virtualization store: the newer of the two is the user's library.
+    const std::string stored = VirtualStorePath();
+    if (!stored.empty() && IsFile(stored)) {
+        const LibraryFileStamp storedStamp = StampOfFile(stored), windowsStamp = StampOfFile(windows);
+        if (!windowsStamp.exists || storedStamp.writeTime > windowsStamp.writeTime)
+            return stored;
+    }
+    return windows;
+}
+
+LibraryFileStamp StampOfFile(const std::string& path)
+{
+    LibraryFileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return stamp;
+    stamp.exists = true;
+    stamp.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.writeTime = FileTimeValue(data.ftLastWriteTime);
+    return stamp;
+}
+
+LibraryReadState ReadLibraryForEditing(CWallpaperList& records)
+{
+    LibraryReadState state;
+    state.path = LibraryPathForReading();
+    if (state.path.empty())
+        return state;
+    state.stamp = StampOfFile(state.path);
+    // A file that stands there but cannot be opened must not pass for an empty library.
+    WIN32_FILE_ATTRIBUTE_DATA data {};
+    if (!::GetFileAttributesExA(state.path.c_str(), GetFileExInfoStandard, &data)) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            state.unreadable = true;
+            state.error = ErrorText(error);
+        }
+        return state;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return state; // no library there; saving finds the place refused
+    {
+        CFileHandle probe(::CreateFileA(state.path.c_str(), GENERIC_READ,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!probe) {
+            state.unreadable = true;
+            state.error = ErrorText(::GetLastError());
+            return state;
+        }
+    }
+    state.readToEnd = LoadLibraryFile(state.path.c_str(), records);
+    return state;
 }
 
 void ReadLibrary(CWallpaperList& list)
@@ -126,32 +236,46 @@ void ReadLibrary(CWallpaperList& list)
 bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t scaleMethod, bool oldFileReadToEnd,
     std::string* savedTo)
 {
+    // The file as it is now counts as the one read.
+    LibraryReadState read;
+    read.path = LibraryPathForReading();
+    read.stamp = StampOfFile(read.path);
+    read.readToEnd = oldFileReadToEnd;
+    return SavePictureLibraryFile(entries, scaleMethod, read, savedTo);
+}
+
+bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t scaleMethod,
+    const LibraryReadState& read, std::string* savedTo)
+{
     if (savedTo)
         savedTo->clear();
+    if (read.unreadable)
+        return false; // what could not be read is not replaced by what was not there
+    // A copy is kept of whatever is about to be replaced that is not the file as it was read.
+    auto keepCopyOf = [&read](const std::string& target) {
+        return !read.readToEnd || !SameFile(target, read.path) || StampOfFile(target) != read.stamp;
+    };
     const std::string user = UserLibraryPath();
-    const bool keepOldCopy = !oldFileReadToEnd;
+    const std::string windows = WindowsLibraryPath();
+    // The user's library, once made, stays the user's library; a library read from the
+    // virtualization store moves there too.
+    const bool toUser = !user.empty()
+        && (SameFile(read.path, user) || IsFile(user) || SameFile(read.path, VirtualStorePath()));
     std::string target;
-    if (!user.empty() && IsFile(user)) {
-        // The user's library, once made, stays the user's library.
-        if (SaveAt(user, entries, scaleMethod, keepOldCopy) != SaveResult::Saved)
+    if (toUser) {
+        if (!SaveUserLibrary(user, entries, scaleMethod, keepCopyOf(user)))
             return false;
         target = user;
     } else {
-        const std::string windows = WindowsLibraryPath();
-        SaveResult result = windows.empty() ? SaveResult::Refused : SaveAt(windows, entries, scaleMethod, keepOldCopy);
+        const SaveResult result =
+            windows.empty() ? SaveResult::Refused : SaveAt(windows, entries, scaleMethod, keepCopyOf(windows));
         if (result == SaveResult::Saved) {
             target = windows;
         } else {
             // Only a refusal for good moves the library; a passing failure keeps it where it is.
-            if (result == SaveResult::Failed || user.empty())
+            if (result == SaveResult::Failed || user.empty()
+                || !SaveUserLibrary(user, entries, scaleMethod, keepCopyOf(user)))
                 return false;
-            const std::string folder = user.substr(0, user.find_last_of('\\'));
-            const bool madeFolder = ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
-            if (SaveAt(user, entries, scaleMethod, keepOldCopy) != SaveResult::Saved) {
-                if (madeFolder)
-                    ::RemoveDirectoryA(folder.c_str());
-                return false;
-            }
             target = user;
         }
     }

@@ -24,9 +24,43 @@ std::string UserLibraryPath();
 // there, even when the Windows directory has become writable again, so what the user saved
 // last is always what is read. (Writing the Windows directory again instead would leave the
 // older per-user copy hiding the newer library from every reader.)
-// The file to read: the user's library when it exists, else the Windows directory's file
-// (which may not exist either). Empty when neither place is known.
+// The file to read: the user's library when it exists; else the copy an older build left in the
+// user's file-virtualization store (VirtualStorePath) when it is newer than the Windows
+// directory's file or that one is missing; else the Windows directory's file (which may not
+// exist either). Empty when no place is known.
 std::string LibraryPathForReading();
+
+// Where the system redirected an older 32-bit build's writes to the Windows directory's library
+// (%LOCALAPPDATA%\VirtualStore\<Windows directory without its drive>\Murlavo.ini); empty when
+// unknown. Only ever read: a save from it goes to the user's library.
+std::string VirtualStorePath();
+
+// A file's size and last-write time, to tell whether it changed since it was read.
+struct LibraryFileStamp {
+    bool exists = false;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    bool operator==(const LibraryFileStamp& other) const
+    {
+        return exists == other.exists && size == other.size && writeTime == other.writeTime;
+    }
+    bool operator!=(const LibraryFileStamp& other) const { return !(*this == other); }
+};
+LibraryFileStamp StampOfFile(const std::string& path);
+
+// What the Settings dialog learnt of the library file when it read it.
+struct LibraryReadState {
+    std::string path;        // the file read (empty: no place known)
+    LibraryFileStamp stamp;  // as it was when read
+    bool readToEnd = false;  // the file held exactly its records (LoadLibraryFile's answer)
+    bool unreadable = false; // it exists but could not be opened (held by another program, no
+                             // permission to read): saving must not replace it
+    std::string error;       // the system's reason when unreadable
+};
+
+// Reads the library for editing: appends the records of the file LibraryPathForReading() names
+// to `records` and tells what was read.
+LibraryReadState ReadLibraryForEditing(CWallpaperList& records);
 
 // The show window's reading: fills g_szLibraryPath, then appends the pictures to show from
 // the file LibraryPathForReading() names to `list`, which owns them (ReadShowList in
@@ -47,3 +81,15 @@ void ReadLibrary(CWallpaperList& list);
 // given, sets it to the file written (cleared on failure).
 bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t scaleMethod, bool oldFileReadToEnd,
     std::string* savedTo);
+
+// The Settings dialog's writing, to the file that was read (`read`, from ReadLibraryForEditing):
+// - the file read is written again (the Windows directory's file falls back to the user's
+//   library as above when its place refuses writing); when the file read was the
+//   virtualization store's copy, or a user's library has appeared since the Windows
+//   directory's file was read, the user's library is written, since that is what every reader
+//   reads from then on;
+// - a copy "….bak" of the file about to be replaced is kept first when it is not the file as it
+//   was read: not read to its end, changed on disk since (size or time), or another file;
+// - a file that could not be read (read.unreadable) is never replaced: false, nothing written.
+bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t scaleMethod,
+    const LibraryReadState& read, std::string* savedTo);

@@ -5,17 +5,19 @@
 #   dist/murlavo-<version>-win32.zip  dist/murlavo-<version>-win32-setup.exe
 # The version is project(VERSION) in CMakeLists.txt.
 set -euo pipefail
+COMMAND="make dist"
 . "$(dirname "$0")/build-env.sh"
 configure_x64
 configure_i686
 
 mkdir -p dist
 for build in build/x64 build/i686; do
-  echo "== $build"
+  step "release: $build (zip and setup program)" "the build's or makensis's messages are above"
   cmake --build "$build" --target murlavo_dist -j "$jobs"
   for file in "$build"/dist/murlavo-*.zip "$build"/dist/murlavo-*-setup.exe; do
-    [ -f "$file" ] || { echo "missing: $file"; exit 1; }
+    [ -f "$file" ] || fail "the release step made no $file (see the build's messages above)"
     cp "$file" dist/
   done
 done
 ls -l dist/
+steps_report

@@ -8,7 +8,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 export MURLAVO_BUILD="$here/build"
-export WINEPREFIX="$MURLAVO_BUILD/wineprefix-screens"
+export MURLAVO_WINEPREFIX="$MURLAVO_BUILD/wineprefix-screens"
 . "$here/scripts/wine-env.sh"
 bin="$here/build/x64/bin"
 setup=$(ls "$here"/build/x64/dist/murlavo-*-win64-setup.exe | head -1)

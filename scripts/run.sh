@@ -3,13 +3,16 @@
 # Wine virtual desktop (1024x768) on a private Xvfb display when DISPLAY is unset, or on the
 # user's display otherwise. Screenshots go to build/screens/.
 set -euo pipefail
+COMMAND="make run"
 . "$(dirname "$0")/build-env.sh"
+step "build: Windows x86-64 (the program and its samples)" "the compiler's messages are above"
 configure_x64
 cmake --build build/x64 --target murlavo murlavo_samples -j "$jobs"
+step "the demo in a Wine desktop"
 
 # A prefix of its own: the demo makes the virtual desktop the default for every program it
 # starts, which the tests' prefix must not have.
-export WINEPREFIX="$MURLAVO_BUILD/wineprefix-demo"
+export MURLAVO_WINEPREFIX="$MURLAVO_BUILD/wineprefix-demo"
 . "$here/scripts/wine-env.sh"
 own_display=0
 cleanup() {
@@ -18,11 +21,11 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${DISPLAY:-}" ]; then
-  start_xvfb 1024x768x24
+  start_xvfb 1024x768x24 || fail "could not start Xvfb (is the xvfb package installed?)"
   own_display=1
 fi
 wine_prefix_ready
-"$WINESERVER" -p
+start_wine_server
 # Every program of the demo runs in the 1024x768 virtual desktop "Murlavo", with a taskbar and
 # its notification area. The desktop starts with the first program that runs in it, so its
 # settings come first and the default desktop last.
@@ -138,3 +141,4 @@ sleep 1
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true
 echo "done: the wallpaper changer with its menu and full-screen show, the preview, the screen saver, the Settings dialog and the other dialogs ran; screenshots in build/screens/"
+steps_report

@@ -5,6 +5,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+# Any command that fails without its own message still says which one it was.
+trap 'echo "setup: \"$BASH_COMMAND\" failed (status $?) at line $LINENO of scripts/setup.sh" >&2' ERR
 # Dependency sources and builds live outside the checkout so later runs reuse them.
 deps="${MURLAVO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murlavo}"
 
@@ -24,6 +26,16 @@ done
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if [ -n "$SUDO" ] && ! command -v sudo >/dev/null; then SUDO="setup_fail_no_root"; fi
+
+# One line saying what went wrong and what to do.
+setup_fail() {
+  echo "setup: $*" >&2
+  exit 1
+}
+setup_fail_no_root() {
+  setup_fail "installing packages (${missing[*]:-none}) or adding the deb-src entry needs root, and sudo is not here: run as root"
+}
 
 # 'apt-get source' needs a deb-src entry for the same suite as the installed system.
 ensure_deb_src() {
@@ -46,9 +58,10 @@ if ensure_deb_src; then updated=1; fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
+  $SUDO apt-get update -qq || setup_fail "could not read Debian's package lists (apt-get update failed; check the network and the apt sources)"
   updated=0
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null \
+    || setup_fail "could not install ${missing[*]} (apt-get install failed; it needs root or sudo and Debian's package servers)"
 fi
 
 # libjpeg-turbo sources from Debian, unpacked once into the build folder.
@@ -57,7 +70,9 @@ if [ ! -f "$deps/libjpeg-turbo-src/CMakeLists.txt" ]; then
   [ $updated -eq 1 ] && $SUDO apt-get update -qq
   mkdir -p "$deps/src-download"
   chmod 777 "$deps/src-download" 2>/dev/null || true
-  (cd "$deps/src-download" && apt-get source -qq --download-only libjpeg-turbo >/dev/null)
+  (cd "$deps/src-download" && apt-get source -qq --download-only libjpeg-turbo >/dev/null) \
+    || setup_fail "could not fetch the libjpeg-turbo source package (apt-get source needs a deb-src entry and Debian's servers)"
   rm -rf "$deps/libjpeg-turbo-src"
-  (cd "$deps/src-download" && dpkg-source -x libjpeg-turbo_*.dsc "$deps/libjpeg-turbo-src" >/dev/null 2>&1)
+  (cd "$deps/src-download" && dpkg-source -x libjpeg-turbo_*.dsc "$deps/libjpeg-turbo-src" >/dev/null 2>&1) \
+    || setup_fail "could not unpack the libjpeg-turbo source package in $deps (remove $deps/src-download and try again)"
 fi

@@ -1,6 +1,8 @@
 # Sourced by the scripts: the private Wine prefix of a build folder and quiet Wine.
 # Needs $MURLAVO_BUILD (the build folder).
-export WINEPREFIX="${WINEPREFIX:-$MURLAVO_BUILD/wineprefix}"
+# The prefix is the build folder's own, or the one MURLAVO_WINEPREFIX names. A WINEPREFIX in the
+# caller's environment belongs to another Wine set-up and is not used.
+export WINEPREFIX="${MURLAVO_WINEPREFIX:-$MURLAVO_BUILD/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installers: the program needs neither.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
@@ -17,10 +19,33 @@ export WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver64)
 # Creates the prefix once per build folder.
 wine_prefix_ready() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    mkdir -p "$WINEPREFIX"
-    "$WINE" wineboot -i >/dev/null 2>&1 || true
-    "$WINESERVER" -w
+    mkdir -p "$WINEPREFIX" || wine_fail "could not make the Wine prefix folder $WINEPREFIX"
+    timeout 180 "$WINE" wineboot -i >/dev/null 2>&1 || true
+    timeout 60 "$WINESERVER" -w || true
+    [ -f "$WINEPREFIX/system.reg" ] \
+      || wine_fail "could not make the Wine prefix $WINEPREFIX (wineboot did not finish; remove the folder and try again)"
   fi
+}
+
+# One line saying what failed and what to do, then the end (the steps' fail when sourced
+# beside them).
+wine_fail() {
+  if declare -F fail >/dev/null; then fail "$@"; fi
+  echo "$*" >&2
+  exit 1
+}
+
+# Starts the prefix's Wine server and keeps it running until wineserver -k. A server already
+# running for the prefix (an earlier run that was interrupted, another command) is stopped and
+# started again as this session's.
+start_wine_server() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    "$WINESERVER" -p 2>/dev/null && return 0
+    timeout 30 "$WINESERVER" -k >/dev/null 2>&1 || true
+    timeout 30 "$WINESERVER" -w >/dev/null 2>&1 || true
+  done
+  wine_fail "could not start the Wine server for $WINEPREFIX: a server for it is still running (stop it with 'WINEPREFIX=$WINEPREFIX wineserver -k')"
 }
 
 # Starts an Xvfb on a free display; sets DISPLAY and XVFB_PID.
@@ -34,7 +59,6 @@ start_xvfb() {
   read -r -t 20 num <"$fifo" || true
   rm -f "$fifo"
   if [ -z "$num" ]; then
-    echo "could not start Xvfb" >&2
     return 1
   fi
   export DISPLAY=":$num"
@@ -52,9 +76,10 @@ stop_wine_session() {
 # hidden at once, instead of after two seconds spent waiting for a manager to withdraw them.
 start_wine_session() {
   trap stop_wine_session EXIT
-  start_xvfb "$1"
+  start_xvfb "$1" || wine_fail "could not start Xvfb (is the xvfb package installed?)"
   wine_prefix_ready
-  "$WINESERVER" -p
+  start_wine_server
   "$WINE" wineboot >/dev/null 2>&1 || true
-  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 \
+    || wine_fail "could not start Wine programs in $WINEPREFIX (try removing the folder; it is made again)"
 }

@@ -1,23 +1,30 @@
 // Checks of the setup program, run inside the Wine prefix that tests/dist/installer_test.sh
 // made for it, one phase at a time (--gtest_filter=<Phase>.*) between the script's runs of
 // the setup and the uninstaller:
-//   Prepare             the user's own library and settings exist before the setup runs
+//   Prepare             the user's own libraries and settings exist before the setup runs
 //   Installed           after "setup /S": files, registry values, shortcuts, the changer runs
 //   Uninstalled         after "uninstall /S": nothing the setup owned is left, the user's data is
 //   PrepareQuiet        another screen saver is the current one
 //   InstalledQuiet      after "setup /S /NOSTARTUP /NOSAVER": no start-up entry, saver unchanged
+//   UpdateWhileRunning  runs "setup /S /NOSTARTUP /NOSAVER" itself over the install while the
+//                       program runs: the setup ends the program's processes and nothing else,
+//                       and stops, changing nothing, at a Settings dialog that stays open
 //   RemovedWithUserData after "uninstall /S /REMOVEUSERDATA": the user's data is gone too
 //   Interactive         the setup's pages clicked through with their defaults: the start-up
 //                       entry, the current screen saver, and the changer started at the end
-//   InteractiveRemoved  after "uninstall /S" again
+//   InUse               runs "setup /S" and "uninstall /S" itself while it holds the program
+//                       file open: both finish, leaving that file to the restart
+//   RemovedAtRestart    after the restart ("wineboot -r"): nothing is left
 // MURLAVO_DIST_STAGE names the staged release folder (what the setup must install),
 // MURLAVO_DIST_SETUP the setup program.
+#include "app/WindowNames.h"
 #include "murlavo_version.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -47,6 +54,20 @@ std::string InstallDir() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Murlavo"
 std::string SaverFile() { return ShellFolder(CSIDL_SYSTEM) + "\\Murlavo.scr"; }
 std::string MenuFolder() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Murlavo"; }
 std::string UserLibrary() { return ShellFolder(CSIDL_APPDATA) + "\\Murlavo\\Murlavo.ini"; }
+// Every library file "Remove my picture library and settings" removes: the Windows directory's,
+// the user's own, and the copy file virtualization gave an older 32-bit build; each with the
+// copy kept of a file the program could not read.
+std::vector<std::string> LibraryFiles()
+{
+    const std::string windows = ShellFolder(CSIDL_WINDOWS);
+    const std::string virtualStore = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\VirtualStore" + windows.substr(2);
+    std::vector<std::string> files;
+    for (const std::string& library : {windows + "\\Murlavo.ini", UserLibrary(), virtualStore + "\\Murlavo.ini"}) {
+        files.push_back(library);
+        files.push_back(library + ".bak");
+    }
+    return files;
+}
 const char* const kShortcuts[] = {"Murlavo Settings.lnk", "Murlavo Wallpaper Changer.lnk", "Help.lnk", "Uninstall.lnk"};
 
 std::string Stage()
@@ -129,6 +150,77 @@ Shortcut ReadShortcut(const std::string& path)
     return result;
 }
 
+// The setup program, run with these arguments to its end; false when it did not end in time.
+bool RunSetup(const std::string& arguments, DWORD* exitCode)
+{
+    const char* setup = ::getenv("MURLAVO_DIST_SETUP");
+    ChildProcess process;
+    return setup && process.Start(setup, arguments) && process.WaitForExit(120000, exitCode);
+}
+
+// The installed uninstaller, run to its end: it starts a copy of itself from the temporary
+// folder and ends at once; the copy's end and exit code are the uninstall's.
+bool RunUninstaller(const std::string& arguments, DWORD* exitCode)
+{
+    ChildProcess first;
+    if (!first.Start(InstallDir() + "\\uninstall.exe", arguments) || !first.WaitForExit(30000))
+        return false;
+    HANDLE copy = nullptr;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more && !copy; more = ::Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == first.Id())
+            copy = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    ::CloseHandle(snapshot);
+    if (!copy)
+        return false;
+    const bool ended = PumpUntil([&] { return ::WaitForSingleObject(copy, 0) == WAIT_OBJECT_0; }, 120000);
+    ::GetExitCodeProcess(copy, exitCode);
+    ::CloseHandle(copy);
+    return ended;
+}
+
+// The file operations waiting for the restart, as (from, to) pairs of NT paths ("\??\C:\..."); an
+// empty "to" deletes, a "!" before it replaces.
+std::vector<std::pair<std::string, std::string>> PendingRenames()
+{
+    std::vector<std::pair<std::string, std::string>> renames;
+    HKEY key;
+    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &key)
+        != ERROR_SUCCESS)
+        return renames;
+    DWORD size = 0;
+    std::vector<char> text;
+    if (::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+        text.resize(size + 2);
+        ::RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
+            &size);
+    }
+    ::RegCloseKey(key);
+    std::vector<std::string> strings;
+    for (size_t at = 0; at < size; at += strings.back().size() + 1)
+        strings.emplace_back(text.data() + at);
+    for (size_t i = 0; i + 1 < strings.size(); i += 2)
+        renames.emplace_back(strings[i], strings[i + 1]);
+    return renames;
+}
+
+// Whether that operation waits for the restart (to: empty to delete); a failure lists what waits.
+testing::AssertionResult RenamePending(const std::string& from, const std::string& to)
+{
+    std::string pending;
+    for (auto rename : PendingRenames()) {
+        if (rename.first.size() > 1 && rename.first.back() == '\\') // a folder
+            rename.first.pop_back();
+        if (lstrcmpiA(rename.first.c_str(), ("\\??\\" + from).c_str()) == 0
+            && lstrcmpiA(rename.second.c_str(), to.empty() ? "" : ("!\\??\\" + to).c_str()) == 0)
+            return testing::AssertionSuccess();
+        pending += "\n  " + rename.first + " -> " + rename.second;
+    }
+    return testing::AssertionFailure() << "waiting for the restart:" << pending;
+}
+
 class ComScope {
 public:
     ComScope() { ::CoInitialize(nullptr); }
@@ -155,12 +247,14 @@ TEST(Prepare, TheUsersLibraryAndSettings)
               ERROR_SUCCESS);
     ::RegSetValueExA(key, "Interval", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kUserInterval), sizeof kUserInterval);
     ::RegCloseKey(key);
-    ::SHCreateDirectoryExA(nullptr, (ShellFolder(CSIDL_APPDATA) + "\\Murlavo").c_str(), nullptr);
-    HANDLE file = ::CreateFileA(UserLibrary().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ::WriteFile(file, "library", 7, &written, nullptr);
-    ::CloseHandle(file);
+    for (const std::string& library : LibraryFiles()) {
+        ::SHCreateDirectoryExA(nullptr, library.substr(0, library.rfind('\\')).c_str(), nullptr);
+        HANDLE file = ::CreateFileA(library.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE) << library;
+        DWORD written = 0;
+        ::WriteFile(file, "library", 7, &written, nullptr);
+        ::CloseHandle(file);
+    }
 }
 
 TEST(Installed, EveryStagedFileInProgramFilesAndTheScreenSaverInTheSystemFolder)
@@ -276,7 +370,8 @@ TEST(Uninstalled, NothingOwnedIsLeftAndTheUsersDataIsKept)
     DWORD interval = 0;
     EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChangerKey, "Interval", &interval));
     EXPECT_EQ(interval, kUserInterval);
-    EXPECT_EQ(ReadWholeFile(UserLibrary()), "library");
+    for (const std::string& library : LibraryFiles())
+        EXPECT_EQ(ReadWholeFile(library), "library") << library;
 }
 
 TEST(PrepareQuiet, AnotherCurrentScreenSaver)
@@ -292,11 +387,115 @@ TEST(InstalledQuiet, NoStartUpEntryAndTheScreenSaverLeftAsItWas)
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), kOtherSaver);
 }
 
+namespace {
+// A top-level window of this process, of its own class.
+HWND CreateTopLevel(const char* className, const char* title, WNDPROC proc)
+{
+    WNDCLASSA wc {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = className;
+    ::RegisterClassA(&wc);
+    return ::CreateWindowA(className, title, WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, wc.hInstance,
+        nullptr);
+}
+
+// A Settings dialog that does not close when asked, as one that first asks the user what to do
+// with changes not saved yet. Counts the requests.
+int g_closeRequests = 0;
+LRESULT CALLBACK SettingsThatStaysOpen(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_CLOSE || (msg == WM_COMMAND && LOWORD(wParam) == IDCANCEL)) {
+        ++g_closeRequests;
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+} // namespace
+
+// Not a phase: started by UpdateWhileRunning. A program window whose process, holding the
+// program file as the program's own process does, ends a while after the window has gone (as
+// Wine's processes do when a window manager runs: about 2 s).
+TEST(LingeringProgram, EndsAWhileAfterItsWindow)
+{
+    HANDLE held = ::CreateFileA((InstallDir() + "\\murlavo.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HWND window = CreateTopLevel(kChangerClassName, "Murlavo", ::DefWindowProcA);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 120000));
+    ::Sleep(1500); // not a wait: the lag being modelled
+    ::CloseHandle(held);
+}
+
+TEST(UpdateWhileRunning, TheProgramsProcessesEndFirstAndOtherWindowsNamedMurlavoStay)
+{
+    // Another program's window that happens to be titled "Murlavo": a folder window showing a
+    // folder of that name.
+    HWND folder = CreateTopLevel("CabinetWClass", "Murlavo", ::DefWindowProcA);
+    ASSERT_NE(folder, nullptr);
+    char self[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, self, sizeof self);
+    ChildProcess lingering, changer, settings, saver;
+    ASSERT_TRUE(lingering.Start(self, "--gtest_brief=1 --gtest_filter=LingeringProgram.*"));
+    ASSERT_TRUE(PumpUntil([&] { return !WindowsOfProcess(lingering.Id()).empty(); }, 30000));
+    ASSERT_TRUE(changer.Start(InstallDir() + "\\murlavo.exe", "/v"));
+    ASSERT_TRUE(settings.Start(InstallDir() + "\\murlavo.exe", ""));
+    ASSERT_TRUE(saver.Start(SaverFile(), "/s"));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            return !WindowsOfProcess(changer.Id()).empty() && ::FindWindowA(kSettingsClassName, nullptr)
+                && ::FindWindowA(kSaverClassName, nullptr);
+        },
+        30000))
+        << "the changer, Settings and the screen saver did not all start";
+
+    DWORD code = 1;
+    ASSERT_TRUE(RunSetup("/S /NOSTARTUP /NOSAVER", &code));
+    // No restart needed: the program files were free when they were replaced.
+    EXPECT_EQ(code, 0u);
+    DWORD lingered = 1;
+    EXPECT_TRUE(lingering.WaitForExit(0, &lingered)) << "the slow program still runs";
+    EXPECT_EQ(lingered, 0u);
+    EXPECT_EQ(::WaitForSingleObject(changer.Handle(), 0), WAIT_OBJECT_0) << "the changer still runs";
+    EXPECT_EQ(::WaitForSingleObject(settings.Handle(), 0), WAIT_OBJECT_0) << "Settings still runs";
+    EXPECT_EQ(::WaitForSingleObject(saver.Handle(), 0), WAIT_OBJECT_0) << "the screen saver still runs";
+    EXPECT_TRUE(::IsWindow(folder)) << "the folder window named Murlavo was closed";
+    ::DestroyWindow(folder);
+    EXPECT_FALSE(FileExists(InstallDir() + "\\murlavo.exe.new"));
+    EXPECT_TRUE(ReadWholeFile(InstallDir() + "\\murlavo.exe") == ReadWholeFile(Stage() + "\\murlavo.exe"));
+}
+
+TEST(UpdateWhileRunning, ASettingsDialogThatStaysOpenStopsTheSetupBeforeAnyChange)
+{
+    // A mark on an installed file: the stopped setup must not have replaced it.
+    const std::string readme = InstallDir() + "\\README.txt";
+    const std::string marked = ReadWholeFile(readme) + "mark";
+    HANDLE file = ::CreateFileA(readme.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ::WriteFile(file, "mark", 4, &written, nullptr);
+    ::CloseHandle(file);
+
+    HWND open = CreateTopLevel(kSettingsClassName, "Murlavo Settings", SettingsThatStaysOpen);
+    ASSERT_NE(open, nullptr);
+    DWORD code = 0;
+    ASSERT_TRUE(RunSetup("/S /NOSTARTUP /NOSAVER", &code)) << "the setup waits for ever";
+    // Silent: "Cancel" is the answer to "close Settings, then Retry"; the setup ends as stopped.
+    EXPECT_EQ(code, 2u);
+    EXPECT_GE(g_closeRequests, 1);
+    EXPECT_TRUE(::IsWindow(open));
+    ::DestroyWindow(open);
+    EXPECT_TRUE(ReadWholeFile(readme) == marked) << "README.txt was replaced";
+}
+
 TEST(RemovedWithUserData, NothingOfMurlavoIsLeftAndTheOtherSaverStays)
 {
     ExpectNothingOwnedLeft();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
-    EXPECT_FALSE(FileExists(UserLibrary()));
+    for (const std::string& library : LibraryFiles())
+        EXPECT_FALSE(FileExists(library)) << library;
+    EXPECT_EQ(::GetFileAttributesA((ShellFolder(CSIDL_APPDATA) + "\\Murlavo").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), kOtherSaver);
 }
 
@@ -323,11 +522,39 @@ HWND SetupWindow(DWORD processId)
 }
 } // namespace
 
+namespace {
+const char kHelpViewerKey[] = "Software\\Murlavo tests\\Help viewer";
+} // namespace
+
+// Not a phase: the program that opens the help's type of file during the Interactive phase.
+// Notes who started it, and with what.
+TEST(HelpViewer, NotesWhoStartedIt)
+{
+    DWORD parent = 0;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry))
+        if (entry.th32ProcessID == ::GetCurrentProcessId())
+            parent = entry.th32ParentProcessID;
+    ::CloseHandle(snapshot);
+    SetRegString(HKEY_CURRENT_USER, kHelpViewerKey, "Command line", ::GetCommandLineA());
+    SetRegString(HKEY_CURRENT_USER, kHelpViewerKey, "Parent", std::to_string(parent));
+}
+
 TEST(Interactive, ThePagesDefaultsAddTheStartUpEntryTheScreenSaverAndStartTheChanger)
 {
     const char* setupPath = ::getenv("MURLAVO_DIST_SETUP");
     ASSERT_NE(setupPath, nullptr);
-    ASSERT_EQ(::FindWindowA(nullptr, "Murlavo"), nullptr) << "a changer runs already";
+    ASSERT_EQ(::FindWindowA(kChangerClassName, nullptr), nullptr) << "a changer runs already";
+    // This program is the viewer of the help's type of file ("Show the help" is ticked below).
+    const std::string helpType = FileExists(Stage() + "\\help\\mainpage.htm") ? ".htm" : ".txt";
+    char self[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, self, sizeof self);
+    SetRegString(HKEY_CLASSES_ROOT, helpType.c_str(), "", "Murlavo.TestHelpViewer");
+    SetRegString(HKEY_CLASSES_ROOT, "Murlavo.TestHelpViewer\\shell\\open\\command", "",
+        "\"" + std::string(self) + "\" --gtest_filter=HelpViewer.* \"%1\"");
+    DeleteKeyTree(HKEY_CURRENT_USER, kHelpViewerKey);
     ChildProcess setup;
     ASSERT_TRUE(setup.Start(setupPath, ""));
     // Welcome, licence ("I Agree"), components, folder ("Install"), the progress (kept open
@@ -350,6 +577,9 @@ TEST(Interactive, ThePagesDefaultsAddTheStartUpEntryTheScreenSaverAndStartTheCha
         if (::WaitForSingleObject(setup.Handle(), 0) != WAIT_TIMEOUT)
             break;
         lastPage = page;
+        // The finish page: "Show the help", unticked by default, is ticked.
+        if (HWND showHelp = ::FindWindowExA(page, nullptr, "Button", "Show the help"))
+            ::SendMessageA(showHelp, BM_SETCHECK, BST_CHECKED, 0);
         ::PostMessageA(window, WM_COMMAND, IDOK, 0);
         ++presses;
     }
@@ -362,7 +592,7 @@ TEST(Interactive, ThePagesDefaultsAddTheStartUpEntryTheScreenSaverAndStartTheCha
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), SaverFile());
     // "Start the wallpaper changer now", ticked by default, started it through its shortcut.
     HWND changer = nullptr;
-    EXPECT_TRUE(PumpUntil([&] { return (changer = ::FindWindowA(nullptr, "Murlavo")) != nullptr; }, 30000))
+    EXPECT_TRUE(PumpUntil([&] { return (changer = ::FindWindowA(kChangerClassName, nullptr)) != nullptr; }, 30000))
         << "the changer did not start";
     if (changer) {
         DWORD processId = 0;
@@ -372,9 +602,45 @@ TEST(Interactive, ThePagesDefaultsAddTheStartUpEntryTheScreenSaverAndStartTheCha
         EXPECT_EQ(::WaitForSingleObject(process, 30000), WAIT_OBJECT_0);
         ::CloseHandle(process);
     }
+    // The help was opened by the shell: the setup, which runs as administrator, did not start
+    // its viewer itself.
+    std::string parent, commandLine;
+    EXPECT_TRUE(PumpUntil([&] { return ReadRegString(HKEY_CURRENT_USER, kHelpViewerKey, "Parent", &parent); }, 30000))
+        << "the help was not opened";
+    EXPECT_NE(parent, std::to_string(setup.Id())) << "the setup opened the help itself";
+    ReadRegString(HKEY_CURRENT_USER, kHelpViewerKey, "Command line", &commandLine);
+    EXPECT_NE(commandLine.find(helpType + "\""), std::string::npos) << commandLine;
 }
 
-TEST(InteractiveRemoved, NothingOwnedIsLeft)
+TEST(InUse, AFileHeldOpenIsReplacedAndRemovedAtTheRestartAndTheRestIsDoneAtOnce)
+{
+    const std::string program = InstallDir() + "\\murlavo.exe";
+    // Held as another program may hold it: no sharing at all.
+    HANDLE held = ::CreateFileA(program.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    DWORD code = 0;
+    ASSERT_TRUE(RunSetup("/S", &code));
+    EXPECT_EQ(code, 3010u) << "a restart is needed";
+    EXPECT_TRUE(ReadWholeFile(program + ".new") == ReadWholeFile(Stage() + "\\murlavo.exe"));
+    EXPECT_TRUE(RenamePending(program + ".new", program));
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), MURLAVO_VERSION_STRING);
+
+    ASSERT_TRUE(RunUninstaller("/S", &code));
+    EXPECT_EQ(code, 3010u) << "a restart is needed";
+    EXPECT_TRUE(RenamePending(program, ""));
+    EXPECT_TRUE(RenamePending(InstallDir(), ""));
+    // Everything else is gone already.
+    std::vector<std::string> left;
+    ListFiles(InstallDir(), "", &left);
+    EXPECT_EQ(left, std::vector<std::string> {"murlavo.exe"});
+    EXPECT_FALSE(FileExists(SaverFile()));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_EQ(::GetFileAttributesA(MenuFolder().c_str()), INVALID_FILE_ATTRIBUTES);
+    ::CloseHandle(held);
+}
+
+TEST(RemovedAtRestart, NothingOwnedIsLeft)
 {
     ExpectNothingOwnedLeft();
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kDesktopKey, "SCRNSAVE.EXE"), "<missing>");

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # The setup program end to end under Wine, in a prefix of its own made afresh (not the tests'
 # prefix: the setup writes Program Files, the system folder and the machine's registry):
-# silent install, checks, silent uninstall, checks; then again with the command-line options.
+# silent install, checks, silent uninstall, checks; then again with the command-line options;
+# updates over a running program, the pages clicked through, and files held open.
 # installer_test.sh <setup.exe> <staged release folder> <dist_install_check.exe> <prefix folder>
 set -euo pipefail
 setup=$1 stage=$2 checker=$3 prefix=$4
 here=$(cd "$(dirname "$0")/../.." && pwd)
 
-export WINEPREFIX=$prefix
+export MURLAVO_WINEPREFIX=$prefix
 . "$here/scripts/wine-env.sh"
 [ -n "${DISPLAY:-}" ] || { echo "needs DISPLAY (scripts/test.sh starts Xvfb)"; exit 1; }
 export MURLAVO_DIST_STAGE="Z:${stage//\//\\}"
@@ -57,9 +58,13 @@ phase Uninstalled || status=1
 phase PrepareQuiet || status=1
 run setup "$setup" /S /NOSTARTUP /NOSAVER || status=1
 phase InstalledQuiet || status=1
+phase UpdateWhileRunning || status=1
 uninstall /S /REMOVEUSERDATA || status=1
 phase RemovedWithUserData || status=1
 phase Interactive || status=1
-uninstall /S || status=1
-phase InteractiveRemoved || status=1
+phase InUse || status=1
+# What waits for the restart (PendingFileRenameOperations) is done by wineboot's restart.
+echo "== restart"
+timeout 60 "$WINE" wineboot -r || status=1
+phase RemovedAtRestart || status=1
 exit $status

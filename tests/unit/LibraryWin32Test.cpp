@@ -111,6 +111,22 @@ protected:
             }
         RemoveDirectoryA(m_userFolder.c_str());
         DeleteFileA(m_userFolder.c_str()); // a file standing in the folder's place
+        const std::string stored = VirtualStorePath();
+        DeleteFileA(stored.c_str());
+    }
+    // Saving as the Settings dialog does: to the file that was read.
+    static bool SaveRead(const LibraryReadState& read, const char* picture, std::string* savedTo = nullptr)
+    {
+        CWallpaperObject playlist("Playing", 0), record(picture, 1);
+        return SavePictureLibraryFile(Entries(playlist, record), 1, read, savedTo);
+    }
+    static LibraryReadState ReadForEditing(size_t* count = nullptr)
+    {
+        CWallpaperList records;
+        LibraryReadState read = ReadLibraryForEditing(records);
+        if (count)
+            *count = records.size();
+        return read;
     }
 
     // The library with one playlist marked Now Playing holding one picture, as a reader shows it.
@@ -451,4 +467,110 @@ TEST_F(LibraryPlaceTest, FailedSavesKeepTheOldLibraryWhole)
         EXPECT_EQ(ReadWholeFile(m_windows), oldBytes);
         ExpectNoTemporaryFiles();
     }
+}
+
+// A library another program holds open is not taken for an empty one, and is never replaced.
+TEST_F(LibraryPlaceTest, LibraryThatCannotBeOpenedIsToldAndNeverReplaced)
+{
+    ASSERT_TRUE(Write(m_windows, "C:\\held.bmp"));
+    const std::string before = ReadWholeFile(m_windows);
+    HeldFile held(m_windows, 0);
+    ASSERT_NE(held.h, INVALID_HANDLE_VALUE);
+    size_t count = 1;
+    const LibraryReadState read = ReadForEditing(&count);
+    EXPECT_TRUE(read.unreadable);
+    EXPECT_FALSE(read.error.empty());
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(SaveRead(read, "C:\\empty.bmp"));
+    held.Close();
+    EXPECT_EQ(ReadWholeFile(m_windows), before);
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+    EXPECT_FALSE(FileExists(m_user));
+    ExpectNoTemporaryFiles();
+
+    // Readable again, it is read as usual.
+    const LibraryReadState again = ReadForEditing(&count);
+    EXPECT_FALSE(again.unreadable);
+    EXPECT_TRUE(again.readToEnd);
+    EXPECT_EQ(count, 2u);
+}
+
+// What changed on disk while the dialog was open is kept as ".bak" before it is replaced: the
+// file read changed, or a user's library appeared meanwhile (then that one is written, as every
+// reader reads it from then on).
+TEST_F(LibraryPlaceTest, AFileChangedSinceItWasReadIsKeptAsBak)
+{
+    ASSERT_TRUE(Write(m_windows, "C:\\first.bmp"));
+    LibraryReadState read = ReadForEditing();
+    ASSERT_TRUE(read.readToEnd);
+    ASSERT_TRUE(Write(m_windows, "C:\\someone.else.bmp")); // the size changes
+    const std::string theirs = ReadWholeFile(m_windows);
+    std::string savedTo;
+    ASSERT_TRUE(SaveRead(read, "C:\\mine.bmp", &savedTo));
+    EXPECT_EQ(savedTo, m_windows);
+    EXPECT_EQ(Shown(m_windows), "C:\\mine.bmp;");
+    EXPECT_EQ(ReadWholeFile(m_windows + ".bak"), theirs);
+
+    // Unchanged since it was read: no copy.
+    ASSERT_TRUE(DeleteFileA((m_windows + ".bak").c_str()));
+    read = ReadForEditing();
+    ASSERT_TRUE(SaveRead(read, "C:\\again.bmp"));
+    EXPECT_FALSE(FileExists(m_windows + ".bak"));
+
+    // A user's library made by another instance meanwhile.
+    read = ReadForEditing();
+    ASSERT_EQ(read.path, m_windows);
+    ASSERT_TRUE(MakeUserLibrary("C:\\other.instance.bmp"));
+    const std::string other = ReadWholeFile(m_user);
+    ASSERT_TRUE(SaveRead(read, "C:\\latest.bmp", &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\latest.bmp;");
+    EXPECT_EQ(ReadWholeFile(m_user + ".bak"), other);
+    ExpectNoTemporaryFiles();
+}
+
+// The copy an older build's writes were redirected to is found when it is the newer library;
+// saving it makes the user's library and leaves the copy as it was.
+TEST_F(LibraryPlaceTest, VirtualStoreCopyIsReadAndSavedAsTheUsersLibrary)
+{
+    const std::string stored = VirtualStorePath();
+    ASSERT_FALSE(stored.empty());
+    EXPECT_NE(stored.find("\\VirtualStore\\"), std::string::npos);
+    ASSERT_TRUE(Write(m_windows, "C:\\windows.bmp"));
+    // Folders made as the system makes them; left in place (empty) afterwards.
+    for (size_t slash = stored.find('\\', 3); slash != std::string::npos; slash = stored.find('\\', slash + 1))
+        CreateDirectoryA(stored.substr(0, slash).c_str(), nullptr);
+    ASSERT_TRUE(Write(stored, "C:\\redirected.bmp"));
+    // Older than the Windows directory's file: not used.
+    FILETIME old {0x10000000, 0x01000000};
+    {
+        HANDLE h = CreateFileA(stored.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        SetFileTime(h, nullptr, nullptr, &old);
+        CloseHandle(h);
+    }
+    EXPECT_EQ(LibraryPathForReading(), m_windows);
+    // Newer: it is the library.
+    ASSERT_TRUE(Write(stored, "C:\\redirected.bmp"));
+    EXPECT_EQ(LibraryPathForReading(), stored);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\redirected.bmp;");
+    const std::string copy = ReadWholeFile(stored);
+    std::string savedTo;
+    ASSERT_TRUE(SaveRead(ReadForEditing(), "C:\\saved.bmp", &savedTo));
+    EXPECT_EQ(savedTo, m_user);
+    EXPECT_EQ(ShownByReadLibrary(), "C:\\saved.bmp;");
+    EXPECT_EQ(ReadWholeFile(stored), copy);
+    EXPECT_EQ(Shown(m_windows), "C:\\windows.bmp;");
+}
+
+// Replacing the library keeps what the file carried besides its bytes.
+TEST_F(LibraryReplaceTest, ReplacingKeepsTheFilesAttributes)
+{
+    ASSERT_TRUE(SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    ASSERT_TRUE(SaveNew());
+    EXPECT_EQ(ShownPaths(), "C:\\new.bmp;");
+    EXPECT_TRUE(GetFileAttributesA(m_path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_FALSE(FileExists(m_path + ".tmp"));
+    EXPECT_FALSE(FileExists(m_path + ".replaced"));
+    SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
