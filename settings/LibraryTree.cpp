@@ -67,11 +67,10 @@ void CSettingsDlg::LoadPictureLibrary()
         return;
 
     FillLibraryPath();
-    const std::string path = LibraryPathForReading();
     CWallpaperList records;
-    // A file that fails part-way gives what was read before the fault; one that cannot be opened
-    // gives nothing. Neither is reported.
-    m_bLibraryReadToEnd = !path.empty() && LoadLibraryFile(path.c_str(), records);
+    // A file that fails part-way gives what was read before the fault; one that exists but
+    // cannot be opened gives nothing, is told when the dialog is up, and is never replaced.
+    m_libraryRead = ReadLibraryForEditing(records);
     try {
         GroupLeadingPictures(records, kLeadingPicturesName);
     } catch (const std::bad_alloc&) {
@@ -287,7 +286,7 @@ bool CSettingsDlg::SavePictureLibrary()
                  picture = TreeView_GetNextSibling(m_tree, picture))
                 entries.push_back({RecordOf(picture), picture == m_hNowPlaying});
         }
-        return SavePictureLibraryFile(entries, m_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
+        return SavePictureLibraryFile(entries, m_settings.m_nScaleMethod, m_libraryRead, nullptr);
     } catch (const std::exception&) {
         return false;
     }

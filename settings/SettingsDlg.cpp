@@ -34,7 +34,6 @@ bool SameOptions(const CChangerSettings& a, const CChangerSettings& b)
 } // namespace
 
 int (*CSettingsDlg::s_pfnMessageBox)(HWND, const char*, UINT) = ShowMessageBox;
-SaveFailedChoice (*CSettingsDlg::s_pfnAskSaveFailed)(HWND) = AskSaveFailed;
 
 CSettingsDlg::CSettingsDlg(HWND owner) : CSettingsDlg(owner, g_settings) {}
 
@@ -69,7 +68,21 @@ BOOL CSettingsDlg::OnInitDialog()
     }
     OnSelectionChanged(nullptr);
     LoadPictureLibrary();
+    if (m_libraryRead.unreadable) {
+        // Told over the dialog, which shows the empty tree it could read.
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        ::UpdateWindow(m_hWnd);
+        Ask(UnreadableLibraryText() + "; changes will not be saved", MB_OK | MB_ICONEXCLAMATION);
+    }
     return TRUE; // the focus goes to the first tab stop, OK
+}
+
+std::string CSettingsDlg::UnreadableLibraryText() const
+{
+    std::string reason = m_libraryRead.error;
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    return "The picture library " + m_libraryRead.path + " cannot be read: " + reason;
 }
 
 void CSettingsDlg::SetNowPlaying()
@@ -159,6 +172,14 @@ void CSettingsDlg::OnOK()
 {
     if (m_bDragging)
         CancelDrag();
+    // A library file that could not be read is left as it is; the options are kept all the same.
+    if (m_libraryRead.unreadable) {
+        m_bLibrarySaved = false;
+        Ask(UnreadableLibraryText() + ".\n\nYour playlist changes were not saved; the other settings are saved.",
+            MB_OK | MB_ICONEXCLAMATION);
+        EndDialog(IDOK);
+        return;
+    }
     // Pictures but nothing to play: the changer would stop changing the wallpaper.
     if (!m_hNowPlaying && HasPictures()
         && Ask("Nothing is marked Now Playing, so the changer will have nothing to play.\n\n"
@@ -174,7 +195,7 @@ void CSettingsDlg::OnOK()
         m_bLibrarySaved = SavePictureLibrary();
         if (m_bLibrarySaved)
             break;
-        const SaveFailedChoice choice = s_pfnAskSaveFailed(m_hWnd);
+        const SaveFailedChoice choice = AskSaveFailed(m_hWnd);
         if (choice == SaveFailedChoice::Cancel)
             return;
         if (choice == SaveFailedChoice::CloseWithoutSaving)

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "library/Library.h"
 #include "library/Settings.h"
 
 class CWallpaperObject;
@@ -71,14 +72,12 @@ public:
 
     // Replaceable for tests: the system's file-open dialog and its error, the context menu's
     // tracking (the command goes to the owner, as TrackPopupMenu sends it), opening a file with
-    // the shell's "open" verb, the dialog's message boxes (caption "Murlavo") and its question
-    // after a failed save.
+    // the shell's "open" verb, and the dialog's message boxes (caption "Murlavo").
     static BOOL(WINAPI* s_pfnGetOpenFileName)(OPENFILENAMEA* ofn);
     static DWORD(WINAPI* s_pfnCommDlgExtendedError)();
     static BOOL (*s_pfnTrackPopupMenu)(HMENU menu, UINT flags, int x, int y, HWND owner);
     static void (*s_pfnOpenFile)(HWND owner, const char* path);
     static int (*s_pfnMessageBox)(HWND owner, const char* text, UINT type);
-    static SaveFailedChoice (*s_pfnAskSaveFailed)(HWND owner);
 
     // Images of the tree's image list (bitmap 132).
     enum { kClosedFolder = 0, kOpenFolder = 1, kPicturePage = 2, kMissingFile = 3 };
@@ -96,9 +95,10 @@ public:
     HTREEITEM m_hContextItem = nullptr;
     // Attached to the tree's edit box while a playlist's name is edited.
     std::unique_ptr<CLabelEdit> m_pLabelEdit;
-    // Whether the library file was read to its end when the dialog opened: a file that was not
-    // (another program's, a damaged one) is kept as a copy before OK replaces it.
-    bool m_bLibraryReadToEnd = false;
+    // The library file as the dialog read it: OK writes the same file, keeping a copy of it
+    // first when it was not read to its end or has changed since, and never replaces a file
+    // that could not be read.
+    LibraryReadState m_libraryRead;
     // The library was changed since the dialog opened (an item added, deleted, moved or renamed,
     // Now Playing set, a picture's options); changed options are told by m_settings.
     bool m_bModified = false;
@@ -126,6 +126,8 @@ private:
     bool HasPictures() const;
     // A message box of the dialog; the button chosen.
     int Ask(const std::string& text, UINT type) const;
+    // The library file's name and the system's reason it could not be read.
+    std::string UnreadableLibraryText() const;
 
     // The system has the shell's file services (icons, display names; the application's
     // m_bNewShell); true without an application object.

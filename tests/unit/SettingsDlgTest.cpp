@@ -427,6 +427,36 @@ TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenIsToldWithRetryAsTheDefaultAnd
     EXPECT_EQ(Paths(ReadBack(user)), "Lake* one.bmp");
 }
 
+TEST_F(SettingsDlgTest, ALibraryHeldOpenByAnotherProgramIsToldAndNeverReplaced)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")}, 0);
+    const std::string before = ReadWholeFile(LibraryPath());
+    {
+        // Another program holds the file open and shares it with no one.
+        CFileHandle held(::CreateFileA(LibraryPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+            EXPECT_EQ(dlg.Outline(), "Play Lists{}");
+            dlg.m_settings.m_nInterval = 60;
+            dlg.Click(IDOK);
+        }), IDOK);
+    }
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+    EXPECT_FALSE(FileExists(LibraryPath() + ".bak"));
+    DWORD interval = 0;
+    EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
+    EXPECT_EQ(interval, 60u);
+    // Told when the dialog opened, with the system's reason, and again at OK.
+    ASSERT_EQ(FakeMessageBoxes::shown.size(), 2u);
+    const std::string told = FakeMessageBoxes::shown[0].text;
+    const std::string start = "The picture library " + LibraryPath() + " cannot be read: ";
+    const std::string end = "; changes will not be saved";
+    ASSERT_GT(told.size(), start.size() + end.size()) << told;
+    EXPECT_EQ(told.substr(0, start.size()), start);
+    EXPECT_EQ(told.substr(told.size() - end.size()), end);
+    EXPECT_EQ(FakeMessageBoxes::Count("changes were not saved"), 1);
+}
+
 TEST_F(SettingsDlgTest, OpeningAndClosingLeavesNoHandleBehind)
 {
     // Two kinds of icon: the pictures', and a folder's (a path that names a folder). The Now
