@@ -178,8 +178,18 @@ void CSettingsDlg::RequestPictureInfo(HTREEITEM item, const CWallpaperObject& re
     } catch (const std::bad_alloc&) {
         return; // the item keeps the neutral picture
     }
-    if (!m_lookup.Request(id, record.m_strPath, NewShell()))
+    if (!m_lookup.Request(id, record.m_strPath, NewShell())) {
         m_pendingInfo.erase(id);
+        return;
+    }
+    ::SetTimer(m_hWnd, kLookupTimer, USER_TIMER_MINIMUM, nullptr);
+}
+
+void CSettingsDlg::OnLookupTimer()
+{
+    ::KillTimer(m_hWnd, kLookupTimer);
+    if (!m_lookup.Flush())
+        m_pendingInfo.clear(); // no worker: the pictures keep the neutral picture
 }
 
 void CSettingsDlg::OnPictureInfoReady()

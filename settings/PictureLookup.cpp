@@ -17,12 +17,6 @@ DWORD_PTR(WINAPI* CPictureLookup::s_pfnSHGetFileInfo)(LPCSTR, DWORD, SHFILEINFOA
 
 namespace {
 
-struct LookupRequest {
-    uint64_t id = 0;
-    std::string path;
-    bool newShell = true;
-};
-
 bool IsSlash(char c)
 {
     return c == '\\' || c == '/';
@@ -75,11 +69,9 @@ bool ShareReachable(const std::string& share)
     return ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
-CPictureLookup::Result LookUp(const LookupRequest& request, WorkerMemory& memory)
+CPictureLookup::Result LookUp(const std::string& path, bool newShell, WorkerMemory& memory)
 {
     CPictureLookup::Result result;
-    result.id = request.id;
-    const std::string& path = request.path;
     // A file that cannot be found shows its full path.
     result.label = path;
     const std::string share = ShareOf(path, memory);
@@ -94,7 +86,7 @@ CPictureLookup::Result LookUp(const LookupRequest& request, WorkerMemory& memory
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return result;
 
-    if (request.newShell) {
+    if (newShell) {
         // One question to the shell gives the icon's place in the system's list and the name.
         // It answers from the name and attributes given (icons by file type): opening each file
         // to ask costs milliseconds apiece, which a library of thousands cannot pay.
@@ -131,7 +123,7 @@ struct CPictureLookup::Shared {
     std::mutex mutex;
     std::condition_variable wake; // a request, or the stop
     std::condition_variable idle; // nothing queued and nothing in hand
-    std::deque<LookupRequest> queue;
+    std::deque<Job> queue;
     std::vector<Result> results;
     bool busy = false;
     bool stop = false;
@@ -174,6 +166,18 @@ void CPictureLookup::SetTarget(HWND notify, UINT message)
 bool CPictureLookup::Request(uint64_t id, const std::string& path, bool newShell)
 {
     try {
+        m_noted.push_back({id, path, newShell});
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool CPictureLookup::Flush()
+{
+    if (m_noted.empty())
+        return true;
+    try {
         if (!m_shared) {
             auto shared = std::make_shared<Shared>();
             shared->notify = m_hNotify;
@@ -181,19 +185,24 @@ bool CPictureLookup::Request(uint64_t id, const std::string& path, bool newShell
             auto threadShare = std::make_unique<std::shared_ptr<Shared>>(shared);
             DWORD threadId = 0;
             HANDLE thread = ::CreateThread(nullptr, 0, Worker, threadShare.get(), 0, &threadId);
-            if (!thread)
+            if (!thread) {
+                m_noted.clear();
                 return false;
+            }
             threadShare.release(); // the thread's share now
             m_thread.Reset(thread);
             m_shared = std::move(shared);
         }
         {
             std::lock_guard<std::mutex> lock(m_shared->mutex);
-            m_shared->queue.push_back({id, path, newShell});
+            for (auto& request : m_noted)
+                m_shared->queue.push_back(std::move(request));
         }
+        m_noted.clear();
         m_shared->wake.notify_one();
         return true;
     } catch (const std::exception&) {
+        m_noted.clear();
         return false;
     }
 }
@@ -211,6 +220,7 @@ std::vector<CPictureLookup::Result> CPictureLookup::TakeResults()
 
 bool CPictureLookup::WaitUntilIdle(DWORD timeoutMs)
 {
+    Flush();
     if (!m_shared)
         return true;
     std::unique_lock<std::mutex> lock(m_shared->mutex);
@@ -220,6 +230,7 @@ bool CPictureLookup::WaitUntilIdle(DWORD timeoutMs)
 
 void CPictureLookup::Stop(DWORD timeoutMs)
 {
+    m_noted.clear();
     if (!m_shared)
         return;
     std::vector<Result> dropped; // their icons go outside the lock
@@ -245,7 +256,7 @@ DWORD WINAPI CPictureLookup::Worker(void* param)
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     WorkerMemory memory;
     for (;;) {
-        LookupRequest request;
+        Job job;
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
             shared.busy = false;
@@ -254,12 +265,13 @@ DWORD WINAPI CPictureLookup::Worker(void* param)
             shared.wake.wait(lock, [&] { return shared.stop || !shared.queue.empty(); });
             if (shared.stop)
                 break;
-            request = std::move(shared.queue.front());
+            job = std::move(shared.queue.front());
             shared.queue.pop_front();
             shared.busy = true;
         }
         try {
-            Result result = LookUp(request, memory);
+            Result result = LookUp(job.path, job.newShell, memory);
+            result.id = job.id;
             std::lock_guard<std::mutex> lock(shared.mutex);
             if (shared.stop)
                 break;

@@ -36,11 +36,16 @@ public:
 
     // Answers are announced by posting `message` to `notify` (once until TakeResults is called).
     void SetTarget(HWND notify, UINT message);
-    // Queues a look-up; the worker starts with the first. False when it could not be queued.
+    // Notes a look-up; it goes to the worker with the others at the next Flush. False when it
+    // could not be noted.
     bool Request(uint64_t id, const std::string& path, bool newShell);
+    // Hands the look-ups noted so far to the worker, which starts with the first. False when
+    // there is no worker (they are dropped).
+    bool Flush();
     // The answers so far, in the order of the requests.
     std::vector<Result> TakeResults();
-    // Waits until every queued look-up is answered, at most timeoutMs; true when nothing is left.
+    // Hands on the noted look-ups and waits until every one is answered, at most timeoutMs;
+    // true when nothing is left.
     bool WaitUntilIdle(DWORD timeoutMs);
     // Drops the queue and ends the worker, waiting for it at most timeoutMs: a worker held up in
     // a system call finishes on its own afterwards and announces nothing more.
@@ -56,9 +61,16 @@ public:
         UINT flags);
 
 private:
+    struct Job {
+        uint64_t id;
+        std::string path;
+        bool newShell;
+    };
     struct Shared;
     static DWORD WINAPI Worker(void* param);
 
+    // Noted by Request, handed on together: the worker is woken once for a whole paint's worth.
+    std::vector<Job> m_noted;
     std::shared_ptr<Shared> m_shared;
     CKernelHandle m_thread;
     HWND m_hNotify = nullptr;

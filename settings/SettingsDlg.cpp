@@ -307,7 +307,10 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnLButtonUp();
         return CDialog::WindowProc(msg, wParam, lParam);
     case WM_TIMER:
-        OnTimer(wParam);
+        if (wParam == kLookupTimer)
+            OnLookupTimer();
+        else
+            OnTimer(wParam);
         return CDialog::WindowProc(msg, wParam, lParam);
     case WM_CAPTURECHANGED:
         // Another window took the mouse (a pop-up, a click elsewhere): the drag is over.

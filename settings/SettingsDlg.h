@@ -113,6 +113,10 @@ protected:
 private:
     // The worker's answers are waiting (CPictureLookup).
     static constexpr UINT kPictureInfoReady = WM_APP + 0x10;
+    // Hands the look-ups noted while painting to the worker: a timer's message comes after the
+    // paints that are due, so the worker is woken once for all of them, and not while the
+    // dialog is first painted. (Timer 1 is the drag's autoscroll.)
+    static constexpr UINT_PTR kLookupTimer = 2;
 
     LRESULT OnNotify(NMHDR& header);
     void OnSelectionChanged(HTREEITEM selected);
@@ -144,6 +148,7 @@ private:
     // picture, and its look-up is queued.
     void ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record);
     void RequestPictureInfo(HTREEITEM item, const CWallpaperObject& record);
+    void OnLookupTimer();
     // The look-ups' answers: each item still there takes its label and image.
     void OnPictureInfoReady();
     void ApplyPictureInfo(CPictureLookup::Result& result);

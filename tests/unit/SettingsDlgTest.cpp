@@ -564,6 +564,14 @@ struct OfflineShare {
         ::SetLastError(ERROR_BAD_NETPATH);
         return INVALID_FILE_ATTRIBUTES;
     }
+    // The shell is not asked about pictures on a share that cannot be reached.
+    static inline std::atomic<int> shellAsked {0};
+    static DWORD_PTR WINAPI GetFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size, UINT flags)
+    {
+        if (_strnicmp(path, "\\\\server\\", 9) == 0)
+            ++shellAsked;
+        return ::SHGetFileInfoA(path, attributes, info, size, flags);
+    }
 };
 
 class SettingsOfflineShareTest : public SettingsDlgTest {
@@ -573,13 +581,15 @@ protected:
         SettingsDlgTest::SetUp();
         m_release.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
         OfflineShare::release = m_release.Get();
-        OfflineShare::asked = 0;
+        OfflineShare::asked = OfflineShare::shellAsked = 0;
         CPictureLookup::s_pfnGetFileAttributes = OfflineShare::GetFileAttributes;
+        CPictureLookup::s_pfnSHGetFileInfo = OfflineShare::GetFileInfo;
     }
     void TearDown() override
     {
         ::SetEvent(m_release.Get());
         CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesA;
+        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoA;
         SettingsDlgTest::TearDown();
     }
     // A local playlist, then 10,000 pictures on the share in 100 playlists; the first of them
@@ -642,6 +652,7 @@ TEST_F(SettingsOfflineShareTest, TheDialogIsUpAtOnceAndThePicturesShowWhatTheSha
         // The share was asked once; a local picture is looked up as usual.
         EXPECT_EQ(dlg.Image(TreeView_GetNextSibling(dlg.m_tree, first)), CSettingsDlg::kMissingFile);
         EXPECT_EQ(OfflineShare::asked, 1);
+        EXPECT_EQ(OfflineShare::shellAsked, 0);
         EXPECT_GT(dlg.Image(dlg.Find("one.bmp")), CSettingsDlg::kMissingFile);
         dlg.Click(IDCANCEL);
     }), IDCANCEL);
