@@ -1,8 +1,9 @@
 // What the Settings dialog's tree shows for a picture file (whether it exists, its icon, its
 // name) is found out on a worker thread, because asking the file system or the shell about a
 // file on a network share that is offline can take half a minute, and the dialog must not wait
-// for it. The dialog queues a look-up when an item is first shown, shows a neutral picture until
-// the answer comes, and gets the answers in batches: one posted message announces them.
+// for it. The dialog notes a look-up when an item is first shown and hands the noted ones to the
+// worker together once the paint is over; the item shows a neutral picture until its answer
+// comes. The answers come in batches: one posted message announces them.
 //
 // A share (\\server\share, or a network drive) is asked once whether it can be reached; the
 // pictures of a share that cannot are answered as missing at once, without asking again.
@@ -62,9 +63,9 @@ public:
 
 private:
     struct Job {
-        uint64_t id;
+        uint64_t id = 0;
         std::string path;
-        bool newShell;
+        bool newShell = true;
     };
     struct Shared;
     static DWORD WINAPI Worker(void* param);
