@@ -12,14 +12,14 @@
 
 #include <cstdlib>
 
-// The cursor on the screen at the last click in the tree or at the last autoscroll step taken
-// inside the tree: the autoscroll waits for the cursor to slow down against this point.
+// The cursor on the screen at the start of the drag or at the last autoscroll step taken inside
+// the tree: the autoscroll waits for the cursor to slow down against this point.
 POINT g_ptLastCursor = {0, 0};
 
 namespace {
 
-// Runs from a click in the tree to the next release of the left button on the dialog; during
-// a drag each tick is an autoscroll step.
+// Runs for the length of a drag, from its start to its end (drop, Escape, the capture lost, the
+// dialog closing); each tick is an autoscroll step.
 constexpr UINT_PTR kAutoScrollTimer = 1;
 constexpr UINT kAutoScrollPeriodMs = 200;
 // A cursor that moved this far (horizontal plus vertical distance) since the previous step is
@@ -35,13 +35,6 @@ POINT CSettingsDlg::TreeWindowPoint(POINT screen) const
     RECT window {};
     ::GetWindowRect(m_tree, &window);
     return {screen.x - window.left, screen.y - window.top};
-}
-
-void CSettingsDlg::OnTreeClick()
-{
-    // Setting the timer again restarts it.
-    ::SetTimer(m_hWnd, kAutoScrollTimer, kAutoScrollPeriodMs, nullptr);
-    ::GetCursorPos(&g_ptLastCursor);
 }
 
 void CSettingsDlg::OnBeginDrag(const NMTREEVIEWA& info)
@@ -77,6 +70,9 @@ void CSettingsDlg::OnBeginDrag(const NMTREEVIEWA& info)
     ::ShowCursor(FALSE);
     ::SetCapture(m_hWnd);
     m_bDragging = true;
+    // The tree sends no click for a press that becomes a drag: the autoscroll starts here.
+    ::GetCursorPos(&g_ptLastCursor);
+    ::SetTimer(m_hWnd, kAutoScrollTimer, kAutoScrollPeriodMs, nullptr);
 }
 
 void CSettingsDlg::OnMouseMove(POINT client)
@@ -157,11 +153,16 @@ void CSettingsDlg::MoveDraggedPicture(HTREEITEM target)
         return;
 
     const bool wasNowPlaying = dragged == m_hNowPlaying;
+    // An outstanding look-up answers for the new item.
+    for (auto& pending : m_pendingInfo)
+        if (pending.second == dragged)
+            pending.second = moved;
     // The record now belongs to the new item: while m_bDragging is set, deleting the old item
     // leaves its record alone (and the Now Playing item as it is, set again below).
     m_bDragging = true;
     TreeView_DeleteItem(m_tree, dragged);
     m_bDragging = false;
+    m_bModified = true;
 
     TreeView_SelectItem(m_tree, moved);
     if (wasNowPlaying)

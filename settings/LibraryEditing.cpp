@@ -15,14 +15,9 @@
 
 namespace {
 
-// Room for the names the file-open dialog returns: the system's dialog fails, and adds
-// nothing, when the chosen names do not fit, so there is room for some hundreds of files.
+// Room for the names the file-open dialog returns: there is room for some hundreds of files;
+// when the chosen names do not fit, the system's dialog fails and the user is told.
 constexpr DWORD kNamesBuffer = 32768;
-
-bool FileExists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 BOOL TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner)
 {
@@ -42,17 +37,21 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 } // namespace
 
 BOOL(WINAPI* CSettingsDlg::s_pfnGetOpenFileName)(OPENFILENAMEA*) = ::GetOpenFileNameA;
+DWORD(WINAPI* CSettingsDlg::s_pfnCommDlgExtendedError)() = ::CommDlgExtendedError;
 BOOL (*CSettingsDlg::s_pfnTrackPopupMenu)(HMENU, UINT, int, int, HWND) = TrackMenu;
 void (*CSettingsDlg::s_pfnOpenFile)(HWND, const char*) = OpenWithShell;
 
 void CSettingsDlg::OnAddPlaylist()
 {
-    CAddPlaylistDlg dlg;
+    // Owned by this dialog, which stays disabled underneath while it runs.
+    CAddPlaylistDlg dlg(m_hWnd);
     if (dlg.DoModal() != IDOK)
         return;
     // An empty name is a name too. The selection stays where it is.
-    if (InsertPlaylistItem(std::make_unique<CWallpaperObject>(dlg.m_strName, 0).release()))
+    if (InsertPlaylistItem(std::make_unique<CWallpaperObject>(dlg.m_strName, 0).release())) {
         TreeView_Expand(m_tree, m_hRootItem, TVE_EXPAND);
+        m_bModified = true;
+    }
 }
 
 void CSettingsDlg::OnAddPictures()
@@ -74,9 +73,18 @@ void CSettingsDlg::OnAddPictures()
     ofn.lpstrFile = names.data();
     ofn.nMaxFile = kNamesBuffer;
     ofn.lpstrTitle = title;
-    ofn.Flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
-    if (!s_pfnGetOpenFileName(&ofn))
+    // The program's current folder stays where it was: a folder of pictures left current would
+    // keep its drive (a USB stick) in use for as long as the program runs.
+    ofn.Flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER
+        | OFN_NOCHANGEDIR;
+    if (!s_pfnGetOpenFileName(&ofn)) {
+        // Cancelled, or failed: a choice too long for the buffer is told, not dropped unseen.
+        if (s_pfnCommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            Ask("Too many files were selected at once, and none of them was added. Please add them in smaller "
+                "groups.",
+                MB_OK | MB_ICONEXCLAMATION);
         return;
+    }
     names.back() = '\0'; // whatever came back, it ends inside the buffer
 
     // One file: its full path. Several: the folder, then each name.
@@ -94,23 +102,58 @@ void CSettingsDlg::OnAddPictures()
         parts.push_back(text.substr(start));
     }
     if (parts.size() == 1) {
-        InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(parts[0], 1).release(), false);
+        m_bModified |= InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(parts[0], 1).release(), false)
+            != nullptr;
     } else {
         for (size_t i = 1; i < parts.size(); ++i)
-            InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(JoinPath(parts[0], parts[i]), 1).release(),
-                true);
+            m_bModified |= InsertPictureItem(playlist,
+                               std::make_unique<CWallpaperObject>(JoinPath(parts[0], parts[i]), 1).release(), true)
+                != nullptr;
     }
     TreeView_Expand(m_tree, playlist, TVE_EXPAND);
 }
 
-void CSettingsDlg::OnContextMenu()
+void CSettingsDlg::OnTreeRightClick()
 {
     POINT screen;
     ::GetCursorPos(&screen);
     TVHITTESTINFO hit {};
     hit.pt = screen;
     ::ScreenToClient(m_tree, &hit.pt);
-    m_hContextItem = TreeView_HitTest(m_tree, &hit);
+    ShowContextMenu(TreeView_HitTest(m_tree, &hit), screen, TPM_RIGHTBUTTON);
+}
+
+void CSettingsDlg::OnTreeContextMenu(POINT screen)
+{
+    // A right click has had its menu (NM_RCLICK); this is the keyboard's request, (-1, -1).
+    if (screen.x != -1 || screen.y != -1)
+        return;
+    // The Menu key also came as a key, whose menu has been shown.
+    if (m_bKeyMenuShown) {
+        m_bKeyMenuShown = false;
+        return;
+    }
+    OnKeyboardContextMenu();
+}
+
+void CSettingsDlg::OnKeyboardContextMenu()
+{
+    // The selected item's menu, just below its label (the pointer may be anywhere).
+    HTREEITEM item = TreeView_GetSelection(m_tree);
+    RECT label {};
+    if (!item)
+        return;
+    TreeView_EnsureVisible(m_tree, item);
+    if (!TreeView_GetItemRect(m_tree, item, &label, TRUE))
+        return;
+    POINT screen = {label.left, label.bottom};
+    ::ClientToScreen(m_tree, &screen);
+    ShowContextMenu(item, screen, TPM_LEFTALIGN | TPM_TOPALIGN);
+}
+
+void CSettingsDlg::ShowContextMenu(HTREEITEM item, POINT screen, UINT flags)
+{
+    m_hContextItem = item;
     const CWallpaperObject* record = GetContextRecord();
     if (!record)
         return; // empty space, or the root
@@ -123,10 +166,15 @@ void CSettingsDlg::OnContextMenu()
         ::CheckMenuRadioItem(popup, ID_LIBRARY_CENTER, ID_LIBRARY_TILE,
             record->m_strTile == "0" ? ID_LIBRARY_CENTER : ID_LIBRARY_TILE, MF_BYCOMMAND);
         ::CheckMenuItem(popup, ID_LIBRARY_ASPECT, MF_BYCOMMAND | (record->m_bMaintainAspect ? MF_CHECKED : MF_UNCHECKED));
-        if (!FileExists(record->m_strPath))
+        // The look-up has told whether the file is there (asking now could wait for an offline
+        // share): a picture known to be missing has nothing to preview.
+        TVITEMA shown {};
+        shown.mask = TVIF_IMAGE;
+        shown.hItem = item;
+        if (TreeView_GetItem(m_tree, &shown) && shown.iImage == kMissingFile)
             ::EnableMenuItem(popup, ID_LIBRARY_PREVIEW, MF_BYCOMMAND | MF_GRAYED);
     }
-    s_pfnTrackPopupMenu(popup, TPM_RIGHTBUTTON, screen.x, screen.y, m_hWnd);
+    s_pfnTrackPopupMenu(popup, flags, screen.x, screen.y, m_hWnd);
 }
 
 void CSettingsDlg::OnContextCommand(int id)
@@ -139,6 +187,7 @@ void CSettingsDlg::OnContextCommand(int id)
         // A playlist goes with its pictures; each deletion deletes its record.
         TreeView_DeleteItem(m_tree, m_hContextItem);
         m_hContextItem = nullptr;
+        m_bModified = true;
         return;
     case ID_LIBRARY_RENAME:
         TreeView_EditLabel(m_tree, m_hContextItem);
@@ -153,32 +202,58 @@ void CSettingsDlg::OnContextCommand(int id)
         s_pfnOpenFile(m_hWnd, record->m_strPath.c_str());
         break;
     case ID_LIBRARY_LOCATION: {
-        CLocationDlg dlg;
+        // Owned by this dialog: the item cannot be deleted while its path is shown.
+        CLocationDlg dlg(m_hWnd);
         dlg.m_strLocation = record->m_strPath;
         dlg.DoModal();
         break;
     }
     case ID_LIBRARY_CENTER:
-        record->m_strTile = "0";
+    case ID_LIBRARY_TILE: {
+        const char* tile = id == ID_LIBRARY_CENTER ? "0" : "1";
+        m_bModified |= record->m_strTile != tile;
+        record->m_strTile = tile;
         break;
-    case ID_LIBRARY_TILE:
-        record->m_strTile = "1";
-        break;
+    }
     case ID_LIBRARY_ASPECT:
         record->m_bMaintainAspect = record->m_bMaintainAspect ? 0 : 1;
+        m_bModified = true;
         break;
     default:
         break;
     }
 }
 
-void CSettingsDlg::OnTreeKeyDown(WORD key)
+void CSettingsDlg::OnTreeKeyDown(const NMTVKEYDOWN& key)
 {
-    if (key != VK_DELETE)
-        return;
+    // A new key press: a keyboard menu request that follows is its own.
+    m_bKeyMenuShown = false;
     HTREEITEM selected = TreeView_GetSelection(m_tree);
-    if (RecordOf(selected))
-        TreeView_DeleteItem(m_tree, selected);
+    const CWallpaperObject* record = RecordOf(selected);
+    switch (key.wVKey) {
+    case VK_DELETE:
+        if (record) {
+            TreeView_DeleteItem(m_tree, selected);
+            m_bModified = true;
+        }
+        break;
+    case VK_F2:
+        // Playlists are renamed in place (OnBeginLabelEdit refuses the rest).
+        if (record && !record->m_bPicture)
+            TreeView_EditLabel(m_tree, selected);
+        break;
+    case VK_F10:
+        if (::GetKeyState(VK_SHIFT) >= 0)
+            break;
+        [[fallthrough]];
+    case VK_APPS:
+        // Set first: a WM_CONTEXTMENU of the same press may come while the menu is open.
+        m_bKeyMenuShown = true;
+        OnKeyboardContextMenu();
+        break;
+    default:
+        break;
+    }
 }
 
 LRESULT CSettingsDlg::OnBeginLabelEdit(const NMTVDISPINFOA& info)
@@ -199,20 +274,23 @@ LRESULT CSettingsDlg::OnEndLabelEdit(const NMTVDISPINFOA& info)
         m_pLabelEdit->UnsubclassWindow();
         m_pLabelEdit.reset();
     }
-    // A text means the edit was kept (an empty one too). The label is set here, not left to the
-    // tree after this answer, so that the Now Playing list below shows the new name. The
-    // playlist stays where it is: the tree is not sorted again.
-    LRESULT keep = FALSE;
+    // A text means the edit was kept (an empty one too); a cancelled edit changes nothing at
+    // all. The label is set here, not left to the tree after this answer, so that the Now
+    // Playing list below shows the new name. The playlist stays where it is: the tree is not
+    // sorted again.
     CWallpaperObject* record = RecordOf(info.item.hItem);
-    if (info.item.pszText && record) {
-        record->m_strPath = info.item.pszText;
-        TVITEMA label {};
-        label.mask = TVIF_TEXT;
-        label.hItem = info.item.hItem;
-        label.pszText = const_cast<char*>(record->m_strPath.c_str());
-        TreeView_SetItem(m_tree, &label);
-        keep = TRUE;
-    }
+    if (!info.item.pszText || !record)
+        return FALSE;
+    m_bModified |= record->m_strPath != info.item.pszText;
+    record->m_strPath = info.item.pszText;
+    TVITEMA label {};
+    label.mask = TVIF_TEXT;
+    label.hItem = info.item.hItem;
+    label.pszText = const_cast<char*>(record->m_strPath.c_str());
+    TreeView_SetItem(m_tree, &label);
+    // A kept name marks the selected item Now Playing (the list shows the new name).
+    HTREEITEM before = m_hNowPlaying;
     SetNowPlaying();
-    return keep;
+    m_bModified |= m_hNowPlaying != before;
+    return TRUE;
 }

@@ -18,17 +18,6 @@ namespace {
 // shown and written back rather than lost.
 const char kLeadingPicturesName[] = "Pictures";
 
-// "C:\Pictures\Lake.jpg" -> "Lake".
-std::string TitleOf(const std::string& path)
-{
-    const size_t slash = path.find_last_of("\\/");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    return name;
-}
-
 } // namespace
 
 bool CSettingsDlg::NewShell()
@@ -78,11 +67,10 @@ void CSettingsDlg::LoadPictureLibrary()
         return;
 
     FillLibraryPath();
-    const std::string path = LibraryPathForReading();
     CWallpaperList records;
-    // A file that fails part-way gives what was read before the fault; one that cannot be opened
-    // gives nothing. Neither is reported.
-    m_bLibraryReadToEnd = !path.empty() && LoadLibraryFile(path.c_str(), records);
+    // A file that fails part-way gives what was read before the fault; one that exists but
+    // cannot be opened gives nothing, is told when the dialog is up, and is never replaced.
+    m_libraryRead = ReadLibraryForEditing(records);
     try {
         GroupLeadingPictures(records, kLeadingPicturesName);
     } catch (const std::bad_alloc&) {
@@ -134,97 +122,129 @@ HTREEITEM CSettingsDlg::InsertPictureItem(HTREEITEM parent, CWallpaperObject* re
     insert.item.lParam = reinterpret_cast<LPARAM>(record);
     std::string label;
     if (sorted) {
-        // The sorted place depends on the label: it is needed now.
+        // The sorted place depends on the label: the provisional one, the file's name, which
+        // is what the shell shows too, or near it.
+        label = ProvisionalLabel(record->m_strPath);
         insert.hInsertAfter = TVI_SORT;
-        insert.item.iImage = insert.item.iSelectedImage = PictureImage(record->m_strPath, label);
+        insert.item.iImage = insert.item.iSelectedImage = kPicturePage;
         insert.item.pszText = const_cast<char*>(label.c_str());
     } else {
-        // Asking the shell about a file can take milliseconds, and a library holds thousands:
-        // the label and the image are fetched when the tree first needs them (OnGetDispInfo).
+        // A library holds thousands of pictures: the label and the image are looked up when
+        // the tree first needs them (OnGetDispInfo).
         insert.hInsertAfter = TVI_LAST;
         insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
         insert.item.pszText = LPSTR_TEXTCALLBACKA;
     }
     HTREEITEM item = TreeView_InsertItem(m_tree, &insert);
-    if (!item)
+    if (!item) {
         delete record;
+        return nullptr;
+    }
+    if (sorted)
+        RequestPictureInfo(item, *record);
     return item;
+}
+
+std::string CSettingsDlg::ProvisionalLabel(const std::string& path)
+{
+    return NewShell() ? CPictureLookup::FileNameOf(path) : CPictureLookup::TitleOf(path);
 }
 
 void CSettingsDlg::ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record)
 {
-    std::string label;
-    const int image = PictureImage(record.m_strPath, label);
+    // Whether the file is there, its icon and its name can take the file system or the shell
+    // long to tell (a share that is offline): the item shows its file's name and the neutral
+    // picture until the look-up answers.
+    const std::string label = ProvisionalLabel(record.m_strPath);
     // The answer to this request first: the tree's buffer may move once the item is changed.
     if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0)
         ::lstrcpynA(info.item.pszText, label.c_str(), info.item.cchTextMax);
-    info.item.iImage = info.item.iSelectedImage = image;
+    info.item.iImage = info.item.iSelectedImage = kPicturePage;
     // Then the label and the image become the item's own, and the tree asks no more.
     TVITEMA fixed {};
     fixed.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     fixed.hItem = info.item.hItem;
     fixed.pszText = const_cast<char*>(label.c_str());
-    fixed.iImage = fixed.iSelectedImage = image;
+    fixed.iImage = fixed.iSelectedImage = kPicturePage;
     TreeView_SetItem(m_tree, &fixed);
+    RequestPictureInfo(info.item.hItem, record);
 }
 
-int CSettingsDlg::PictureImage(const std::string& path, std::string& label)
+void CSettingsDlg::RequestPictureInfo(HTREEITEM item, const CWallpaperObject& record)
 {
-    int image = kPicturePage;
-    if (NewShell()) {
-        // A file that cannot be found shows the red cross and its full path.
-        const DWORD attributes = ::GetFileAttributesA(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            label = path;
-            return kMissingFile;
-        }
-        // One question to the shell gives the icon's place in the system's list and the name.
-        // The shell answers from the name and attributes given (icons by file type): opening
-        // each file to ask costs milliseconds apiece, which a library of thousands cannot pay.
-        SHFILEINFOA info {};
-        auto system = reinterpret_cast<HIMAGELIST>(::SHGetFileInfoA(path.c_str(), attributes, &info, sizeof info,
-            SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_DISPLAYNAME));
-        if (!system) {
-            label = path;
-            return kMissingFile;
-        }
-        // Files of one type show one icon: they share one image and one icon handle, so a large
-        // library does not run out of the process's window-manager objects.
-        const auto shared = m_sharedIcons.find(info.iIcon);
-        if (shared != m_sharedIcons.end()) {
-            image = shared->second;
-        } else if (m_imageList) {
-            CIconHandle icon(::ImageList_GetIcon(system, info.iIcon, ILD_NORMAL));
-            const int index = icon ? ::ImageList_ReplaceIcon(m_imageList.Get(), -1, icon.Get()) : -1;
-            if (index >= 0) {
-                m_arrIcons.push_back(icon.Get());
-                icon.Release();
-                m_sharedIcons[info.iIcon] = index;
-                image = index;
-            }
-        }
-        label = info.szDisplayName;
-        return image;
+    const uint64_t id = ++m_nLastLookup;
+    try {
+        m_pendingInfo[id] = item;
+    } catch (const std::bad_alloc&) {
+        return; // the item keeps the neutral picture
     }
+    if (!m_lookup.Request(id, record.m_strPath, NewShell())) {
+        m_pendingInfo.erase(id);
+        return;
+    }
+    ::SetTimer(m_hWnd, kLookupTimer, USER_TIMER_MINIMUM, nullptr);
+}
 
-    // Without the shell's services: the icon of the program the file opens with, and the file
-    // name without its folder and extension. The image list keeps its own copy of the icon.
-    char copy[MAX_PATH];
-    if (path.size() < sizeof copy && m_imageList) {
-        path.copy(copy, path.size());
-        copy[path.size()] = '\0';
-        WORD index = 0;
-        CIconHandle icon(::ExtractAssociatedIconA(::GetModuleHandleA(nullptr), copy, &index));
-        const int added = icon ? ::ImageList_ReplaceIcon(m_imageList.Get(), -1, icon.Get()) : -1;
-        if (added >= 0)
-            image = added;
+void CSettingsDlg::OnLookupTimer()
+{
+    ::KillTimer(m_hWnd, kLookupTimer);
+    if (!m_lookup.Flush())
+        m_pendingInfo.clear(); // no worker: the pictures keep the neutral picture
+}
+
+void CSettingsDlg::OnPictureInfoReady()
+{
+    for (CPictureLookup::Result& result : m_lookup.TakeResults())
+        ApplyPictureInfo(result);
+}
+
+bool CSettingsDlg::WaitForPictureInfo(DWORD timeoutMs)
+{
+    if (!m_pendingInfo.empty() && m_lookup.WaitUntilIdle(timeoutMs))
+        OnPictureInfoReady();
+    return m_pendingInfo.empty();
+}
+
+void CSettingsDlg::ApplyPictureInfo(CPictureLookup::Result& result)
+{
+    // An item deleted meanwhile has no entry any more: its answer is dropped.
+    const auto pending = m_pendingInfo.find(result.id);
+    if (pending == m_pendingInfo.end())
+        return;
+    HTREEITEM item = pending->second;
+    m_pendingInfo.erase(pending);
+
+    int image = kMissingFile;
+    if (result.exists) {
+        image = kPicturePage;
+        if (result.systemIcon >= 0) {
+            // Files of one type show one icon: they share one image and one icon handle, so a
+            // large library does not run out of the process's window-manager objects.
+            if (result.icon && m_imageList && !m_sharedIcons.count(result.systemIcon)) {
+                const int index = ::ImageList_ReplaceIcon(m_imageList.Get(), -1, result.icon.Get());
+                if (index >= 0) {
+                    m_arrIcons.push_back(result.icon.Release());
+                    m_sharedIcons[result.systemIcon] = index;
+                }
+            }
+            const auto shared = m_sharedIcons.find(result.systemIcon);
+            if (shared != m_sharedIcons.end())
+                image = shared->second;
+        } else if (result.icon && m_imageList) {
+            // Without the shell each picture has its own copy of its icon in the list.
+            const int index = ::ImageList_ReplaceIcon(m_imageList.Get(), -1, result.icon.Get());
+            if (index >= 0)
+                image = index;
+        }
     }
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        label = path;
-        return kMissingFile;
-    }
-    label = TitleOf(path);
-    return image;
+    TVITEMA shown {};
+    shown.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    shown.hItem = item;
+    shown.pszText = const_cast<char*>(result.label.c_str());
+    shown.iImage = shown.iSelectedImage = image;
+    TreeView_SetItem(m_tree, &shown);
+    if (item == m_hNowPlaying)
+        ShowNowPlayingRow();
 }
 
 int CSettingsDlg::FolderImage(HTREEITEM item) const
@@ -247,6 +267,13 @@ void CSettingsDlg::OnGetDispInfo(NMTVDISPINFOA& info)
 
 void CSettingsDlg::OnDeleteItem(const NMTREEVIEWA& info)
 {
+    // The answer of an outstanding look-up finds no item (a moved picture's entry went to its
+    // new item before).
+    for (auto pending = m_pendingInfo.begin(); pending != m_pendingInfo.end(); ++pending)
+        if (pending->second == info.itemOld.hItem) {
+            m_pendingInfo.erase(pending);
+            break;
+        }
     // A picture being moved keeps its record: the moved item takes it over.
     if (m_bDragging)
         return;
@@ -269,7 +296,7 @@ bool CSettingsDlg::SavePictureLibrary()
                  picture = TreeView_GetNextSibling(m_tree, picture))
                 entries.push_back({RecordOf(picture), picture == m_hNowPlaying});
         }
-        return SavePictureLibraryFile(entries, m_settings.m_nScaleMethod, m_bLibraryReadToEnd, nullptr);
+        return SavePictureLibraryFile(entries, m_settings.m_nScaleMethod, m_libraryRead, nullptr);
     } catch (const std::exception&) {
         return false;
     }

@@ -10,6 +10,31 @@
 
 #include <windowsx.h>
 
+namespace {
+
+constexpr char kCaption[] = "Murlavo";
+
+int ShowMessageBox(HWND owner, const char* text, UINT type)
+{
+    return ::MessageBoxA(owner, text, kCaption, type);
+}
+
+// A worker held up by an unreachable share is not waited for longer than this when the dialog
+// ends: it finishes on its own.
+constexpr DWORD kLookupStopWaitMs = 500;
+
+// The options the Options dialog edits are the same in both.
+bool SameOptions(const CChangerSettings& a, const CChangerSettings& b)
+{
+    return a.m_nInterval == b.m_nInterval && a.m_nOrder == b.m_nOrder && a.m_nSlideShow == b.m_nSlideShow
+        && a.m_bFitToScreen == b.m_bFitToScreen && a.m_nScaleMethod == b.m_nScaleMethod
+        && a.m_crBkgndColor == b.m_crBkgndColor;
+}
+
+} // namespace
+
+int (*CSettingsDlg::s_pfnMessageBox)(HWND, const char*, UINT) = ShowMessageBox;
+
 CSettingsDlg::CSettingsDlg(HWND owner) : CSettingsDlg(owner, g_settings) {}
 
 CSettingsDlg::CSettingsDlg(HWND owner, const CChangerSettings& settings) : CDialog(IDD_SETTINGS, owner), m_settings(settings)
@@ -29,6 +54,12 @@ BOOL CSettingsDlg::OnInitDialog()
 {
     m_tree = GetDlgItem(IDC_LIBRARY_TREE);
     m_listNowPlaying = GetDlgItem(IDC_NOW_PLAYING);
+    // The tree asks again which form of notifications to send, now that this dialog answers:
+    // the ANSI ones, the only ones OnNotify reads.
+    ::SendMessageA(m_tree, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
+    m_settingsOpened = m_settings;
+    m_bModified = false;
+    m_lookup.SetTarget(m_hWnd, kPictureInfoReady);
     CDialog::OnInitDialog();
     CenterWindow();
     if (CreateImageList()) {
@@ -37,12 +68,31 @@ BOOL CSettingsDlg::OnInitDialog()
     }
     OnSelectionChanged(nullptr);
     LoadPictureLibrary();
+    if (m_libraryRead.unreadable) {
+        // Told over the dialog, which shows the empty tree it could read.
+        ::ShowWindow(m_hWnd, SW_SHOW);
+        ::UpdateWindow(m_hWnd);
+        Ask(UnreadableLibraryText() + "; changes will not be saved", MB_OK | MB_ICONEXCLAMATION);
+    }
     return TRUE; // the focus goes to the first tab stop, OK
+}
+
+std::string CSettingsDlg::UnreadableLibraryText() const
+{
+    std::string reason = m_libraryRead.error;
+    if (!reason.empty() && reason.back() == '.')
+        reason.pop_back();
+    return "The picture library " + m_libraryRead.path + " cannot be read: " + reason;
 }
 
 void CSettingsDlg::SetNowPlaying()
 {
     m_hNowPlaying = TreeView_GetSelection(m_tree);
+    ShowNowPlayingRow();
+}
+
+void CSettingsDlg::ShowNowPlayingRow()
+{
     if (!m_hNowPlaying) {
         ListView_DeleteAllItems(m_listNowPlaying);
         return;
@@ -74,9 +124,18 @@ void CSettingsDlg::OnSelectionChanged(HTREEITEM selected)
     ::EnableWindow(GetDlgItem(IDC_SET_NOW_PLAYING), record != nullptr);
 }
 
+void CSettingsDlg::OnSetNowPlaying()
+{
+    HTREEITEM before = m_hNowPlaying;
+    SetNowPlaying();
+    if (m_hNowPlaying != before)
+        m_bModified = true;
+}
+
 void CSettingsDlg::OnOptions()
 {
-    COptionsDlg dlg;
+    // Owned by this dialog, which stays disabled underneath while it runs.
+    COptionsDlg dlg(m_hWnd);
     OptionsFromSettings(m_settings, dlg);
     // Only the dialog's copy changes; the opener applies and stores it after OK.
     if (dlg.DoModal() == IDOK)
@@ -85,27 +144,63 @@ void CSettingsDlg::OnOptions()
 
 void CSettingsDlg::OnAbout()
 {
+    // A window of its own, with no owner, wherever it is opened from.
     CAboutDlg dlg;
     dlg.DoModal();
+}
+
+bool CSettingsDlg::HasEdits() const
+{
+    return m_bModified || !SameOptions(m_settings, m_settingsOpened);
+}
+
+bool CSettingsDlg::HasPictures() const
+{
+    for (HTREEITEM playlist = TreeView_GetChild(m_tree, m_hRootItem); playlist;
+         playlist = TreeView_GetNextSibling(m_tree, playlist))
+        if (TreeView_GetChild(m_tree, playlist))
+            return true;
+    return false;
+}
+
+int CSettingsDlg::Ask(const std::string& text, UINT type) const
+{
+    return s_pfnMessageBox(m_hWnd, text.c_str(), type);
 }
 
 void CSettingsDlg::OnOK()
 {
     if (m_bDragging)
         CancelDrag();
-    // A library that cannot be written keeps the old file. The edits are still in the tree:
-    // the user decides whether to go back to them (and try again) or to close without them;
-    // the settings are written either way.
-    m_bLibrarySaved = SavePictureLibrary();
-    if (!m_bLibrarySaved
-        && ::MessageBoxA(m_hWnd,
-               "Your playlists could not be saved: the library file could not be written (the disk "
-               "may be full, or the file may be in use or read-only). The library stays as it was.\n\n"
-               "Choose OK to close Settings without the playlist changes (the other settings are "
-               "saved), or Cancel to go back to them and try again.",
-               "Murlavo", MB_OKCANCEL | MB_ICONEXCLAMATION)
-            == IDCANCEL)
+    // A library file that could not be read is left as it is; the options are kept all the same.
+    if (m_libraryRead.unreadable) {
+        m_bLibrarySaved = false;
+        Ask(UnreadableLibraryText() + ".\n\nYour playlist changes were not saved; the other settings are saved.",
+            MB_OK | MB_ICONEXCLAMATION);
+        EndDialog(IDOK);
         return;
+    }
+    // Pictures but nothing to play: the changer would stop changing the wallpaper.
+    if (!m_hNowPlaying && HasPictures()
+        && Ask("Nothing is marked Now Playing, so the changer will have nothing to play.\n\n"
+               "Choose OK to save the library as it is, or Cancel to go back and mark a playlist or "
+               "picture with Set.",
+               MB_OKCANCEL | MB_ICONEXCLAMATION)
+            != IDOK)
+        return;
+    // A library that cannot be written keeps the old file. The edits are still in the tree: the
+    // user tries again, goes back to them, or closes without them; the settings are kept when
+    // the dialog closes either way.
+    for (;;) {
+        m_bLibrarySaved = SavePictureLibrary();
+        if (m_bLibrarySaved)
+            break;
+        const SaveFailedChoice choice = AskSaveFailed(m_hWnd);
+        if (choice == SaveFailedChoice::Cancel)
+            return;
+        if (choice == SaveFailedChoice::CloseWithoutSaving)
+            break;
+    }
     EndDialog(IDOK);
 }
 
@@ -116,6 +211,10 @@ void CSettingsDlg::OnCancel()
         CancelDrag();
         return;
     }
+    // Edits are not lost unasked; No, the default, goes back to them.
+    if (HasEdits()
+        && Ask("Discard your changes to the picture library?", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return;
     CDialog::OnCancel();
 }
 
@@ -138,7 +237,7 @@ bool CSettingsDlg::OnCommand(int id, int code, HWND control)
         OnContextCommand(id);
         return true;
     case IDC_SET_NOW_PLAYING:
-        SetNowPlaying();
+        OnSetNowPlaying();
         return true;
     case IDC_SETTINGS_OPTIONS:
         OnOptions();
@@ -155,37 +254,29 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
 {
     if (header.hwndFrom != m_tree)
         return 0;
-    // The tree speaks ANSI to this ANSI dialog; the fields read here lie in the same places in
-    // the wide forms, so both are answered.
+    // The tree was told at initialisation to send the ANSI forms (WM_NOTIFYFORMAT): the wide
+    // ones, whose texts this dialog cannot read, are not taken.
     switch (header.code) {
     case TVN_SELCHANGEDA:
-    case TVN_SELCHANGEDW:
         OnSelectionChanged(reinterpret_cast<const NMTREEVIEWA&>(header).itemNew.hItem);
         return 0;
     case TVN_GETDISPINFOA:
-    case TVN_GETDISPINFOW:
         OnGetDispInfo(reinterpret_cast<NMTVDISPINFOA&>(header));
         return 0;
     case TVN_DELETEITEMA:
-    case TVN_DELETEITEMW:
         OnDeleteItem(reinterpret_cast<const NMTREEVIEWA&>(header));
         return 0;
     case TVN_KEYDOWN:
-        OnTreeKeyDown(reinterpret_cast<const NMTVKEYDOWN&>(header).wVKey);
+        OnTreeKeyDown(reinterpret_cast<const NMTVKEYDOWN&>(header));
         return 0;
     case NM_RCLICK:
-        OnContextMenu();
-        return 0;
-    // The label is text: only the ANSI forms, which this ANSI dialog is sent.
+        OnTreeRightClick();
+        return TRUE; // handled: the tree sends no WM_CONTEXTMENU after it
     case TVN_BEGINLABELEDITA:
         return OnBeginLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
     case TVN_ENDLABELEDITA:
         return OnEndLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
-    case NM_CLICK:
-        OnTreeClick();
-        return 0;
     case TVN_BEGINDRAGA:
-    case TVN_BEGINDRAGW:
         OnBeginDrag(reinterpret_cast<const NMTREEVIEWA&>(header));
         return 0;
     default:
@@ -195,6 +286,9 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
 
 void CSettingsDlg::OnDestroy()
 {
+    // Before the tree's items go: no answer is waited for any more.
+    m_lookup.Stop(kLookupStopWaitMs);
+    m_pendingInfo.clear();
     for (HICON icon : m_arrIcons)
         ::DestroyIcon(icon);
     m_arrIcons.clear();
@@ -213,13 +307,24 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnLButtonUp();
         return CDialog::WindowProc(msg, wParam, lParam);
     case WM_TIMER:
-        OnTimer(wParam);
+        if (wParam == kLookupTimer)
+            OnLookupTimer();
+        else
+            OnTimer(wParam);
         return CDialog::WindowProc(msg, wParam, lParam);
     case WM_CAPTURECHANGED:
         // Another window took the mouse (a pop-up, a click elsewhere): the drag is over.
         if (m_bDragging && reinterpret_cast<HWND>(lParam) != m_hWnd)
             CancelDrag();
         return CDialog::WindowProc(msg, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != m_tree)
+            return CDialog::WindowProc(msg, wParam, lParam);
+        OnTreeContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case kPictureInfoReady:
+        OnPictureInfoReady();
+        return 0;
     case WM_DESTROY: {
         if (m_bDragging)
             CancelDrag();

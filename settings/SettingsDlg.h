@@ -12,15 +12,19 @@
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
 #include "settings/LabelEdit.h"
+#include "settings/PictureLookup.h"
+#include "settings/SaveFailedQuestion.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "library/Library.h"
 #include "library/Settings.h"
 
 class CWallpaperObject;
@@ -62,12 +66,18 @@ public:
     // edge, with the cursor nearly still, the drop highlight moves one visible item on.
     void AutoScrollDrag(POINT screen);
 
-    // Replaceable for tests: the system's file-open dialog, the context menu's tracking (the
-    // command goes to the owner, as TrackPopupMenu sends it), and opening a file with the
-    // shell's "open" verb.
+    // Waits until the shown pictures' look-ups are answered, at most timeoutMs, and shows the
+    // answers; true when none is outstanding.
+    bool WaitForPictureInfo(DWORD timeoutMs);
+
+    // Replaceable for tests: the system's file-open dialog and its error, the context menu's
+    // tracking (the command goes to the owner, as TrackPopupMenu sends it), opening a file with
+    // the shell's "open" verb, and the dialog's message boxes (caption "Murlavo").
     static BOOL(WINAPI* s_pfnGetOpenFileName)(OPENFILENAMEA* ofn);
+    static DWORD(WINAPI* s_pfnCommDlgExtendedError)();
     static BOOL (*s_pfnTrackPopupMenu)(HMENU menu, UINT flags, int x, int y, HWND owner);
     static void (*s_pfnOpenFile)(HWND owner, const char* path);
+    static int (*s_pfnMessageBox)(HWND owner, const char* text, UINT type);
 
     // Images of the tree's image list (bitmap 132).
     enum { kClosedFolder = 0, kOpenFolder = 1, kPicturePage = 2, kMissingFile = 3 };
@@ -85,9 +95,13 @@ public:
     HTREEITEM m_hContextItem = nullptr;
     // Attached to the tree's edit box while a playlist's name is edited.
     std::unique_ptr<CLabelEdit> m_pLabelEdit;
-    // Whether the library file was read to its end when the dialog opened: a file that was not
-    // (another program's, a damaged one) is kept as a copy before OK replaces it.
-    bool m_bLibraryReadToEnd = false;
+    // The library file as the dialog read it: OK writes the same file, keeping a copy of it
+    // first when it was not read to its end or has changed since, and never replaces a file
+    // that could not be read.
+    LibraryReadState m_libraryRead;
+    // The library was changed since the dialog opened (an item added, deleted, moved or renamed,
+    // Now Playing set, a picture's options); changed options are told by m_settings.
+    bool m_bModified = false;
 
 protected:
     BOOL OnInitDialog() override;
@@ -97,11 +111,27 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The worker's answers are waiting (CPictureLookup).
+    static constexpr UINT kPictureInfoReady = WM_APP + 0x10;
+    // Hands the look-ups noted while painting to the worker: a timer's message comes after the
+    // paints that are due, so the worker is woken once for all of them, and not while the
+    // dialog is first painted. (Timer 1 is the drag's autoscroll.)
+    static constexpr UINT_PTR kLookupTimer = 2;
+
     LRESULT OnNotify(NMHDR& header);
     void OnSelectionChanged(HTREEITEM selected);
+    void OnSetNowPlaying();
     void OnOptions();
     void OnAbout();
     void OnDestroy();
+    // Edits that Cancel would lose: the library's, or options other than those at the opening.
+    bool HasEdits() const;
+    // The tree holds at least one picture.
+    bool HasPictures() const;
+    // A message box of the dialog; the button chosen.
+    int Ask(const std::string& text, UINT type) const;
+    // The library file's name and the system's reason it could not be read.
+    std::string UnreadableLibraryText() const;
 
     // The system has the shell's file services (icons, display names; the application's
     // m_bNewShell); true without an application object.
@@ -112,24 +142,37 @@ private:
     int FolderImage(HTREEITEM item) const;
     void OnGetDispInfo(NMTVDISPINFOA& info);
     void OnDeleteItem(const NMTREEVIEWA& info);
-    // The picture's image and label, as the shell shows the file.
-    int PictureImage(const std::string& path, std::string& label);
-    // A picture item shown for the first time: its label and image are fetched and kept.
+    // The label a picture shows until the look-up answers: its file's name.
+    static std::string ProvisionalLabel(const std::string& path);
+    // A picture item shown for the first time: it takes its provisional label and the neutral
+    // picture, and its look-up is queued.
     void ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record);
+    void RequestPictureInfo(HTREEITEM item, const CWallpaperObject& record);
+    void OnLookupTimer();
+    // The look-ups' answers: each item still there takes its label and image.
+    void OnPictureInfoReady();
+    void ApplyPictureInfo(CPictureLookup::Result& result);
+    // The Now Playing list's row shows the Now Playing item's label and image.
+    void ShowNowPlayingRow();
 
     // Library editing (LibraryEditing.cpp).
     void OnAddPlaylist();
     void OnAddPictures();
-    void OnContextMenu();
+    // The context menu of the item under the pointer (a right click).
+    void OnTreeRightClick();
+    // The context menu asked for from the keyboard (Shift+F10, the Menu key): one per key press.
+    void OnTreeContextMenu(POINT screen);
+    void OnKeyboardContextMenu();
+    // The item's pop-up at a point on the screen; no menu for the root or no item.
+    void ShowContextMenu(HTREEITEM item, POINT screen, UINT flags);
     void OnContextCommand(int id);
-    void OnTreeKeyDown(WORD key);
+    void OnTreeKeyDown(const NMTVKEYDOWN& key);
     // TRUE refuses the edit.
     LRESULT OnBeginLabelEdit(const NMTVDISPINFOA& info);
     // TRUE keeps the edited text as the label.
     LRESULT OnEndLabelEdit(const NMTVDISPINFOA& info);
 
     // Drag and drop (DragDrop.cpp).
-    void OnTreeClick();
     void OnBeginDrag(const NMTREEVIEWA& info);
     void OnMouseMove(POINT client);
     void OnLButtonUp();
@@ -155,4 +198,16 @@ private:
     // Image-list index of each system icon index met so far: pictures of one file type share
     // one image and one icon handle.
     std::map<int, int> m_sharedIcons;
+
+    // The shown pictures' look-ups (existence, icon, name), off this thread.
+    CPictureLookup m_lookup;
+    // The outstanding look-ups by number, each with the item that waits for it (a deleted item's
+    // entry goes, so its answer is dropped; a moved picture's goes to its new item).
+    std::map<uint64_t, HTREEITEM> m_pendingInfo;
+    uint64_t m_nLastLookup = 0;
+    // The options as the dialog opened.
+    CChangerSettings m_settingsOpened;
+    // A menu key's context menu was shown and the same press may still ask again (the tree
+    // reports the Menu key both as a key and as WM_CONTEXTMENU): cleared by the next key.
+    bool m_bKeyMenuShown = false;
 };

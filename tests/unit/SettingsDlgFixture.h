@@ -37,6 +37,10 @@ public:
             items.push_back(item);
         return items;
     }
+    // Shows the answers of the pictures' look-ups queued so far (a picture shows its name and
+    // the neutral picture until then).
+    void Settle() const { EXPECT_TRUE(const_cast<CScriptedSettingsDlg*>(this)->WaitForPictureInfo(10000)); }
+    // The label as the tree shows it once its picture's look-up has answered.
     std::string Label(HTREEITEM item) const
     {
         char text[300] = "";
@@ -45,15 +49,19 @@ public:
         data.hItem = item;
         data.pszText = text;
         data.cchTextMax = sizeof text;
+        TreeView_GetItem(m_tree, &data); // a picture shown for the first time is looked up
+        Settle();
         TreeView_GetItem(m_tree, &data);
         return text;
     }
-    // The image as the tree draws it (callback items are asked for theirs).
+    // The image as the tree draws it (callback items are asked for theirs), once known.
     int Image(HTREEITEM item) const
     {
         TVITEMA data {};
         data.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
         data.hItem = item;
+        TreeView_GetItem(m_tree, &data);
+        Settle();
         TreeView_GetItem(m_tree, &data);
         EXPECT_EQ(data.iImage, data.iSelectedImage);
         return data.iImage;
@@ -85,12 +93,14 @@ public:
     int NowPlayingRows() const { return ListView_GetItemCount(m_listNowPlaying); }
     std::string NowPlayingLabel() const
     {
+        Settle();
         char text[300] = "";
         ListView_GetItemText(m_listNowPlaying, 0, 0, text, sizeof text);
         return text;
     }
     int NowPlayingImage() const
     {
+        Settle();
         LVITEMA row {};
         row.mask = LVIF_IMAGE;
         ListView_GetItem(m_listNowPlaying, &row);
@@ -98,6 +108,36 @@ public:
     }
 };
 using Script = std::function<void(CScriptedSettingsDlg&)>;
+
+// The dialog's message boxes, answered in place: each one's text and type are kept, and the
+// answer is the next of `answers`, else the one that goes on (OK, Yes).
+struct FakeMessageBoxes {
+    struct Box {
+        std::string text;
+        UINT type;
+    };
+    static inline std::vector<Box> shown;
+    static inline std::vector<int> answers;
+    static int Show(HWND owner, const char* text, UINT type)
+    {
+        EXPECT_TRUE(owner && ::IsWindow(owner));
+        shown.push_back({text, type});
+        if (!answers.empty()) {
+            const int answer = answers.front();
+            answers.erase(answers.begin());
+            return answer;
+        }
+        return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    }
+    // How many of the boxes shown contain `part`.
+    static int Count(const std::string& part)
+    {
+        int count = 0;
+        for (const Box& box : shown)
+            count += box.text.find(part) != std::string::npos;
+        return count;
+    }
+};
 
 // Each test starts without settings and without a library in either place, and the pictures
 // it names exist in a scratch folder (the library refers to them by full path).
@@ -110,9 +150,13 @@ protected:
         g_settings = CChangerSettings();
         RemoveLibraries();
         m_dir = ScratchDir("settings-dlg");
+        FakeMessageBoxes::shown.clear();
+        FakeMessageBoxes::answers.clear();
+        CSettingsDlg::s_pfnMessageBox = FakeMessageBoxes::Show;
     }
     void TearDown() override
     {
+        CSettingsDlg::s_pfnMessageBox = s_realMessageBox;
         RemoveLibraries();
         DeleteKeyTree(HKEY_CURRENT_USER, kProfileKey);
     }
@@ -184,6 +228,7 @@ protected:
 
     CChangerApp app;
     std::string m_dir;
+    static inline int (*const s_realMessageBox)(HWND, const char*, UINT) = CSettingsDlg::s_pfnMessageBox;
 };
 
 inline std::string Paths(const CWallpaperList& records)

@@ -4,7 +4,42 @@
 #include "unit/AllocationProbe.h"
 #include "unit/SettingsDlgFixture.h"
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 using namespace testing_support;
+
+namespace {
+
+std::string WindowText(HWND hwnd)
+{
+    char text[256] = "";
+    ::GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+// The button of a dialog that shows this text (without its '&').
+HWND ButtonWithText(HWND dialog, const std::string& text)
+{
+    struct Search {
+        std::string text;
+        HWND found;
+    } search {text, nullptr};
+    ::EnumChildWindows(dialog, [](HWND child, LPARAM param) -> BOOL {
+        auto& search = *reinterpret_cast<Search*>(param);
+        std::string shown = WindowText(child);
+        shown.erase(std::remove(shown.begin(), shown.end(), '&'), shown.end());
+        if (shown != search.text)
+            return TRUE;
+        search.found = child;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    EXPECT_NE(search.found, nullptr) << text;
+    return search.found;
+}
+
+} // namespace
 
 TEST_F(SettingsDlgTest, ControlsAreThoseOfTheTemplateInTabOrder)
 {
@@ -255,6 +290,75 @@ TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)
     });
 }
 
+TEST_F(SettingsDlgTest, OkWithPicturesButNothingNowPlayingWarnsAndCancelGoesBack)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
+    const std::string before = ReadWholeFile(LibraryPath());
+    FakeMessageBoxes::answers = {IDCANCEL, IDOK};
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Click(IDOK);
+        EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+        dlg.Click(IDOK);
+    }), IDOK);
+    ASSERT_EQ(FakeMessageBoxes::shown.size(), 2u);
+    EXPECT_EQ(FakeMessageBoxes::Count("the changer will have nothing to play"), 2);
+    EXPECT_EQ(FakeMessageBoxes::shown[0].type & MB_TYPEMASK, UINT(MB_OKCANCEL));
+
+    // With something Now Playing, or nothing to play at all, OK asks nothing.
+    FakeMessageBoxes::shown.clear();
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")}, 0);
+    Open([&](CScriptedSettingsDlg& dlg) { dlg.Click(IDOK); });
+    WriteLibrary({Playlist("Lake")});
+    Open([&](CScriptedSettingsDlg& dlg) { dlg.Click(IDOK); });
+    EXPECT_TRUE(FakeMessageBoxes::shown.empty());
+}
+
+TEST_F(SettingsDlgTest, CancelAfterAnEditAsksBeforeDiscardingAndWithoutEditsClosesAtOnce)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Playlist("Zoo")}, 1);
+    const std::string before = ReadWholeFile(LibraryPath());
+    // No edit, or an edit undone in the options: no question.
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("one.bmp"));
+        dlg.Click(IDC_SET_NOW_PLAYING); // it already was
+        dlg.m_settings.m_nInterval += 5;
+        dlg.m_settings.m_nInterval -= 5;
+        dlg.Click(IDCANCEL);
+    }), IDCANCEL);
+    EXPECT_TRUE(FakeMessageBoxes::shown.empty());
+
+    // Each kind of edit: No goes back to the dialog, Yes discards.
+    const std::vector<std::pair<const char*, std::function<void(CScriptedSettingsDlg&)>>> edits {
+        {"Set", [](CScriptedSettingsDlg& dlg) {
+             TreeView_SelectItem(dlg.m_tree, dlg.Find("Zoo"));
+             dlg.Click(IDC_SET_NOW_PLAYING);
+         }},
+        {"delete", [](CScriptedSettingsDlg& dlg) {
+             TreeView_SelectItem(dlg.m_tree, dlg.Find("Zoo"));
+             ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_DELETE, 0);
+         }},
+        {"options", [](CScriptedSettingsDlg& dlg) { dlg.m_settings.m_nSlideShow = 33; }},
+    };
+    for (const auto& [name, edit] : edits) {
+        FakeMessageBoxes::shown.clear();
+        FakeMessageBoxes::answers = {IDNO, IDYES};
+        int stayed = 0;
+        EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+            // Shown, so that an end of the dialog would show: EndDialog hides it.
+            ::ShowWindow(dlg.m_hWnd, SW_SHOW);
+            edit(dlg);
+            ::SendMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+            stayed += ::IsWindowVisible(dlg.m_hWnd) != FALSE;
+            dlg.Command(IDCANCEL);
+        }), IDCANCEL) << name;
+        EXPECT_EQ(stayed, 1) << name;
+        ASSERT_EQ(FakeMessageBoxes::shown.size(), 2u) << name;
+        EXPECT_EQ(FakeMessageBoxes::shown[0].text, "Discard your changes to the picture library?");
+        EXPECT_EQ(FakeMessageBoxes::shown[0].type & (MB_TYPEMASK | MB_DEFMASK), UINT(MB_YESNO | MB_DEFBUTTON2));
+    }
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+}
+
 TEST_F(SettingsDlgTest, OpeningReadsTheStoredSettingsAndCancelWritesNothing)
 {
     ASSERT_TRUE(app.WriteProfileInt("Changer", "SlideShow", 7));
@@ -277,9 +381,10 @@ TEST_F(SettingsDlgTest, OpeningReadsTheStoredSettingsAndCancelWritesNothing)
     }
     EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
     EXPECT_EQ(RegValueNames(HKEY_CURRENT_USER, kChanger), std::vector<std::string> {"SlideShow"});
+    EXPECT_EQ(FakeMessageBoxes::Count("Discard your changes"), 3);
 }
 
-TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenKeepsTheOldFileAndTheSettingsAreStillWritten)
+TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenIsToldWithRetryAsTheDefaultAndTheSettingsAreStillWritten)
 {
     WriteLibrary({Playlist("Lake"), Picture("one.bmp")}, 0);
     const std::string before = ReadWholeFile(LibraryPath());
@@ -289,23 +394,28 @@ TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenKeepsTheOldFileAndTheSettingsA
     const std::string folder = user.substr(0, user.find_last_of('\\'));
     ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
     ASSERT_TRUE(::CreateDirectoryA(user.c_str(), nullptr));
-    // The failure is told: Cancel goes back to the edits (nothing written, the dialog not
-    // ended), OK closes without them and writes the settings.
-    int told = 0;
+    // The question as the user sees it: its default button, then the button pressed. Cancel
+    // goes back to the edits (nothing written, the dialog not ended); Retry tries again; the
+    // third answer closes without them and writes the settings.
+    const std::vector<std::string> presses {"Cancel", "Retry", "Close without saving the playlists"};
+    std::vector<std::string> defaults;
+    size_t asked = 0;
+    DialogAnswerer question("Murlavo", [&](HWND box) {
+        const LRESULT id = ::SendMessageA(box, DM_GETDEFID, 0, 0);
+        defaults.push_back(HIWORD(id) == DC_HASDEFID ? WindowText(::GetDlgItem(box, LOWORD(id))) : "");
+        if (asked < presses.size())
+            ::PostMessageA(ButtonWithText(box, presses[asked++]), BM_CLICK, 0, 0);
+    });
     EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
-        TreeView_SelectItem(dlg.m_tree, dlg.Find("Lake"));
         TreeView_DeleteItem(dlg.m_tree, dlg.Find("Lake"));
-        for (int answer : {IDCANCEL, IDOK}) {
-            DialogAnswerer box("Murlavo", [answer](HWND msg) { ::PostMessageA(msg, WM_COMMAND, answer, 0); });
-            dlg.Click(IDOK);
-            told += box.Answered();
-            if (answer == IDCANCEL) {
-                DWORD unwritten = 0;
-                EXPECT_FALSE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &unwritten));
-            }
-        }
+        dlg.Click(IDOK);
+        EXPECT_EQ(asked, 1u);
+        DWORD unwritten = 0;
+        EXPECT_FALSE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &unwritten));
+        dlg.Click(IDOK);
     }), IDOK);
-    EXPECT_EQ(told, 2);
+    EXPECT_EQ(asked, 3u);
+    EXPECT_EQ(defaults, std::vector<std::string>(3, "Retry"));
     EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
     DWORD interval = 1;
     EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
@@ -315,6 +425,36 @@ TEST_F(SettingsDlgTest, LibraryThatCannotBeWrittenKeepsTheOldFileAndTheSettingsA
     Open([&](CScriptedSettingsDlg& dlg) { dlg.Click(IDOK); });
     EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
     EXPECT_EQ(Paths(ReadBack(user)), "Lake* one.bmp");
+}
+
+TEST_F(SettingsDlgTest, ALibraryHeldOpenByAnotherProgramIsToldAndNeverReplaced)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")}, 0);
+    const std::string before = ReadWholeFile(LibraryPath());
+    {
+        // Another program holds the file open and shares it with no one.
+        CFileHandle held(::CreateFileA(LibraryPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+            EXPECT_EQ(dlg.Outline(), "Play Lists{}");
+            dlg.m_settings.m_nInterval = 60;
+            dlg.Click(IDOK);
+        }), IDOK);
+    }
+    EXPECT_EQ(ReadWholeFile(LibraryPath()), before);
+    EXPECT_FALSE(FileExists(LibraryPath() + ".bak"));
+    DWORD interval = 0;
+    EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "Interval", &interval));
+    EXPECT_EQ(interval, 60u);
+    // Told when the dialog opened, with the system's reason, and again at OK.
+    ASSERT_EQ(FakeMessageBoxes::shown.size(), 2u);
+    const std::string told = FakeMessageBoxes::shown[0].text;
+    const std::string start = "The picture library " + LibraryPath() + " cannot be read: ";
+    const std::string end = "; changes will not be saved";
+    ASSERT_GT(told.size(), start.size() + end.size()) << told;
+    EXPECT_EQ(told.substr(0, start.size()), start);
+    EXPECT_EQ(told.substr(told.size() - end.size()), end);
+    EXPECT_EQ(FakeMessageBoxes::Count("changes were not saved"), 1);
 }
 
 TEST_F(SettingsDlgTest, OpeningAndClosingLeavesNoHandleBehind)
@@ -374,4 +514,172 @@ TEST_F(SettingsDlgTest, AboutOpensOnItsOwnAndChangesNothing)
     }), IDCANCEL);
     EXPECT_EQ(about.Answered(), 1);
     EXPECT_EQ(aboutOwner, nullptr);
+}
+
+TEST_F(SettingsDlgTest, WideNotificationsAreNotReadAsAnsiOnes)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        HTREEITEM one = TreeView_GetChild(dlg.m_tree, dlg.Find("Lake"));
+        ASSERT_NE(one, nullptr);
+        // The tree was told to send the ANSI forms: a wide request for a picture's text gets no
+        // ANSI bytes in its wide buffer.
+        wchar_t text[32];
+        std::fill(std::begin(text), std::end(text), L'#');
+        NMTVDISPINFOW info {};
+        info.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_GETDISPINFOW)};
+        info.item.mask = TVIF_TEXT | TVIF_IMAGE;
+        info.item.hItem = one;
+        info.item.lParam = reinterpret_cast<LPARAM>(dlg.RecordOf(one));
+        info.item.pszText = text;
+        info.item.cchTextMax = 32;
+        info.item.iImage = -7;
+        ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&info));
+        EXPECT_EQ(text[0], L'#');
+        EXPECT_EQ(info.item.iImage, -7);
+        // Nor does a wide drag notification start a drag.
+        NMTREEVIEWW drag {};
+        drag.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_BEGINDRAGW)};
+        drag.itemNew.hItem = one;
+        drag.itemNew.lParam = info.item.lParam;
+        ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&drag));
+        EXPECT_FALSE(dlg.m_bDragging);
+        dlg.Click(IDCANCEL);
+    });
+}
+
+namespace {
+
+// The file system as an offline share makes it look: a question about a path on \\server\share
+// waits until released, then fails as unreachable. Other paths are asked for real.
+struct OfflineShare {
+    static inline HANDLE release = nullptr;
+    static inline std::atomic<int> asked {0};
+    static DWORD WINAPI GetFileAttributes(LPCSTR path)
+    {
+        if (_strnicmp(path, "\\\\server\\share\\", 15) != 0)
+            return ::GetFileAttributesA(path);
+        ++asked;
+        ::WaitForSingleObject(release, 60000);
+        ::SetLastError(ERROR_BAD_NETPATH);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    // The shell is not asked about pictures on a share that cannot be reached.
+    static inline std::atomic<int> shellAsked {0};
+    static DWORD_PTR WINAPI GetFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size, UINT flags)
+    {
+        if (_strnicmp(path, "\\\\server\\", 9) == 0)
+            ++shellAsked;
+        return ::SHGetFileInfoA(path, attributes, info, size, flags);
+    }
+};
+
+class SettingsOfflineShareTest : public SettingsDlgTest {
+protected:
+    void SetUp() override
+    {
+        SettingsDlgTest::SetUp();
+        m_release.Reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        OfflineShare::release = m_release.Get();
+        OfflineShare::asked = OfflineShare::shellAsked = 0;
+        CPictureLookup::s_pfnGetFileAttributes = OfflineShare::GetFileAttributes;
+        CPictureLookup::s_pfnSHGetFileInfo = OfflineShare::GetFileInfo;
+    }
+    void TearDown() override
+    {
+        ::SetEvent(m_release.Get());
+        CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesA;
+        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoA;
+        SettingsDlgTest::TearDown();
+    }
+    // A local playlist, then 10,000 pictures on the share in 100 playlists; the first of them
+    // is Now Playing, so its playlist opens with the dialog and its pictures are looked up.
+    void WriteSharedLibrary()
+    {
+        std::vector<CWallpaperObject> records {Playlist("Local"), Picture("one.bmp")};
+        for (int list = 0; list < 100; ++list) {
+            records.push_back(Playlist("Share " + std::to_string(list)));
+            for (int i = 0; i < 100; ++i)
+                records.push_back(PictureRecord("\\\\server\\share\\p" + std::to_string(list * 100 + i) + ".bmp"));
+        }
+        WriteLibrary(records, 3);
+    }
+    // The item's label and image as they are now (the fixture's helpers wait for the answers).
+    static std::pair<std::string, int> Shown(const CScriptedSettingsDlg& dlg, HTREEITEM item)
+    {
+        char text[300] = "";
+        TVITEMA data {};
+        data.mask = TVIF_TEXT | TVIF_IMAGE;
+        data.hItem = item;
+        data.pszText = text;
+        data.cchTextMax = sizeof text;
+        TreeView_GetItem(dlg.m_tree, &data);
+        return {text, data.iImage};
+    }
+
+    CKernelHandle m_release;
+};
+
+} // namespace
+
+TEST_F(SettingsOfflineShareTest, TheDialogIsUpAtOnceAndThePicturesShowWhatTheShareAnswersOnceAsked)
+{
+    WriteSharedLibrary();
+    const DWORD start = ::GetTickCount();
+    DWORD upAfter = 0;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        upAfter = ::GetTickCount() - start;
+        HTREEITEM first = dlg.m_hNowPlaying;
+        ASSERT_NE(first, nullptr);
+        // The share is being asked; meanwhile the dialog answers another thread.
+        EXPECT_TRUE(PumpUntil([] { return OfflineShare::asked > 0; }, 5000));
+        std::atomic<bool> answered {false};
+        std::thread asker([&] {
+            DWORD_PTR count = 0;
+            answered = ::SendMessageTimeoutA(dlg.m_tree, TVM_GETCOUNT, 0, 0, SMTO_NORMAL, 5000, &count)
+                && count > 10000;
+        });
+        EXPECT_TRUE(PumpUntil([&] { return answered.load(); }, 5000));
+        asker.join();
+        // The picture shows its name and the neutral picture until the share answers.
+        EXPECT_EQ(Shown(dlg, first), std::make_pair(std::string("p0.bmp"), int(CSettingsDlg::kPicturePage)));
+
+        ::SetEvent(m_release.Get());
+        EXPECT_TRUE(PumpUntil([&] { return Shown(dlg, first).second == CSettingsDlg::kMissingFile; }, 10000));
+        EXPECT_EQ(Shown(dlg, first).first, "\\\\server\\share\\p0.bmp");
+        EXPECT_EQ(dlg.NowPlayingImage(), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.NowPlayingLabel(), "\\\\server\\share\\p0.bmp");
+        // The share was asked once; a local picture is looked up as usual.
+        EXPECT_EQ(dlg.Image(TreeView_GetNextSibling(dlg.m_tree, first)), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(OfflineShare::asked, 1);
+        EXPECT_EQ(OfflineShare::shellAsked, 0);
+        EXPECT_GT(dlg.Image(dlg.Find("one.bmp")), CSettingsDlg::kMissingFile);
+        dlg.Click(IDCANCEL);
+    }), IDCANCEL);
+    EXPECT_LT(upAfter, 1000u);
+}
+
+TEST_F(SettingsOfflineShareTest, ClosingWhileTheShareIsAskedDoesNotWaitForItAndLeavesNothingBehind)
+{
+    WriteSharedLibrary();
+    {
+        CScriptedSettingsDlg warmUp; // the shell's and COM's first use
+        warmUp.script = [](CScriptedSettingsDlg& dlg) { dlg.Click(IDCANCEL); };
+        ::SetEvent(m_release.Get());
+        warmUp.DoModal();
+        ::ResetEvent(m_release.Get());
+        OfflineShare::asked = 0;
+    }
+    const ResourceCounts before = CountResources();
+    DWORD closing = 0;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_TRUE(PumpUntil([] { return OfflineShare::asked > 0; }, 5000));
+        closing = ::GetTickCount();
+        dlg.Click(IDCANCEL);
+    }), IDCANCEL);
+    EXPECT_LT(::GetTickCount() - closing, 2000u);
+    // Once the share answers, the worker ends and takes everything of its own with it.
+    ::SetEvent(m_release.Get());
+    EXPECT_TRUE(PumpUntil([&] { return CountResources().probedHandles <= before.probedHandles + 2; }, 10000));
+    EXPECT_LE(CountResources().probedGdi, before.probedGdi + 2);
 }

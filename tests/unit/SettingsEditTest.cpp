@@ -5,6 +5,8 @@
 #include "unit/SettingsDlgFixture.h"
 
 #include <cstring>
+#include <iterator>
+#include <map>
 
 using namespace testing_support;
 
@@ -18,6 +20,8 @@ struct FakeOpenFile {
     static inline std::string title, filter, answer;
     static inline int calls = 0;
     static inline char firstChar = 'x';
+    static inline DWORD error = 0; // what the failed dialog reports
+    static DWORD WINAPI Error() { return error; }
     static BOOL WINAPI Open(OPENFILENAMEA* ofn)
     {
         asked = *ofn;
@@ -53,11 +57,13 @@ struct MenuEntry {
 struct FakeMenu {
     static inline std::vector<MenuEntry> shown;
     static inline HWND owner = nullptr;
+    static inline POINT at {};
     static inline int calls = 0;
-    static BOOL Track(HMENU menu, UINT, int, int, HWND o)
+    static BOOL Track(HMENU menu, UINT, int x, int y, HWND o)
     {
         ++calls;
         owner = o;
+        at = {x, y};
         shown.clear();
         for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
             char text[64] = "";
@@ -93,6 +99,8 @@ protected:
     {
         SettingsDlgTest::SetUp();
         CSettingsDlg::s_pfnGetOpenFileName = FakeOpenFile::Open;
+        CSettingsDlg::s_pfnCommDlgExtendedError = FakeOpenFile::Error;
+        FakeOpenFile::error = 0;
         CSettingsDlg::s_pfnTrackPopupMenu = FakeMenu::Track;
         CSettingsDlg::s_pfnOpenFile = FakeOpenWithShell;
         FakeOpenFile::calls = FakeMenu::calls = 0;
@@ -102,6 +110,7 @@ protected:
     void TearDown() override
     {
         CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameA;
+        CSettingsDlg::s_pfnCommDlgExtendedError = ::CommDlgExtendedError;
         SettingsDlgTest::TearDown();
     }
 
@@ -120,6 +129,7 @@ protected:
         }
         ::ClientToScreen(dlg.m_tree, &point);
         ASSERT_TRUE(::SetCursorPos(point.x, point.y));
+        dlg.Settle(); // the menu knows whether the file is there once the look-up answered
         const int shown = FakeMenu::calls;
         NMHDR header {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(NM_RCLICK)};
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&header));
@@ -174,7 +184,7 @@ TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist
         EXPECT_EQ(FakeOpenFile::filter, "Bitmap Files|*.bmp|JPEG Files|*.jpg|All Files (*.*)|*.*|");
         EXPECT_EQ(FakeOpenFile::asked.nFilterIndex, 1u);
         EXPECT_EQ(FakeOpenFile::asked.Flags & ~OFN_ENABLESIZING, DWORD(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT
-            | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER));
+            | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR));
         EXPECT_GE(FakeOpenFile::asked.nMaxFile, 2000u);
         EXPECT_EQ(FakeOpenFile::firstChar, '\0');
         EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{m.bmp c.bmp b.bmp} Zoo{}}");
@@ -187,13 +197,19 @@ TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist
         dlg.Click(IDC_ADD_PICTURE);
         EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp} Zoo{}}");
 
-        // Cancelled or failed: nothing.
+        // Cancelled: nothing, silently. Too many names for the buffer: nothing, and the user
+        // is told.
         FakeOpenFile::answer.clear();
         dlg.Click(IDC_ADD_PICTURE);
+        EXPECT_TRUE(FakeMessageBoxes::shown.empty());
+        FakeOpenFile::error = FNERR_BUFFERTOOSMALL;
+        dlg.Click(IDC_ADD_PICTURE);
+        EXPECT_EQ(FakeMessageBoxes::Count("Too many files were selected at once"), 1);
+        EXPECT_EQ(FakeMessageBoxes::shown.size(), 1u);
         EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp} Zoo{}}");
         dlg.Click(IDOK);
     });
-    EXPECT_EQ(FakeOpenFile::calls, 3);
+    EXPECT_EQ(FakeOpenFile::calls, 4);
     EXPECT_EQ(Paths(ReadBack()), "Lake a.bmp d.bmp m.bmp c.bmp b.bmp n.bmp Zoo");
     const CWallpaperList records = ReadBack();
     EXPECT_EQ(records[1]->m_strPath, m_dir + "\\a.bmp");
@@ -364,20 +380,157 @@ TEST_F(SettingsEditTest, RenamingAPlaylistInPlaceKeepsItsPlaceAndMakesTheSelecti
             dlg.RunScriptAgain();
             return;
         }
-        default:
-            // Escape dropped the text and did not press Cancel; the selection is Now Playing.
+        case 2:
+            // Escape dropped the text, did not press Cancel, and changed nothing else: the
+            // Now Playing item stays.
             EXPECT_TRUE(::IsWindowVisible(dlg.m_hWnd));
             EXPECT_EQ(dlg.Label(lake), "Lake");
             EXPECT_EQ(dlg.RecordOf(lake)->m_strPath, "Lake");
+            EXPECT_EQ(dlg.m_hNowPlaying, zoo);
+            EXPECT_EQ(dlg.NowPlayingLabel(), "Aardvarks");
+            // F2 renames the selected playlist, and nothing else.
+            TreeView_SelectItem(dlg.m_tree, dlg.Find("one.bmp"));
+            ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_F2, 0);
+            EXPECT_EQ(TreeView_GetEditControl(dlg.m_tree), nullptr);
+            TreeView_SelectItem(dlg.m_tree, lake);
+            ::SendMessageA(dlg.m_tree, WM_KEYDOWN, VK_F2, 0);
+            ASSERT_NE(TreeView_GetEditControl(dlg.m_tree), nullptr);
+            ::SetWindowTextA(TreeView_GetEditControl(dlg.m_tree), "Sea");
+            ::SetFocus(TreeView_GetEditControl(dlg.m_tree));
+            ::PostMessageA(TreeView_GetEditControl(dlg.m_tree), WM_KEYDOWN, VK_RETURN, 0);
+            dlg.RunScriptAgain();
+            return;
+        default:
+            EXPECT_EQ(dlg.RecordOf(lake)->m_strPath, "Sea");
             EXPECT_EQ(dlg.m_hNowPlaying, lake);
             dlg.Click(IDOK);
         }
     }), IDOK);
-    EXPECT_EQ(phase, 3);
-    EXPECT_EQ(Paths(ReadBack()), "Lake* one.bmp Aardvarks z.bmp");
+    EXPECT_EQ(phase, 4);
+    EXPECT_EQ(Paths(ReadBack()), "Sea* one.bmp Aardvarks z.bmp");
     // The next opening sorts it into its place.
     Open([&](CScriptedSettingsDlg& dlg) {
-        EXPECT_EQ(dlg.Outline(), "Play Lists{Aardvarks{z.bmp} Lake{one.bmp}}");
+        EXPECT_EQ(dlg.Outline(), "Play Lists{Aardvarks{z.bmp} Sea{one.bmp}}");
+        dlg.Click(IDCANCEL);
+    });
+}
+
+TEST_F(SettingsEditTest, ChildDialogsAreOwnedByTheSettingsDialogWhichIsDisabledWhileTheyRun)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
+    // Another window of this thread is the active one: a child owned by the active window
+    // would leave the Settings dialog usable underneath.
+    HWND other = ::CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+        nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    struct Seen {
+        HWND owner = nullptr;
+        bool settingsEnabled = true;
+    };
+    std::map<std::string, Seen> seen;
+    HWND settings = nullptr;
+    auto note = [&](const char* caption) {
+        return [&, caption](HWND child) {
+            seen[caption] = {::GetWindow(child, GW_OWNER), ::IsWindowEnabled(settings) != FALSE};
+            ::PostMessageA(child, WM_COMMAND, IDCANCEL, 0);
+        };
+    };
+    Open([&](CScriptedSettingsDlg& dlg) {
+        settings = dlg.m_hWnd;
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        for (const char* caption : {"Options", "Add Playlist", "Picture Location"}) {
+            ::SetActiveWindow(other);
+            DialogAnswerer child(caption, note(caption));
+            if (caption == std::string("Options"))
+                dlg.Command(IDC_SETTINGS_OPTIONS);
+            else if (caption == std::string("Add Playlist"))
+                dlg.Command(IDC_ADD_PLAYLIST);
+            else
+                RightClick(dlg, dlg.Find("one.bmp"), ID_LIBRARY_LOCATION);
+            EXPECT_EQ(child.Answered(), 1) << caption;
+        }
+        EXPECT_TRUE(::IsWindowEnabled(dlg.m_hWnd));
+        dlg.Click(IDCANCEL);
+    });
+    ::DestroyWindow(other);
+    for (const char* caption : {"Options", "Add Playlist", "Picture Location"}) {
+        EXPECT_EQ(seen[caption].owner, settings) << caption;
+        EXPECT_FALSE(seen[caption].settingsEnabled) << caption;
+    }
+}
+
+namespace {
+
+// Presses and releases keys as the keyboard does (the first ones pressed first, released last).
+void PressKeys(const std::vector<WORD>& keys)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT input {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        inputs.push_back(input);
+    }
+    for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+        INPUT input {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = *key;
+        input.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    ASSERT_EQ(::SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT)), UINT(inputs.size()));
+}
+
+// Handles the keys pressed so far, and whatever they send on: a key pressed behind them is
+// awaited (its toggle state flips when this thread takes it).
+void HandleKeys()
+{
+    const SHORT before = ::GetKeyState(VK_F24) & 1;
+    PressKeys({VK_F24});
+    EXPECT_TRUE(PumpUntil([&] { return (::GetKeyState(VK_F24) & 1) != before; }, 5000));
+}
+
+} // namespace
+
+TEST_F(SettingsEditTest, ShiftF10AndTheMenuKeyShowOneMenuAtTheSelectedItem)
+{
+    WriteLibrary({Playlist("Lake"), Picture("one.bmp"), Playlist("Zoo")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        ::ShowWindow(dlg.m_hWnd, SW_SHOW);
+        ::SetForegroundWindow(dlg.m_hWnd);
+        ::SetFocus(dlg.m_tree);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        HTREEITEM one = dlg.Find("one.bmp");
+        TreeView_SelectItem(dlg.m_tree, one);
+        RECT label {};
+        TreeView_GetItemRect(dlg.m_tree, one, &label, TRUE);
+        POINT below = {label.left, label.bottom};
+        ::ClientToScreen(dlg.m_tree, &below);
+        // The menu goes to the item, not to the pointer.
+        POINT pointer {};
+        ::GetCursorPos(&pointer);
+        ASSERT_TRUE(pointer.x != below.x || pointer.y != below.y);
+        for (const auto& keys : {std::vector<WORD> {VK_SHIFT, VK_F10}, std::vector<WORD> {VK_APPS}}) {
+            const int before = FakeMenu::calls;
+            PressKeys(keys);
+            HandleKeys();
+            EXPECT_EQ(FakeMenu::calls, before + 1) << keys.back();
+            EXPECT_EQ(FakeMenu::at.x, below.x) << keys.back();
+            EXPECT_EQ(FakeMenu::at.y, below.y) << keys.back();
+            EXPECT_EQ(dlg.m_hContextItem, one);
+            EXPECT_NE(FakeMenu::Entry(ID_LIBRARY_PREVIEW), nullptr);
+        }
+        // The command acts on the item the menu was shown for, wherever the selection is now.
+        TreeView_SelectItem(dlg.m_tree, dlg.Find("Zoo"));
+        ::SendMessageA(dlg.m_hWnd, WM_COMMAND, ID_LIBRARY_TILE, 0);
+        EXPECT_EQ(dlg.RecordOf(one)->m_strTile, "1");
+        // The root has no menu.
+        TreeView_SelectItem(dlg.m_tree, dlg.m_hRootItem);
+        const int before = FakeMenu::calls;
+        PressKeys({VK_APPS});
+        HandleKeys();
+        EXPECT_EQ(FakeMenu::calls, before);
         dlg.Click(IDCANCEL);
     });
 }
