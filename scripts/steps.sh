@@ -29,6 +29,9 @@ fail() {
 
 on_step_error() {
   local status=$1
+  # Only where a failing command ends the script (set -e): elsewhere failures are the
+  # caller's to look at (a grep that finds nothing, a test of a condition).
+  [[ $- == *e* ]] || return 0
   trap - ERR
   echo "$COMMAND: step '${STEP:-start}' failed (status $status)${STEP_HINT:+: $STEP_HINT}" >&2
   exit "$status"

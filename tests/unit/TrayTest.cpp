@@ -12,6 +12,7 @@
 #include "platform/Desktop.h"
 #include "platform/Monitors.h"
 #include "resource.h"
+#include "settings/SettingsDlg.h"
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -135,6 +136,11 @@ protected:
         g_shellOpened.clear();
         CTrayIcon::s_pfnShellNotifyIcon = FakeNotifyIcon;
         CTrayIcon::s_pfnShellOpen = FakeShellOpen;
+        // The Settings dialog's questions (discard the edits? nothing Now Playing?) go on.
+        realMessageBox = CSettingsDlg::s_pfnMessageBox;
+        CSettingsDlg::s_pfnMessageBox = [](HWND, const char*, UINT type) {
+            return (type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        };
         g_executionStates.clear();
         CFullScreenShow::s_pfnSetThreadExecutionState = FakeExecutionState;
         saverActive = platform::GetScreenSaveActive();
@@ -147,6 +153,7 @@ protected:
         g_bShowRole = true;
         CPictureImage::s_pfnScaleRowDone = nullptr;
         CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
+        CSettingsDlg::s_pfnMessageBox = realMessageBox;
         CTrayIcon::s_dwRetryMs = 2000;
         CPreparationWorker::s_pfnPreparationEnded = nullptr;
         CFullScreenShow::s_pfnSetThreadExecutionState = ::SetThreadExecutionState;
@@ -188,6 +195,7 @@ protected:
     CShowWnd* window = nullptr;
     HWND hwnd = nullptr;
     int saverActive = 0;
+    int (*realMessageBox)(HWND, const char*, UINT) = nullptr;
 };
 } // namespace
 
