@@ -1,19 +1,15 @@
-// Conversion of 16-bit (UTF-16) characters to the single-byte strings the program works with
-// (portable header; AnsiTextWin32.cpp or AnsiTextPortable.cpp, chosen by the build, implements it).
+// The system's ANSI code page, in which the library file's 8-bit strings are stored (portable
+// header; AnsiTextWin32.cpp or AnsiTextPortable.cpp, chosen by the build, implements it). On
+// Windows it is the active code page; elsewhere Windows-1252, as on an English Windows.
 #pragma once
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
-// Converts `count` UTF-16 code units, zeros included (they become zero bytes), to the system's
-// ANSI code page: on Windows the active code page, where a character the code page lacks becomes
-// its default character (no look-alike substitutes, so no character can turn into a path
-// separator or a dot); elsewhere Latin-1, with '?' for every code unit above 0xFF. Lone
-// surrogates are characters the code page lacks. A surrogate pair split between two calls is
-// two lone surrogates: callers converting in pieces keep pairs together.
-std::string AnsiFromUtf16(const uint16_t* chars, size_t count);
+// Converts 8-bit text in the ANSI code page to UTF-8. Bytes that are not valid in the code
+// page (a lone lead byte of a double-byte code page) become U+FFFD; returns false when that
+// happened.
+bool Utf8FromAnsi(const std::string& ansi, std::string& utf8);
 
-inline bool IsHighSurrogate(uint16_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
+// Converts UTF-8 to the ANSI code page when every character has its own exact byte form there
+// (no default character, no look-alike), so that Utf8FromAnsi gives `utf8` back; returns false,
+// with `ansi` unspecified, otherwise (and for text that is not UTF-8).
+bool AnsiFromUtf8Exactly(const std::string& utf8, std::string& ansi);

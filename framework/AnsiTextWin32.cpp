@@ -1,50 +1,61 @@
 #include "framework/AnsiText.h"
+#include "framework/Text.h"
+#include "framework/WideText.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <climits>
 
-static_assert(sizeof(wchar_t) == sizeof(uint16_t), "Windows' wide characters are UTF-16 code units");
-
-namespace {
-
-// Converts one piece whose length fits WideCharToMultiByte's int counts.
-void AppendPiece(std::string& out, const uint16_t* chars, int count)
+bool Utf8FromAnsi(const std::string& ansi, std::string& utf8)
 {
-    const wchar_t* wide = reinterpret_cast<const wchar_t*>(chars);
-    // WC_NO_BEST_FIT_CHARS: what the code page lacks becomes its default character instead of a
-    // look-alike (a full-width solidus must not become '\'). UTF-8 as the ANSI code page refuses
-    // the flag and has no best fit anyway.
-    DWORD flags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int size = ::WideCharToMultiByte(CP_ACP, flags, wide, count, nullptr, 0, nullptr, nullptr);
-    if (size <= 0 && flags && ::GetLastError() == ERROR_INVALID_FLAGS) {
+    utf8.clear();
+    if (ansi.empty())
+        return true;
+    if (ansi.size() > INT_MAX / 2)
+        return false;
+    const int length = static_cast<int>(ansi.size());
+    bool exact = true;
+    int size = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), length, nullptr, 0);
+    DWORD flags = MB_ERR_INVALID_CHARS;
+    if (size <= 0) { // bytes the code page does not define: convert what can be, lossily
+        exact = false;
         flags = 0;
-        size = ::WideCharToMultiByte(CP_ACP, flags, wide, count, nullptr, 0, nullptr, nullptr);
+        size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+        if (size <= 0)
+            return false;
     }
-    if (size <= 0) { // nothing convertible: one replacement per code unit
-        out.append(static_cast<size_t>(count), '?');
-        return;
-    }
-    size_t at = out.size();
-    out.resize(at + static_cast<size_t>(size));
-    int written = ::WideCharToMultiByte(CP_ACP, flags, wide, count, &out[at], size, nullptr, nullptr);
-    out.resize(at + static_cast<size_t>(std::max(written, 0)));
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    size = ::MultiByteToWideChar(CP_ACP, flags, ansi.data(), length, &wide[0], size);
+    wide.resize(static_cast<size_t>(size > 0 ? size : 0));
+    return AppendUtf8FromUtf16(utf8, reinterpret_cast<const uint16_t*>(wide.data()), wide.size()) && exact;
 }
 
-} // namespace
-
-std::string AnsiFromUtf16(const uint16_t* chars, size_t count)
+bool AnsiFromUtf8Exactly(const std::string& utf8, std::string& ansi)
 {
-    std::string out;
-    const size_t kPiece = INT_MAX / 4; // any output size of a piece fits an int
-    while (count) {
-        size_t piece = std::min(count, kPiece);
-        if (piece < count && IsHighSurrogate(chars[piece - 1]))
-            --piece; // keep the pair together
-        AppendPiece(out, chars, static_cast<int>(piece));
-        chars += piece;
-        count -= piece;
-    }
-    return out;
+    ansi.clear();
+    if (utf8.empty())
+        return true;
+    std::u16string chars;
+    if (!Utf16FromUtf8(utf8.data(), utf8.size(), chars) || chars.size() > INT_MAX / 4)
+        return false;
+    const wchar_t* wide = reinterpret_cast<const wchar_t*>(chars.data());
+    const int count = static_cast<int>(chars.size());
+    // WC_NO_BEST_FIT_CHARS: a character the code page lacks must not become a look-alike (a
+    // full-width solidus must not become '\'). UTF-8 as the ANSI code page refuses the flag and
+    // the default-character question, and holds every character anyway.
+    const bool utf8Page = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8Page ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* pUsedDefault = utf8Page ? nullptr : &usedDefault;
+    int size = ::WideCharToMultiByte(CP_ACP, flags, wide, count, nullptr, 0, nullptr, pUsedDefault);
+    if (size <= 0 || usedDefault)
+        return false;
+    ansi.resize(static_cast<size_t>(size));
+    size = ::WideCharToMultiByte(CP_ACP, flags, wide, count, &ansi[0], size, nullptr, pUsedDefault);
+    if (size <= 0 || usedDefault)
+        return false;
+    ansi.resize(static_cast<size_t>(size));
+    // The way back must give the same text (some code pages map several characters to one byte).
+    std::string back;
+    return Utf8FromAnsi(ansi, back) && back == utf8;
 }

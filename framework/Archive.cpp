@@ -1,5 +1,6 @@
 #include "framework/Archive.h"
 #include "framework/AnsiText.h"
+#include "framework/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -75,9 +76,8 @@ void CArchive::WriteUInt32(uint32_t value)
     WriteUInt16(static_cast<uint16_t>(value >> 16));
 }
 
-void CArchive::WriteString(const std::string& value)
+void CArchive::WriteLength(size_t length)
 {
-    size_t length = value.size();
     if (length < 0xFF) {
         WriteUInt8(static_cast<uint8_t>(length));
     } else {
@@ -91,14 +91,33 @@ void CArchive::WriteString(const std::string& value)
             WriteUInt32(static_cast<uint32_t>(length));
         }
     }
-    const char* bytes = value.data();
+}
+
+void CArchive::WriteString(const std::string& value)
+{
+    // Text the ANSI code page holds exactly is stored in it, as it always was; anything else
+    // as 16-bit characters, which readers of the format accept as well.
+    std::string bytes;
+    if (!AnsiFromUtf8Exactly(value, bytes)) {
+        std::u16string chars;
+        Utf16FromUtf8(value.data(), value.size(), chars);
+        WriteUInt8(0xFF);
+        WriteUInt16(0xFFFE);
+        WriteLength(chars.size());
+        for (char16_t c : chars)
+            WriteUInt16(static_cast<uint16_t>(c));
+        return;
+    }
+    size_t length = bytes.size();
+    WriteLength(length);
+    const char* data = bytes.data();
     while (length) {
         if (m_nPos == kBufferSize)
             Flush();
         size_t chunk = std::min(length, kBufferSize - m_nPos);
-        std::memcpy(m_buffer + m_nPos, bytes, chunk);
+        std::memcpy(m_buffer + m_nPos, data, chunk);
         m_nPos += chunk;
-        bytes += chunk;
+        data += chunk;
         length -= chunk;
     }
 }
@@ -146,8 +165,8 @@ std::string CArchive::ReadString()
     uint32_t length = ReadStringLength(&wide);
     std::string value;
     if (wide) {
-        // The characters are converted in pieces as they arrive (see AnsiText.h for how), so
-        // memory follows the file, not the length prefix.
+        // The characters are converted in pieces as they arrive, so memory follows the file,
+        // not the length prefix.
         uint16_t piece[kWidePiece];
         size_t held = 0;
         while (length) {
@@ -157,21 +176,25 @@ std::string CArchive::ReadString()
             }
             // The first half of a surrogate pair waits for its second half in the next piece.
             size_t ready = length && IsHighSurrogate(piece[held - 1]) ? held - 1 : held;
-            value += AnsiFromUtf16(piece, ready);
+            if (!AppendUtf8FromUtf16(value, piece, ready))
+                m_bLossyText = true;
             held -= ready;
             if (held)
                 piece[0] = piece[ready];
         }
         return value;
     }
+    std::string bytes;
     while (length) {
         if (m_nPos == m_nEnd)
             FillBuffer();
         size_t chunk = std::min<size_t>(length, m_nEnd - m_nPos);
-        value.append(reinterpret_cast<const char*>(m_buffer + m_nPos), chunk);
+        bytes.append(reinterpret_cast<const char*>(m_buffer + m_nPos), chunk);
         m_nPos += chunk;
         length -= static_cast<uint32_t>(chunk);
     }
+    if (!Utf8FromAnsi(bytes, value))
+        m_bLossyText = true;
     return value;
 }
 

@@ -65,16 +65,21 @@ public:
     void WriteUInt8(uint8_t value);
     void WriteUInt16(uint16_t value);
     void WriteUInt32(uint32_t value);
-    // Length prefix (1, 3 or 7 bytes), then the bytes, no terminator.
+    // Writes UTF-8 text. Text the ANSI code page (AnsiText.h) holds exactly: a length prefix
+    // (1, 3 or 7 bytes), then its bytes in that code page, no terminator. Other text: the
+    // 16-bit marker (FF FE FF), a length prefix counting UTF-16 code units, then the units.
     void WriteString(const std::string& value);
 
     uint8_t ReadUInt8();
     uint16_t ReadUInt16();
     uint32_t ReadUInt32();
-    // Also accepts strings of 16-bit characters, converted to the ANSI code page on Windows and
-    // to Latin-1 elsewhere (AnsiFromUtf16). The string grows as its bytes arrive, so a length
-    // prefix larger than the file costs no memory.
+    // Reads a string of either form as UTF-8: 8-bit strings are in the ANSI code page, 16-bit
+    // ones UTF-16. What does not convert exactly (a lone surrogate, a byte the code page does
+    // not define) becomes U+FFFD and sets LossyText(). The string grows as its bytes arrive,
+    // so a length prefix larger than the file costs no memory.
     std::string ReadString();
+    // Loading: true once a string read could not be converted exactly.
+    bool LossyText() const { return m_bLossyText; }
 
     CArchive& operator<<(int32_t value) { WriteUInt32(static_cast<uint32_t>(value)); return *this; }
     CArchive& operator<<(const std::string& value) { WriteString(value); return *this; }
@@ -117,6 +122,7 @@ private:
     bool ReadObjectTag(const CRuntimeClass& runtimeClass);
     // A length prefix. With pWide, the 16-bit-character marker is accepted and reported.
     uint32_t ReadStringLength(bool* pWide);
+    void WriteLength(size_t length);
     void Flush();
     void FillBuffer();
 
@@ -126,6 +132,7 @@ private:
     size_t m_nPos = 0;  // storing: bytes buffered; loading: next byte to read
     size_t m_nEnd = 0;  // loading: bytes in the buffer
     uint16_t m_nObjectSchema = 0;
+    bool m_bLossyText = false;
 
     // Storing: the classes introduced so far with their indexes, and the next index.
     std::vector<std::pair<const CRuntimeClass*, uint32_t>> m_storedClasses;

@@ -24,7 +24,7 @@ bool CFile::Open(const char* path, OpenMode mode)
         return false;
     if (mode == modeCreate && FileStepFails(FileStep::create))
         return false;
-    m_fp = std::fopen(path, mode == modeRead ? "rb" : "wb");
+    m_fp = OpenFileStream(path, mode == modeRead ? "rb" : "wb");
     return m_fp != nullptr;
 }
 

@@ -34,6 +34,10 @@ inline bool FileStepFails(FileStep step)
     return hook && hook(step);
 }
 
+// Opens a file by its UTF-8 name with a C stdio mode ("rb", "wb"): std::fopen elsewhere, the
+// wide _wfopen on Windows (any name, and paths longer than 260 characters). nullptr on failure.
+std::FILE* OpenFileStream(const char* path, const char* mode);
+
 class CFile {
 public:
     enum OpenMode {

@@ -347,7 +347,7 @@ bool SaveJpegFile(const char* path, const PixelImage& picture)
     } catch (const std::bad_alloc&) {
         return false;
     }
-    FilePtr file(fopen(path, "wb"));
+    FilePtr file(OpenFileStream(path, "wb"));
     if (!file)
         return false;
     const bool written = EncodeJpeg(file.get(), picture, line.data());

@@ -1,4 +1,5 @@
 #include "image/TgaFile.h"
+#include "framework/File.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -181,7 +182,7 @@ int ReadTgaExtension(FILE* file, TgaHeader& header)
 int ReadTgaHeader(const char* path, TgaHeader& header)
 {
     header = TgaHeader();
-    FilePtr file(fopen(path, "rb"));
+    FilePtr file(OpenFileStream(path, "rb"));
     if (!file)
         return 0;
     header.fileSize = FileSize(file.get());
@@ -294,7 +295,7 @@ bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& 
         return false;
     if (!picture.bits || picture.width != header.width || picture.height != header.height)
         return false;
-    FilePtr file(fopen(path, "rb"));
+    FilePtr file(OpenFileStream(path, "rb"));
     if (!file || !SeekTo(file.get(), header.dataOffset))
         return false;
 

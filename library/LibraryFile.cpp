@@ -36,7 +36,7 @@ bool ReadEntries(const char* path, Take take)
             else
                 whole = false;
         }
-        return whole && ar.AtEnd();
+        return whole && ar.AtEnd() && !ar.LossyText();
     } catch (const std::exception&) {
         return false;
     }

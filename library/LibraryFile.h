@@ -21,9 +21,10 @@ std::unique_ptr<CWallpaperObject> ReadLibraryEntry(CArchive& ar);
 
 // Reads every record of the file, in file order, appending each to `records` as soon as it is
 // complete (null entries and references add nothing). Returns true when the file was opened
-// and held exactly its N records and nothing more; false otherwise (a fault, a count of 2^31
-// or more, null entries or references, bytes after the last entry), with the records read
-// kept.
+// and held exactly its N records and nothing more, every string converted exactly; false
+// otherwise (a fault, a count of 2^31 or more, null entries or references, bytes after the last
+// entry, a string with a lone surrogate or bytes the code page lacks), with the records read
+// kept. Strings are UTF-8 (CArchive::ReadString).
 bool LoadLibraryFile(const char* path, CWallpaperList& records);
 
 // The show-list rule: appends to `list` the pictures of the playlists marked Now Playing (in

@@ -1,5 +1,5 @@
 // The library file: bytes written, the two readers, and hostile files.
-#include "framework/AnsiText.h"
+#include "framework/Text.h"
 #include "framework/Archive.h"
 #include "framework/FileReplace.h"
 #include "library/LibraryFile.h"
@@ -282,7 +282,7 @@ TEST_F(LibraryFileTest, ReadsStringsOf16BitCharacters)
     CWallpaperList records;
     ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), records));
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0]->m_strPath, "ab\xE9?");
+    EXPECT_EQ(records[0]->m_strPath, "ab\xC3\xA9\xE2\x98\xBA"); // UTF-8 inside the program
     EXPECT_EQ(records[0]->m_strTile, std::string(300, 't'));
     EXPECT_EQ(records[0]->m_bResample, 1);
 }
@@ -309,14 +309,56 @@ TEST_F(LibraryFileTest, Long16BitStringsConvertAsOneWhole)
     file.str("1").u32(0).u32(1).u32(1).u32(0);
     WriteFile(file.data);
 
+    // The lone surrogates become U+FFFD, and such a file does not count as read to its end, so
+    // it is never replaced without its copy.
     CWallpaperList records;
-    ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), records));
+    EXPECT_FALSE(LoadLibraryFile(m_path.c_str(), records));
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0]->m_strPath, AnsiFromUtf16(chars.data(), chars.size()));
+    std::string expected;
+    EXPECT_FALSE(AppendUtf8FromUtf16(expected, chars.data(), chars.size()));
+    EXPECT_EQ(records[0]->m_strPath, expected);
+    EXPECT_NE(expected.find("\xF0\x9F\x98\x80"), std::string::npos); // the split pair, whole
     EXPECT_EQ(records[0]->m_strPath.substr(0, 10), "wwwwwwwwww");
     EXPECT_NE(records[0]->m_strPath.find('\0'), std::string::npos); // the zero is kept, not an end
     EXPECT_EQ(records[0]->m_strTile, "1");
     EXPECT_EQ(records[0]->m_bPicture, 1);
+}
+
+TEST_F(LibraryFileTest, NamesTheCodePageHoldsStayEightBitAndOthersGoSixteenBit)
+{
+    // Windows-1252 on the test systems: "Café €.jpg" fits it and is written byte for byte as
+    // before; Japanese, Polish and an emoji (outside the BMP) do not, and go as 16-bit
+    // characters. Everything reads back as the same UTF-8.
+    const std::string cafe = "C:\\Caf\xC3\xA9 \xE2\x82\xAC.jpg";
+    const std::string japanese = "C:\\\xE5\xA4\x95\xE7\x84\xBC\xE3\x81\x91.jpg";                  // 夕焼け
+    const std::string polish = "C:\\\xC5\x81\xC3\xB3\x64\xC5\xBA \xF0\x9F\x8C\x85.png";           // Łódź 🌅
+    const std::string combining = "C:\\e\xCC\x81t\xC3\xA9.bmp";                                  // e + combining acute: not in 1252
+    CWallpaperObject playlist("Fotos \xE2\x9C\xA8", 0), p1(cafe, 1), p2(japanese, 1), p3(polish, 1), p4(combining, 1);
+    ASSERT_TRUE(SaveLibraryFile(m_path.c_str(), {{&playlist, true}, {&p1, false}, {&p2, false}, {&p3, false}, {&p4, false}}, 1));
+    const std::string bytes = ReadFile();
+    EXPECT_NE(bytes.find(Hex("0D") + "C:\\Caf\xE9 \x80.jpg"), std::string::npos) << "8-bit, in the code page";
+    // 夕焼け.jpg: FF FE FF, 10 units, then UTF-16LE.
+    EXPECT_NE(bytes.find(Hex("FF FE FF 0A 43 00 3A 00 5C 00 15 59 3C 71 51 30 2E 00 6A 00 70 00 67 00")), std::string::npos);
+    // The emoji as one surrogate pair.
+    EXPECT_NE(bytes.find(Hex("3C D8 05 DF")), std::string::npos);
+
+    CWallpaperList records;
+    ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), records));
+    EXPECT_EQ(Paths(records), "Fotos \xE2\x9C\xA8 " + cafe + " " + japanese + " " + polish + " " + combining);
+
+    // Saved again: the same bytes.
+    ASSERT_TRUE(SaveLibraryFile(m_path.c_str(), LibraryEntries(records, records[0].get()), 1));
+    EXPECT_EQ(ReadFile(), bytes);
+}
+
+TEST_F(LibraryFileTest, EightBitStringsReadInTheCodePage)
+{
+    // Bytes 0x80-0xFF of an existing file are Windows-1252 characters, read as such.
+    WriteFile(Bytes().u32(1).intro().rec("\x80\xE9\x81\xFF", 0, 1).data);
+    CWallpaperList records;
+    ASSERT_TRUE(LoadLibraryFile(m_path.c_str(), records));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]->m_strPath, "\xE2\x82\xAC\xC3\xA9\xC2\x81\xC3\xBF");
 }
 
 // Hand-made files, valid and not: what each reader keeps. The record "P" is a playlist marked
