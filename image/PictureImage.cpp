@@ -1,5 +1,6 @@
 #include "image/PictureImage.h"
 
+#include "framework/WideText.h"
 #include "image/Bitmap.h"
 #include "image/FileKind.h"
 #include "image/FittedLoad.h"
@@ -9,6 +10,7 @@
 #include "platform/DrawDib.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 static_assert(sizeof(DibColour) == sizeof(RGBQUAD), "colour-table entries are 4 bytes");
@@ -44,6 +46,24 @@ DibHeader ToDibHeader(const BITMAPINFOHEADER& header)
     dib.compression = header.biCompression;
     dib.clrUsed = header.biClrUsed;
     return dib;
+}
+
+// The path in its short (8.3) form without the long-path prefix, for the functions limited to
+// MAX_PATH characters; empty when the volume keeps no short names or the short form is still
+// too long.
+std::wstring ShortPathName(const char* path)
+{
+    const std::wstring full = FilePath(path);
+    std::wstring name(full.size() + 1, L'\0'); // never longer than the long form
+    const DWORD length = ::GetShortPathNameW(full.c_str(), &name[0], DWORD(name.size()));
+    if (length == 0 || length >= name.size())
+        return std::wstring();
+    name.resize(length);
+    if (name.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        name = L"\\\\" + name.substr(8);
+    else if (name.compare(0, 4, L"\\\\?\\") == 0)
+        name.erase(0, 4);
+    return name.size() < MAX_PATH ? name : std::wstring();
 }
 
 } // namespace
@@ -151,14 +171,27 @@ BOOL CPictureImage::LoadBitmapFile(const char* path)
     const bool systemReadsIt = layout.header.height > 0 && (size == 40 || size == 108 || size == 124);
     if (!systemReadsIt)
         return LoadBitmapPixels(path, *this) ? TRUE : FALSE;
+    // The system's loader takes no path of MAX_PATH characters or more, not even with the
+    // long-path prefix. The program's own reader gives the same pixels for all it takes but
+    // run-length data; that goes to the loader under the path's short (8.3) form, where the
+    // volume keeps short names.
+    std::wstring name = Wide(path);
+    if (name.size() >= MAX_PATH) {
+        const bool runLength = layout.header.compression == kDibRle8 || layout.header.compression == kDibRle4;
+        if (!runLength)
+            return LoadBitmapPixels(path, *this) ? TRUE : FALSE;
+        name = ShortPathName(path);
+        if (name.empty())
+            return FALSE;
+    }
     return AttachBitmap(static_cast<HBITMAP>(
-        ::LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));
+        ::LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION | LR_LOADFROMFILE)));
 }
 
 BOOL CPictureImage::LoadBitmapResource(WORD id)
 {
     return AttachBitmap(static_cast<HBITMAP>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
 BOOL CPictureImage::AttachBitmap(HBITMAP bitmap)

@@ -24,7 +24,8 @@ public:
     BOOL Create(int width, int height);
     void Destroy();
 
-    // Reader or writer chosen by the extension: none or ".bmp" bitmap, ".tga", ".jpg".
+    // Reader or writer chosen by the extension: none or ".bmp" bitmap, ".tga", ".jpg". Paths
+    // are UTF-8, of any length.
     BOOL LoadFile(const char* path);
     BOOL SaveFile(const char* path);
 

@@ -1,14 +1,17 @@
 #include "platform/Desktop.h"
 #include "framework/Handles.h"
+#include "framework/WideText.h"
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace platform {
 
-void SetDesktopWallpaper(const char* path)
+bool SetDesktopWallpaper(const char* path)
 {
-    ::SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(path), SPIF_UPDATEINIFILE);
+    std::wstring wide = Wide(path);
+    return ::SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, &wide[0], SPIF_UPDATEINIFILE) != FALSE;
 }
 
 int GetScreenSaveActive()
@@ -29,18 +32,25 @@ void SetScreenSaverRunning(BOOL running)
     ::SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, static_cast<UINT>(running), &previous, 0);
 }
 
+bool ScreenSaverRunning()
+{
+    BOOL running = FALSE;
+    return ::SystemParametersInfoW(SPI_GETSCREENSAVERRUNNING, 0, &running, 0) && running;
+}
+
 bool WriteTileWallpaper(const char* tile)
 {
     CRegKey key;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS)
         return false;
     // Current desktops combine the tile flag with a style (fill, fit, stretch, ...): style 0
     // makes "0" centre and "1" tile, whatever the user chose before.
-    const char style[] = "0";
-    ::RegSetValueExA(key.Get(), "WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(style), sizeof style);
-    // Two bytes: the mode character and the terminator (an empty tile string stays empty).
-    const char data[2] = {tile ? tile[0] : '\0', '\0'};
-    ::RegSetValueExA(key.Get(), "TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
+    const wchar_t style[] = L"0";
+    ::RegSetValueExW(key.Get(), L"WallpaperStyle", 0, REG_SZ, reinterpret_cast<const BYTE*>(style), sizeof style);
+    // Two characters: the mode character and the terminator (an empty tile string stays empty).
+    const std::wstring mode = Wide(tile);
+    const wchar_t data[2] = {mode.empty() ? L'\0' : mode[0], L'\0'};
+    ::RegSetValueExW(key.Get(), L"TileWallpaper", 0, REG_SZ, reinterpret_cast<const BYTE*>(data), sizeof data);
     return true;
 }
 

@@ -20,7 +20,7 @@ CSaverWnd::~CSaverWnd() = default;
 
 BOOL CSaverWnd::Create()
 {
-    HCURSOR cursor = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_TRANSPARENT));
+    HCURSOR cursor = ::LoadCursorW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_TRANSPARENT));
     // Found by its class name by the setup program.
     const char* cls = RegisterNamedWindowClass(kSaverClassName, CS_HREDRAW | CS_VREDRAW, cursor);
     // One monitor: the primary screen's size at (0, 0). Several: the virtual screen.

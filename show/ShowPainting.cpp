@@ -130,9 +130,9 @@ void CShowWnd::PaintHint(HDC hdc, int W, int H)
 {
     if (m_bPreview || g_settings.m_strInstallDir.empty()) {
         CBitmapHandle logo(static_cast<HBITMAP>(
-            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_HINT_LOGO), IMAGE_BITMAP, 0, 0, 0)));
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_HINT_LOGO), IMAGE_BITMAP, 0, 0, 0)));
         BITMAP bm {};
-        if (!logo || !::GetObjectA(logo.Get(), sizeof bm, &bm))
+        if (!logo || !::GetObjectW(logo.Get(), sizeof bm, &bm))
             return;
         const int x = RandomOffset(g_showRandom.Next(), W - bm.bmWidth);
         const int y = RandomOffset(g_showRandom.Next(), H - bm.bmHeight);
@@ -141,13 +141,13 @@ void CShowWnd::PaintHint(HDC hdc, int W, int H)
         ::BitBlt(hdc, x, y, bm.bmWidth, bm.bmHeight, memory.GetSafeHdc(), 0, 0, SRCCOPY);
         return;
     }
-    char text[256] = "";
-    const int length = ::LoadStringA(::GetModuleHandleA(nullptr), IDS_SELECT_PICTURES, text, sizeof text);
+    wchar_t text[256] = L"";
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), IDS_SELECT_PICTURES, text, 256);
     SIZE extent {};
-    ::GetTextExtentPoint32A(hdc, text, length, &extent);
+    ::GetTextExtentPoint32W(hdc, text, length, &extent);
     const int x = RandomOffset(g_showRandom.Next(), W - extent.cx);
     const int y = RandomOffset(g_showRandom.Next(), H - extent.cy);
     ::SetBkColor(hdc, RGB(0, 0, 0));
     ::SetTextColor(hdc, RGB(255, 0, 0));
-    ::TextOutA(hdc, x, y, text, length);
+    ::TextOutW(hdc, x, y, text, length);
 }

@@ -5,7 +5,9 @@
 #include "app/SettingsInstance.h"
 #include "app/WindowNames.h"
 #include "framework/Handles.h"
+#include "framework/WideText.h"
 #include "library/Settings.h"
+#include "platform/Desktop.h"
 #include "platform/DrawDib.h"
 #include "platform/Monitors.h"
 #include "resource.h"
@@ -14,29 +16,57 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <string>
 
 namespace {
-// Tells the user that a picture was skipped for want of memory, in a box owned by the window's
-// top-level window (for the preview, the display settings it lies in). One box at a time: a
-// failure while one is up is not told again. Touches nothing of the window after the box.
+// A message box owned by the window's top-level window (for the preview, the display settings
+// it lies in), with the program's name as its title.
+void ShowMessage(HWND window, const std::wstring& text)
+{
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    wchar_t title[128];
+    if (!::LoadStringW(instance, IDS_APP_TITLE, title, 128))
+        lstrcpynW(title, L"Murlavo", 128);
+    // The changer's window is hidden: its box comes to the front on its own.
+    HWND owner = ::GetAncestor(window, GA_ROOT);
+    const UINT front = ::IsWindowVisible(owner) ? 0 : MB_SETFOREGROUND;
+    ::MessageBoxW(owner, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION | front);
+}
+
+// Tells the user that a picture was skipped for want of memory. One box at a time: a failure
+// while one is up is not told again. Touches nothing of the window after the box.
 void TellOutOfMemory(HWND window)
 {
     static bool s_bTelling = false;
     if (s_bTelling)
         return;
     s_bTelling = true;
-    const HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    char text[256];
-    if (!::LoadStringA(instance, IDS_OUT_OF_MEMORY, text, sizeof text))
-        lstrcpynA(text, "Out of memory.", sizeof text);
-    char title[128];
-    if (!::LoadStringA(instance, IDS_APP_TITLE, title, sizeof title))
-        lstrcpynA(title, "Murlavo", sizeof title);
-    // The changer's window is hidden: its box comes to the front on its own.
-    HWND owner = ::GetAncestor(window, GA_ROOT);
-    const UINT front = ::IsWindowVisible(owner) ? 0 : MB_SETFOREGROUND;
-    ::MessageBoxA(owner, text, title, MB_OK | MB_ICONEXCLAMATION | front);
+    wchar_t text[256];
+    if (!::LoadStringW(::GetModuleHandleW(nullptr), IDS_OUT_OF_MEMORY, text, 256))
+        lstrcpynW(text, L"Out of memory.", 256);
+    ShowMessage(window, text);
     s_bTelling = false;
+}
+
+// Tells the user that no wallpaper can be set from this temporary folder. Touches nothing of
+// the window after the box.
+void TellTempFolderTooLong(HWND window, const std::string& folder)
+{
+    const std::wstring text = L"Murlavo cannot change the wallpaper: the desktop takes a wallpaper file whose path "
+                              L"has at most " + std::to_wstring(platform::kMaxWallpaperPath) +
+                              L" characters, and the path of the temporary folder is too long for that:\n\n" +
+                              Wide(folder) + L"\n\nSet the TEMP and TMP variables to a shorter folder.";
+    ShowMessage(window, text);
+}
+
+// A screen saver is on the screen (the system's, or the program's own saver window, which the
+// system does not always know about): nothing may come over it.
+bool SaverOnTheScreen()
+{
+    if (platform::ScreenSaverRunning())
+        return true;
+    const HWND saver = ::FindWindowW(Wide(kSaverClassName).c_str(), nullptr);
+    return saver && ::IsWindowVisible(saver);
 }
 } // namespace
 
@@ -98,6 +128,9 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_PICTUREREADY:
         OnPictureReady();
+        return 0;
+    case WM_TELLTEMPFOLDER:
+        OnTellTempFolder();
         return 0;
     case WM_DISPLAYCHANGE:
         ChangeNow();
@@ -296,8 +329,29 @@ void CShowWnd::OnTimer()
         }
     } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper()) {
         StartPreparation(*record);
+    } else if (m_tempFolderTold == Told::no && m_changer.TempFolderTooLong() && m_changer.ChangeDue() &&
+               !SaverOnTheScreen()) {
+        // Told from a message of its own: the box's loop may end the window, and this step's
+        // callers go on using it.
+        m_tempFolderTold = Told::pending;
+        ::PostMessageW(m_hWnd, WM_TELLTEMPFOLDER, 0, 0);
     }
     DefaultProc(WM_TIMER, kShowTimerId, 0);
+}
+
+// A change failed because the temporary folder's path is too long for the desktop: told once,
+// unless a screen saver or the full-screen show came up meanwhile (a later change tells it).
+void CShowWnd::OnTellTempFolder()
+{
+    if (m_tempFolderTold != Told::pending)
+        return; // a stray message
+    if (m_bShowMode == 1 || SaverOnTheScreen()) {
+        m_tempFolderTold = Told::no;
+        return;
+    }
+    m_tempFolderTold = Told::yes;
+    // Last: the window may be gone once the box has closed.
+    TellTempFolderTooLong(m_hWnd, m_changer.TempFolder());
 }
 
 // The picture is decoded, fitted and (as wallpaper) written on the preparation thread, so a

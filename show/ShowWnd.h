@@ -18,6 +18,9 @@
 #include <memory>
 
 constexpr UINT_PTR kShowTimerId = 1;
+// Posted to itself by the wallpaper changer's window: tell the user that the temporary folder's
+// path is too long for a wallpaper.
+constexpr UINT WM_TELLTEMPFOLDER = 0x702;
 
 class CShowWnd : public CWindow {
 public:
@@ -61,6 +64,7 @@ protected:
     void OnDestroy();
     void OnTimer();
     void OnPictureReady();
+    void OnTellTempFolder();
     void OnPaint();
     LRESULT OnQueryNewPalette();
     BOOL OnSetCursor();
@@ -103,6 +107,9 @@ private:
     CWallpaperObject m_shownRecord;
     // A timer step waits for the running preparation to end (see StepWhenIdle).
     bool m_bStepWaiting = false;
+    // Whether the user was told that the temporary folder's path is too long (once per window).
+    enum class Told { no, pending, yes };
+    Told m_tempFolderTold = Told::no;
     CWallpaperChanger m_changer;
     CPreparationWorker m_worker;
     CTrayIcon m_tray {*this};

@@ -4,6 +4,7 @@
 #include "app/SettingsInstance.h"
 #include "dialogs/AboutDlg.h"
 #include "framework/Handles.h"
+#include "framework/WideText.h"
 #include "library/Settings.h"
 #include "resource.h"
 #include "settings/SettingsDlg.h"
@@ -12,24 +13,34 @@
 #include <string>
 
 namespace {
-INT_PTR OpenWithShell(HWND owner, const char* path)
+INT_PTR OpenWithShell(HWND owner, const wchar_t* path)
 {
-    return reinterpret_cast<INT_PTR>(::ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL));
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(owner, L"open", path, nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-// The folder the help documents lie below: the installation directory, else the program's
-// own folder (a relative path would depend on the current directory, which at logon or from
-// a shortcut is anything but the program's).
+// The folder the help documents lie below (UTF-8, ending in "\\"): the installation directory,
+// else the program's own folder (a relative path would depend on the current directory, which
+// at logon or from a shortcut is anything but the program's).
 std::string HelpFolder()
 {
     if (!g_settings.m_strInstallDir.empty())
         return g_settings.m_strInstallDir;
-    char module[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, module, sizeof module);
-    if (length == 0 || length >= sizeof module)
-        return std::string();
-    std::string folder(module, length);
-    return folder.substr(0, folder.find_last_of('\\') + 1);
+    // The program may lie in a folder of any name and length: the buffer grows until the
+    // whole path fits.
+    std::wstring module(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(nullptr, &module[0], DWORD(module.size()));
+        if (length == 0)
+            return std::string();
+        if (length < module.size()) {
+            module.resize(length);
+            break;
+        }
+        if (module.size() >= 32768)
+            return std::string();
+        module.resize(module.size() * 2);
+    }
+    return Utf8(module.substr(0, module.find_last_of(L'\\') + 1));
 }
 
 // The program's icon at the system's small-icon size, which grows with the display's scale:
@@ -54,8 +65,8 @@ HICON LoadSmallIcon()
 }
 } // namespace
 
-INT_PTR (*CTrayIcon::s_pfnShellOpen)(HWND, const char*) = OpenWithShell;
-BOOL(WINAPI* CTrayIcon::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAA*) = ::Shell_NotifyIconA;
+INT_PTR (*CTrayIcon::s_pfnShellOpen)(HWND, const wchar_t*) = OpenWithShell;
+BOOL(WINAPI* CTrayIcon::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAW*) = ::Shell_NotifyIconW;
 
 UINT CTrayIcon::TaskbarCreatedMessage()
 {
@@ -75,14 +86,14 @@ void CTrayIcon::Add()
 void CTrayIcon::TryAdd()
 {
     CIconHandle icon(LoadSmallIcon());
-    NOTIFYICONDATAA data {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    NOTIFYICONDATAW data {};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = m_window.m_hWnd;
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon.Get();
-    lstrcpynA(data.szTip, "Murlavo", sizeof data.szTip);
+    lstrcpynW(data.szTip, L"Murlavo", 64); // the tip of the first structure's size: 64 characters
     // The shell keeps its own copy of the icon. An add refused because the icon is there
     // already (an earlier attempt timed out but reached the shell) is an update instead.
     m_bAdded = s_pfnShellNotifyIcon(NIM_ADD, &data) || s_pfnShellNotifyIcon(NIM_MODIFY, &data);
@@ -107,8 +118,8 @@ void CTrayIcon::Remove()
     if (!m_bWanted)
         return;
     // Also when no attempt was confirmed: one that timed out may have reached the shell.
-    NOTIFYICONDATAA data {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    NOTIFYICONDATAW data {};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = m_window.m_hWnd;
     data.uID = kTrayIconId;
     s_pfnShellNotifyIcon(NIM_DELETE, &data);
@@ -238,6 +249,6 @@ void CTrayIcon::OnHelp()
 {
     const std::string folder = HelpFolder();
     // Above 32 means the document was opened.
-    if (s_pfnShellOpen(m_window.m_hWnd, (folder + "help\\mainpage.htm").c_str()) <= 32)
-        s_pfnShellOpen(m_window.m_hWnd, (folder + "help\\readme.doc").c_str());
+    if (s_pfnShellOpen(m_window.m_hWnd, Wide(folder + "help\\mainpage.htm").c_str()) <= 32)
+        s_pfnShellOpen(m_window.m_hWnd, Wide(folder + "help\\readme.doc").c_str());
 }

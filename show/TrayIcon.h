@@ -48,11 +48,11 @@ public:
     // window closes once its loop has returned into it (true). False when no dialog runs.
     bool DeferClose();
 
-    // Opens a document with the shell's "open" verb; the result is ShellExecute's (above 32
+    // Opens a document with the shell's "open" verb; the result is ShellExecuteW's (above 32
     // when the document was opened). Replaceable by tests.
-    static INT_PTR (*s_pfnShellOpen)(HWND owner, const char* path);
-    // Shell_NotifyIcon; replaceable by tests.
-    static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAA* data);
+    static INT_PTR (*s_pfnShellOpen)(HWND owner, const wchar_t* path);
+    // Shell_NotifyIconW; replaceable by tests.
+    static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAW* data);
 
 private:
     // One attempt to put the icon in the notification area; the retry timer runs while it fails.

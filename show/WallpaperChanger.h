@@ -32,7 +32,7 @@ public:
     void RestartSlides() { m_nNextShow = 0; }
 
     // Hands the written wallpaper file to the desktop with the record's tile mode, and records
-    // what was applied and when.
+    // what was applied and when (nothing when the desktop refused the file).
     void ApplyWallpaper(const CWallpaperObject& record, const std::string& wallpaperPath);
 
     // Takes the options of a Settings dialog that ended with OK (in this process or another)
@@ -50,8 +50,16 @@ public:
     const CWallpaperObject* Current() const { return m_pCurrent; }
     int32_t NextWallpaperIndex() const { return m_nNextWallpaper; }
     int32_t NextSlideIndex() const { return m_nNextShow; }
-    // Where the wallpaper is written; empty when the temporary folder is unusable.
+    // Where the wallpaper is written (UTF-8); empty when the temporary folder is unusable.
     const std::string& WallpaperPath() const { return m_strWallpaperPath; }
+    // The temporary folder's path is too long for the desktop's wallpaper setting (which takes
+    // platform::kMaxWallpaperPath characters), so no wallpaper can be set: the window tells the
+    // user. TempFolder is that folder, as far as it is known.
+    bool TempFolderTooLong() const { return m_bTempFolderTooLong; }
+    const std::string& TempFolder() const { return m_strTempFolder; }
+    // A wallpaper change would be made now, the temporary folder aside: the list has pictures
+    // and the interval has passed.
+    bool ChangeDue() const;
 
     // The clock of the rotation, in seconds since 1970; replaceable by tests.
     static int64_t (*s_pfnNow)();
@@ -62,6 +70,8 @@ private:
     int32_t m_nNextWallpaper = 0;
     int32_t m_nNextShow = 0;
     std::string m_strWallpaperPath;
+    bool m_bTempFolderTooLong = false;
+    std::string m_strTempFolder;
 };
 
 // Writes the wallpaper bitmap beside its final place and replaces the old file only when the

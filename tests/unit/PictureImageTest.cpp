@@ -1,11 +1,13 @@
 // The picture object over its DIB section: creation, bitmap files through the system's
-// loader, dispatch by extension, drawing, and the out-of-memory message of Resample.
+// loader, dispatch by extension, drawing, the out-of-memory message of Resample, and files
+// whose names the ANSI code page cannot hold or whose paths pass 260 characters.
 #include "BitmapCases.h"
 #include "image/AbortFlag.h"
 #include "image/Bitmap.h"
 #include "image/PictureImage.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
+#include "support/UnicodeFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -458,6 +460,99 @@ TEST_F(PictureImageTest, LoadFittedGivesTheBytesOfLoadingAndScaling)
     BOOL scaled = TRUE;
     EXPECT_FALSE(missing.LoadFitted((dir + "\\none.jpg").c_str(), 100, 100, true, true, &scaled));
     EXPECT_FALSE(scaled);
+}
+
+// Every kind of picture file, each stored under a plain name, and the same files copied to a
+// folder whose name the ANSI code page (1252 here) cannot hold or to one more than 260
+// characters deep: loaded from there, each gives exactly the pixels of its plain copy.
+class PictureNamesTest : public PictureImageTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
+        root = dir + "\\names";
+        DeleteTree(root);
+        ASSERT_TRUE(MakeFolder(root));
+        const std::string plain = dir + "\\plain";
+        DeleteTree(plain);
+        ASSERT_TRUE(MakeFolder(plain));
+        // The bitmap readers: the system's loader (bottom-up 40-byte header; run-length data),
+        // the program's own (a 56-byte header, which Wine's loader refuses).
+        files = {{plain + "\\system.bmp", ".bmp"}, {plain + "\\rle.bmp", ".bmp"}, {plain + "\\own.bmp", ".bmp"},
+                 {plain + "\\photo.jpg", ".jpg"}, {plain + "\\art.tga", ".tga"}};
+        ASSERT_TRUE(WritePatternPicture(files[0].first, 61, 43, 1));
+        WriteFile(files[1].first, BitmapFileBytes(RunLength(BI_RLE8, 2, 2, {2, 1, 0, 0, 1, 3, 1, 0, 0, 1})));
+        WriteFile(files[2].first, BitmapFileBytes(twoByTwo, 56));
+        ASSERT_TRUE(WritePatternPicture(files[3].first, 64, 48, 2));
+        ASSERT_TRUE(WritePatternPicture(files[4].first, 33, 17, 3));
+    }
+    void TearDown() override
+    {
+        DeleteTree(root);
+        PictureImageTest::TearDown();
+    }
+
+    // Copies every file into the folder under the given base name and loads both copies.
+    void ExpectEveryFileLoadsFrom(const std::string& folder, const std::string& name)
+    {
+        int n = 0;
+        for (const auto& file : files) {
+            const std::string copy = folder + "\\" + name + std::to_string(n++) + file.second;
+            SCOPED_TRACE(file.first);
+            ASSERT_TRUE(CopyFileTo(file.first, copy));
+            CPictureImage original, p;
+            ASSERT_TRUE(original.LoadFile(file.first.c_str()));
+            ASSERT_TRUE(p.LoadFile(copy.c_str()));
+            EXPECT_EQ(p.m_nWidth, original.m_nWidth);
+            EXPECT_EQ(p.m_nHeight, original.m_nHeight);
+            EXPECT_EQ(Unpadded(p), Unpadded(original));
+            // Fitted as the preparation does it (a JPEG file is scaled as it is decoded).
+            CPictureImage fitted;
+            BOOL scaled = FALSE;
+            ASSERT_TRUE(fitted.LoadFitted(copy.c_str(), 20, 20, true, true, &scaled));
+            EXPECT_TRUE(scaled);
+            EXPECT_EQ(std::max(fitted.m_nWidth, fitted.m_nHeight), 20);
+        }
+    }
+
+    std::string root;
+    std::vector<std::pair<std::string, const char*>> files; // path, extension
+};
+
+TEST_F(PictureNamesTest, PicturesInAFolderNamedInJapaneseWithAnEmojiLoad)
+{
+    const std::string folder = root + "\\" + kJapaneseFolder;
+    ASSERT_TRUE(MakeFolder(folder));
+    ExpectEveryFileLoadsFrom(folder, kSunset);
+    ExpectEveryFileLoadsFrom(folder, std::string(kPolish) + " " + kRussian + " " + kCombining);
+}
+
+// Beyond the system loader's reach: the program's own reader, and for run-length data the
+// loader under the short (8.3) path, which Wine's volumes keep.
+TEST_F(PictureNamesTest, PicturesThreeHundredCharactersDeepLoad)
+{
+    const std::string folder = DeepFolder(root, 300);
+    ASSERT_FALSE(folder.empty());
+    ExpectEveryFileLoadsFrom(folder, kSunset);
+}
+
+// The bitmap writer (the wallpaper's) writes under such names, and what it writes loads back.
+TEST_F(PictureNamesTest, BitmapsAreSavedUnderSuchNames)
+{
+    CPictureImage p;
+    ASSERT_TRUE(p.LoadFile(files[0].first.c_str()));
+    const std::string plain = dir + "\\saved.bmp";
+    ASSERT_TRUE(p.SaveBitmapFile(plain.c_str()));
+    ASSERT_TRUE(MakeFolder(root + "\\" + kJapaneseFolder));
+    const std::string deep = DeepFolder(root + "\\" + kJapaneseFolder, 280);
+    ASSERT_FALSE(deep.empty());
+    for (const std::string& path : {root + "\\" + kSunset + ".bmp", deep + "\\" + kPolish + ".bmp"}) {
+        ASSERT_TRUE(p.SaveFile(path.c_str())) << path;
+        EXPECT_EQ(ReadFileBytes(path), ReadWholeFile(plain));
+        CPictureImage q;
+        ASSERT_TRUE(q.LoadFile(path.c_str()));
+        EXPECT_EQ(Unpadded(q), Unpadded(p));
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The show window in-process: rotation, preparation thread, applying the wallpaper,
-// the preview, closing during a preparation, and handle counts over many changes.
+// the preview, closing during a preparation, handle counts over many changes, and pictures
+// and temporary folders whose names the ANSI code page cannot hold or whose paths are long.
 #include "app/Globals.h"
 #include "image/AbortFlag.h"
 #include "library/Settings.h"
@@ -7,6 +8,7 @@
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
+#include "support/UnicodeFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -903,4 +905,177 @@ TEST_F(ShowWndPaintTest, ATinyTileOnALargeScreenPaintsQuickly)
     EXPECT_EQ(canvas.At(0, 0), dot);
     EXPECT_EQ(canvas.At(3839, 2159), dot);
     EXPECT_EQ(canvas.At(1917, 1013), dot);
+}
+
+namespace {
+// Pictures in folders whose names code page 1252 cannot hold, one of them more than 300
+// characters deep, and a temporary folder named so as well.
+class ShowWndNamesTest : public ShowWndTest {
+protected:
+    void SetUp() override
+    {
+        ShowWndTest::SetUp();
+        ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
+        root = dir + "\\" + kJapaneseFolder;
+        DeleteTree(root);
+        ASSERT_TRUE(MakeFolder(root));
+        temp = root + "\\" + kPolish + " " + kRussian;
+        ASSERT_TRUE(MakeFolder(temp));
+        const std::string deep = DeepFolder(root, 300);
+        ASSERT_FALSE(deep.empty());
+        jpeg = root + "\\" + kSunset + ".jpg";
+        bitmap = deep + "\\" + kSunset + " " + kCombining + ".bmp";
+        tga = root + "\\" + kRussian + ".tga";
+        ASSERT_TRUE(CopyFileTo(Picture("plain.jpg", 64, 48, 1), jpeg));
+        ASSERT_TRUE(CopyFileTo(Picture("plain.bmp", 37, 21, 2), bitmap));
+        ASSERT_TRUE(CopyFileTo(Picture("plain.tga", 30, 20, 3), tga));
+    }
+    void TearDown() override
+    {
+        ShowWndTest::TearDown();
+        DeleteTree(root);
+    }
+    std::string root, temp, jpeg, bitmap, tga;
+};
+
+// The bitmap a wallpaper change wrote, read by its wide name.
+BitmapFile WrittenWallpaper(const std::string& path)
+{
+    BitmapFile file;
+    const std::string data = ReadFileBytes(path);
+    if (data.size() >= 54 && data.compare(0, 2, "BM") == 0) {
+        file.width = *reinterpret_cast<const int32_t*>(&data[18]);
+        file.height = *reinterpret_cast<const int32_t*>(&data[22]);
+        file.pixels = data.substr(54);
+    }
+    return file;
+}
+} // namespace
+
+// Every picture becomes the wallpaper, written to the temporary folder of such a name and
+// handed to the desktop by that name; the picture's own path is recorded as it is.
+TEST_F(ShowWndNamesTest, PicturesOfAnyNameAndDepthBecomeTheWallpaperFromATemporaryFolderOfAnyName)
+{
+    ScopedTempFolder scoped(temp);
+    const std::string wallpaper = temp + "\\Murlavo Wallpaper.bmp";
+    StartChanger({PictureRecord(jpeg, "0"), PictureRecord(bitmap, "1"), PictureRecord(tga, "0")});
+    EXPECT_EQ(window->Changer().WallpaperPath(), wallpaper);
+    EXPECT_EQ(g_settings.m_strTempImage, wallpaper);
+    struct Expected {
+        const std::string& path;
+        int width, height;
+        const char* tile;
+    };
+    for (const Expected& e : {Expected {jpeg, 64, 48, "0"}, Expected {bitmap, 37, 21, "1"}, Expected {tga, 30, 20, "0"}}) {
+        SCOPED_TRACE(e.path);
+        DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+        DoubleClick();
+        EXPECT_EQ(g_settings.m_strLastWallpaper, e.path);
+        std::string applied, tile;
+        ASSERT_TRUE(ReadDesktopWallpaper(&applied));
+        EXPECT_EQ(applied, wallpaper);
+        ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "TileWallpaper", &tile));
+        EXPECT_EQ(tile, e.tile);
+        const BitmapFile file = WrittenWallpaper(wallpaper);
+        EXPECT_EQ(file.width, e.width);
+        EXPECT_EQ(file.height, e.height);
+        EXPECT_FALSE(PathExists(wallpaper + ".tmp"));
+    }
+    // The deep bitmap's pixels, exactly (the JPEG file is lossy).
+    window->ChangeNow();
+    ASSERT_TRUE(WaitIdle());
+    window->ChangeNow();
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(g_settings.m_strLastWallpaper, bitmap);
+    const BitmapFile file = WrittenWallpaper(wallpaper);
+    for (int y : {0, 20})
+        for (int x : {0, 17, 36}) {
+            unsigned char bgr[3];
+            PatternPixel(x, y, 2, bgr);
+            EXPECT_EQ(0, memcmp(file.Pixel(x, y), bgr, 3)) << x << "," << y;
+        }
+}
+
+// The preview plays such pictures as well.
+TEST_F(ShowWndNamesTest, ThePreviewPlaysPicturesOfAnyNameAndDepth)
+{
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(bitmap), PictureRecord(jpeg), PictureRecord(tga)}));
+    HWND parent = ::CreateWindowExW(0, L"STATIC", L"preview parent", WS_POPUP | WS_VISIBLE, 0, 0, 152, 112, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    window = new CShowWnd;
+    RECT rect {0, 0, 152, 112};
+    ASSERT_TRUE(window->CreateAsChild(rect, parent));
+    hwnd = window->m_hWnd;
+    for (SIZE size : {SIZE {37, 21}, SIZE {64, 48}, SIZE {30, 20}}) {
+        ASSERT_TRUE(PumpUntil([this] { return !window->Preparation().Busy() && window->Preparation().Picture(); }, 20000));
+        EXPECT_TRUE(window->m_bLoaded);
+        EXPECT_EQ(window->Preparation().Picture()->m_nWidth, size.cx);
+        EXPECT_EQ(window->Preparation().Picture()->m_nHeight, size.cy);
+        window->ChangeNow();
+    }
+    ::DestroyWindow(parent);
+    window = nullptr;
+}
+
+namespace {
+// The text of each message box this thread shows, read as wide text, and the box's owner.
+struct WideBoxes {
+    std::vector<std::string> texts;
+    std::vector<HWND> owners;
+    DialogAnswerer answerer {"Murlavo", [this](HWND box) {
+                                 wchar_t text[1024] = L"";
+                                 ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
+                                 texts.push_back(Utf8(text));
+                                 owners.push_back(::GetWindow(box, GW_OWNER));
+                                 ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                             }};
+};
+} // namespace
+
+// A temporary folder whose path leaves the wallpaper's path longer than the desktop takes (one
+// just too long, and one the system does not give at all): no change, and the user is told once,
+// by the window, when a change is due and no screen saver runs.
+TEST_F(ShowWndNamesTest, ATemporaryFolderTooLongForTheDesktopIsToldOnceWhenAChangeIsDue)
+{
+    const std::string nearly = temp + "\\" + std::string(250 - Wide(temp).size() - 1, 't');
+    ASSERT_EQ(Wide(nearly).size(), 250u); // with its "\" and the bitmap's name: 272 characters
+    ASSERT_TRUE(MakeFolder(nearly));
+    const std::string beyond = DeepFolder(temp, 300);
+    ASSERT_FALSE(beyond.empty());
+    for (const std::string& folder : {nearly, beyond}) {
+        SCOPED_TRACE(Wide(folder).size());
+        ScopedTempFolder scoped(folder);
+        WideBoxes boxes;
+        StartChanger({PictureRecord(jpeg)});
+        EXPECT_EQ(window->Changer().WallpaperPath(), "");
+        const DesktopState before = DesktopState::Now();
+
+        // The minute's tick before the interval has passed: no change was due.
+        g_settings.m_timeLastChange = static_cast<int32_t>(g_fakeNow);
+        ::SendMessageW(hwnd, WM_TIMER, kShowTimerId, 0);
+        HandlePostedMessages();
+        EXPECT_TRUE(boxes.texts.empty());
+        // While a screen saver runs, nothing comes over it.
+        ::SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, TRUE, nullptr, 0);
+        DoubleClick();
+        HandlePostedMessages();
+        ::SystemParametersInfoW(SPI_SETSCREENSAVERRUNNING, FALSE, nullptr, 0);
+        EXPECT_TRUE(boxes.texts.empty());
+
+        DoubleClick();
+        ASSERT_TRUE(PumpUntil([&] { return !boxes.texts.empty(); }, 20000));
+        HandlePostedMessages();
+        DoubleClick();
+        HandlePostedMessages();
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.owners[0], hwnd);
+        EXPECT_NE(boxes.texts[0].find("temporary folder is too long"), std::string::npos) << boxes.texts[0];
+        EXPECT_NE(boxes.texts[0].find(folder), std::string::npos) << boxes.texts[0];
+        EXPECT_EQ(DesktopState::Now().wallpaper, before.wallpaper);
+        EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+        EXPECT_FALSE(PathExists(folder + "\\Murlavo Wallpaper.bmp"));
+        ::DestroyWindow(hwnd);
+        window = nullptr;
+    }
 }

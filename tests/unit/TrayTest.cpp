@@ -16,6 +16,7 @@
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
+#include "support/UnicodeFiles.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -79,9 +80,12 @@ struct MenuReader {
 // g_iconRefusals adds and updates (a taskbar that is not ready).
 std::vector<DWORD> g_iconCalls;
 int g_iconRefusals = 0;
-BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAA*)
+std::wstring g_iconTip;
+BOOL WINAPI FakeNotifyIcon(DWORD message, NOTIFYICONDATAW* data)
 {
     g_iconCalls.push_back(message);
+    if (data->uFlags & NIF_TIP)
+        g_iconTip = data->szTip;
     if (message == NIM_DELETE || g_iconRefusals == 0)
         return TRUE;
     --g_iconRefusals;
@@ -106,10 +110,10 @@ COLORREF ScreenPixel(int x, int y)
 
 // ShellExecute's stand-in: opens what exists.
 std::vector<std::string> g_shellOpened;
-INT_PTR FakeShellOpen(HWND, const char* path)
+INT_PTR FakeShellOpen(HWND, const wchar_t* path)
 {
-    g_shellOpened.push_back(path);
-    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES ? 42 : SE_ERR_FNF;
+    g_shellOpened.push_back(Utf8(path));
+    return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES ? 42 : SE_ERR_FNF;
 }
 
 class TrayTest : public ::testing::Test {
@@ -133,6 +137,7 @@ protected:
         g_bAbortImageWork = 0;
         g_iconCalls.clear();
         g_iconRefusals = 0;
+        g_iconTip.clear();
         g_shellOpened.clear();
         CTrayIcon::s_pfnShellNotifyIcon = FakeNotifyIcon;
         CTrayIcon::s_pfnShellOpen = FakeShellOpen;
@@ -152,7 +157,7 @@ protected:
             ::DestroyWindow(hwnd);
         g_bShowRole = true;
         CPictureImage::s_pfnScaleRowDone = nullptr;
-        CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconA;
+        CTrayIcon::s_pfnShellNotifyIcon = ::Shell_NotifyIconW;
         CSettingsDlg::s_pfnMessageBox = realMessageBox;
         CTrayIcon::s_dwRetryMs = 2000;
         CPreparationWorker::s_pfnPreparationEnded = nullptr;
@@ -547,10 +552,69 @@ TEST_F(TrayTest, HelpOpensTheHtmlPageElseTheDocumentBelowTheInstallation)
     EXPECT_EQ(g_shellOpened[0], ExeDir() + "\\help\\mainpage.htm");
 }
 
+// The help documents below an installation folder whose name the ANSI code page cannot hold.
+TEST_F(TrayTest, HelpOpensTheHtmlPageBelowAnInstallationFolderOfAnyName)
+{
+    StartChanger();
+    const std::string install = ScratchDir("tray-install") + "\\" + kJapaneseFolder + "\\";
+    ASSERT_TRUE(MakeFolder(install));
+    ASSERT_TRUE(MakeFolder(install + "help"));
+    std::FILE* fp = OpenFileStream((install + "help\\mainpage.htm").c_str(), "wb");
+    ASSERT_NE(fp, nullptr);
+    std::fclose(fp);
+    g_settings.m_strInstallDir = install;
+    Command(ID_TRAY_HELP);
+    EXPECT_EQ(g_shellOpened, (std::vector<std::string> {install + "help\\mainpage.htm"}));
+    DeleteTree(install);
+}
+
+// The full-screen show plays pictures whose names the ANSI code page cannot hold, and one more
+// than 300 characters deep.
+TEST_F(TrayTest, FullScreenShowPlaysPicturesOfAnyNameAndDepth)
+{
+    const std::string root = dir + "\\" + kJapaneseFolder;
+    DeleteTree(root);
+    ASSERT_TRUE(MakeFolder(root));
+    const std::string deep = DeepFolder(root, 300);
+    ASSERT_FALSE(deep.empty());
+    const std::string pictures[] = {deep + "\\" + kSunset + ".bmp", root + "\\" + kPolish + ".jpg",
+                                    root + "\\" + kRussian + ".tga"};
+    ASSERT_TRUE(CopyFileTo(Picture("plain.bmp", 1), pictures[0]));
+    ASSERT_TRUE(CopyFileTo(Picture("plain.jpg", 2), pictures[1]));
+    ASSERT_TRUE(CopyFileTo(Picture("plain.tga", 3), pictures[2]));
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(pictures[0]), PictureRecord(pictures[1]), PictureRecord(pictures[2])}));
+    g_bShowRole = false;
+    window = new CShowWnd;
+    ASSERT_TRUE(window->CreateHidden());
+    hwnd = window->m_hWnd;
+    Command(ID_TRAY_SHOW);
+    for (const std::string& picture : pictures) {
+        SCOPED_TRACE(picture);
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_TRUE(window->m_bLoaded);
+        EXPECT_EQ(window->Preparation().Record().m_strPath, picture);
+        window->ChangeNow();
+    }
+    // The bitmap's pixels on the screen, centred at its own size.
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(window->Preparation().Record().m_strPath, pictures[0]);
+    ::UpdateWindow(hwnd);
+    const int left = (::GetSystemMetrics(SM_CXSCREEN) - 40) / 2, top = (::GetSystemMetrics(SM_CYSCREEN) - 30) / 2;
+    for (int y : {0, 29})
+        for (int x : {0, 39}) {
+            unsigned char bgr[3];
+            PatternPixel(x, 29 - y, 1, bgr);
+            EXPECT_EQ(ScreenPixel(left + x, top + y), RGB(bgr[2], bgr[1], bgr[0])) << x << "," << y;
+        }
+    ::SendMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    DeleteTree(root);
+}
+
 TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts)
 {
     StartChanger();
     EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD}));
+    EXPECT_EQ(g_iconTip, L"Murlavo");
     ::SendMessageA(hwnd, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_ADD}));
     // A show window without an icon (the preview, the saver) adds none.
