@@ -1,8 +1,10 @@
-// The wallpaper changer, the preview and the screen saver as processes, and Settings beside the changer.
+// The wallpaper changer, the preview and the screen saver as processes, Settings beside the
+// changer, and pictures and a temporary folder whose names the ANSI code page cannot hold.
 #include "app/WindowNames.h"
 #include "resource.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
+#include "support/UnicodeFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -361,4 +363,127 @@ TEST_F(ShowRolesTest, SettingsRunsOncePerSessionAndItsOkReachesTheChanger)
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(menuDialog); }, 10000));
     ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(changer.WaitForExit(10000));
+}
+
+namespace {
+// A string value of the changer's key, read as a wide string.
+std::string ChangerString(const wchar_t* name)
+{
+    HKEY key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, Wide(kChanger).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "(no key)";
+    wchar_t buffer[1024] = L"";
+    DWORD size = sizeof buffer - sizeof(wchar_t), type = 0;
+    const LONG rc = ::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    ::RegCloseKey(key);
+    return rc == ERROR_SUCCESS && type == REG_SZ ? Utf8(buffer, wcsnlen(buffer, size / sizeof(wchar_t))) : "(none)";
+}
+
+// Pictures in a folder named in Japanese with an emoji, one of them more than 300 characters
+// deep, copied from plain ones the test wrote.
+class ShowRolesNamesTest : public ShowRolesTest {
+protected:
+    void SetUp() override
+    {
+        ShowRolesTest::SetUp();
+        ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
+        root = dir + "\\" + kJapaneseFolder;
+        DeleteTree(root);
+        ASSERT_TRUE(MakeFolder(root));
+        const std::string deep = DeepFolder(root, 300);
+        ASSERT_FALSE(deep.empty());
+        jpeg = root + "\\" + kSunset + ".jpg";
+        bitmap = deep + "\\" + kRussian + " " + kCombining + ".bmp";
+        ASSERT_TRUE(WritePatternPicture(dir + "\\plain.jpg", 64, 48, 3));
+        ASSERT_TRUE(WritePatternPicture(dir + "\\plain.bmp", 37, 21, 4));
+        ASSERT_TRUE(CopyFileTo(dir + "\\plain.jpg", jpeg));
+        ASSERT_TRUE(CopyFileTo(dir + "\\plain.bmp", bitmap));
+    }
+    void TearDown() override
+    {
+        ShowRolesTest::TearDown();
+        DeleteTree(root);
+    }
+    std::string root, jpeg, bitmap;
+};
+} // namespace
+
+// The changer started with TMP and TEMP naming such a folder makes each picture the wallpaper,
+// and stores where its bitmap lies.
+TEST_F(ShowRolesNamesTest, TheChangerAppliesPicturesOfAnyNameFromATemporaryFolderOfAnyName)
+{
+    const std::string temp = root + "\\" + kPolish;
+    ASSERT_TRUE(MakeFolder(temp));
+    const std::string wallpaper = temp + "\\Murlavo Wallpaper.bmp";
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(jpeg), PictureRecord(bitmap, "1")}));
+    SetChangerInt("Order", 1);
+    SetChangerInt("FitToScreen", 0);
+    SetChangerInt("LastChange", static_cast<DWORD>(std::time(nullptr)));
+
+    ChildProcess child;
+    {
+        ScopedTempFolder scoped(temp); // the child's environment
+        ASSERT_TRUE(child.Start(MurlavoExe(), "/v"));
+    }
+    HWND hwnd = WaitForWindow(child, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+    struct Expected {
+        int width, height;
+        const char* tile;
+    };
+    for (const Expected& e : {Expected {64, 48, "0"}, Expected {37, 21, "1"}}) {
+        DeleteRegValue(HKEY_CURRENT_USER, kDesktop, "Wallpaper");
+        ::PostMessageW(hwnd, 0x700, 128, WM_LBUTTONDBLCLK);
+        std::string applied;
+        ASSERT_TRUE(PumpUntil([&] { return ReadDesktopWallpaper(&applied); }, 20000));
+        EXPECT_EQ(applied, wallpaper);
+        std::string tile;
+        ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, kDesktop, "TileWallpaper", &tile));
+        EXPECT_EQ(tile, e.tile);
+        Bitmap written;
+        written.data = ReadFileBytes(wallpaper);
+        ASSERT_GE(written.data.size(), 54u);
+        written.width = *reinterpret_cast<const int32_t*>(&written.data[18]);
+        written.height = *reinterpret_cast<const int32_t*>(&written.data[22]);
+        EXPECT_EQ(written.width, e.width);
+        EXPECT_EQ(written.height, e.height);
+        if (e.width == 37) // the bitmap, exactly
+            for (int y : {0, 20})
+                for (int x : {0, 36}) {
+                    unsigned char bgr[3];
+                    PatternPixel(x, y, 4, bgr);
+                    EXPECT_EQ(0, std::memcmp(written.Pixel(x, y), bgr, 3)) << x << "," << y;
+                }
+    }
+    ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(child.WaitForExit(10000));
+    EXPECT_EQ(ChangerString(L"TempImage"), wallpaper);
+    EXPECT_EQ(ChangerString(L"LastWallpaper"), bitmap);
+}
+
+// The screen saver shows the deep picture on the screen.
+TEST_F(ShowRolesNamesTest, TheSaverPlaysAPictureOfAnyNameAndDepth)
+{
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(bitmap)}));
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/s"));
+    HWND saver = WaitForWindow(child, "Wallpaper");
+    ASSERT_NE(saver, nullptr);
+    // Centred at its own size; its top-left corner is the pattern's top row, first pixel.
+    unsigned char bgr[3];
+    PatternPixel(0, 20, 4, bgr);
+    const COLORREF corner = RGB(bgr[2], bgr[1], bgr[0]);
+    const int x = (::GetSystemMetrics(SM_CXSCREEN) - 37) / 2, y = (::GetSystemMetrics(SM_CYSCREEN) - 21) / 2;
+    COLORREF shown = CLR_INVALID;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            HDC screen = ::GetDC(nullptr);
+            shown = ::GetPixel(screen, x, y);
+            ::ReleaseDC(nullptr, screen);
+            return shown == corner;
+        },
+        15000))
+        << std::hex << shown << " instead of " << corner;
+    ::PostMessageW(saver, WM_KEYDOWN, 'X', 1);
+    EXPECT_TRUE(child.WaitForExit(10000));
 }
