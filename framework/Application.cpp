@@ -130,7 +130,8 @@ std::string CApplication::GetProfileString(const char* section, const char* entr
             continue;
         if (result != ERROR_SUCCESS || !IsStringType(type))
             return fallback;
-        std::wstring value(buffer.data()); // stops at the first zero
+        buffer[size / sizeof(wchar_t)] = L'\0'; // half a character at the end is no character
+        std::wstring value(buffer.data());        // stops at the first zero
         return Utf8(type == REG_EXPAND_SZ ? ExpandEnvironment(value) : value);
     }
     return fallback;
