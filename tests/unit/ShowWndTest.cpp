@@ -502,7 +502,7 @@ TEST_F(ShowWndTest, FailedWallpaperWriteChangesNothing)
 }
 
 // A temporary folder that cannot be used changes nothing, and no wallpaper file lands in the
-// current directory instead.
+// current directory instead. (One too long for the desktop is also told, once.)
 TEST_F(ShowWndTest, UnusableTemporaryFolderChangesNothing)
 {
     char saved[MAX_PATH + 1] = "";
@@ -514,7 +514,10 @@ TEST_F(ShowWndTest, UnusableTemporaryFolderChangesNothing)
         ::SetEnvironmentVariableA("TMP", tmp.c_str());
         StartChanger({PictureRecord(Picture("a.bmp", 8, 8))});
         const DesktopState before = DesktopState::Now();
+        MessageBoxAnswerer boxes;
         DoubleClick();
+        HandlePostedMessages();
+        EXPECT_EQ(boxes.Texts().size(), tmp == tooLong ? 1u : 0u);
         std::string wallpaper;
         ReadRegString(HKEY_CURRENT_USER, kDesktop, "Wallpaper", &wallpaper);
         EXPECT_EQ(wallpaper, before.wallpaper);
