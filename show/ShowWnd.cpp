@@ -21,16 +21,15 @@
 namespace {
 // A message box owned by the window's top-level window (for the preview, the display settings
 // it lies in), with the program's name as its title.
-void ShowMessage(HWND window, const std::wstring& text)
+void ShowMessage(HWND window, const std::string& text)
 {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    wchar_t title[128];
-    if (!::LoadStringW(instance, IDS_APP_TITLE, title, 128))
-        lstrcpynW(title, L"Murlavo", 128);
+    std::string title = LoadResourceString(IDS_APP_TITLE);
+    if (title.empty())
+        title = "Murlavo";
     // The changer's window is hidden: its box comes to the front on its own.
     HWND owner = ::GetAncestor(window, GA_ROOT);
     const UINT front = ::IsWindowVisible(owner) ? 0 : MB_SETFOREGROUND;
-    ::MessageBoxW(owner, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION | front);
+    MessageBoxUtf8(owner, text, title, MB_OK | MB_ICONEXCLAMATION | front);
 }
 
 // Tells the user that a picture was skipped for want of memory. One box at a time: a failure
@@ -41,10 +40,8 @@ void TellOutOfMemory(HWND window)
     if (s_bTelling)
         return;
     s_bTelling = true;
-    wchar_t text[256];
-    if (!::LoadStringW(::GetModuleHandleW(nullptr), IDS_OUT_OF_MEMORY, text, 256))
-        lstrcpynW(text, L"Out of memory.", 256);
-    ShowMessage(window, text);
+    const std::string text = LoadResourceString(IDS_OUT_OF_MEMORY);
+    ShowMessage(window, text.empty() ? "Out of memory." : text);
     s_bTelling = false;
 }
 
@@ -52,11 +49,10 @@ void TellOutOfMemory(HWND window)
 // the window after the box.
 void TellTempFolderTooLong(HWND window, const std::string& folder)
 {
-    const std::wstring text = L"Murlavo cannot change the wallpaper: the desktop takes a wallpaper file whose path "
-                              L"has at most " + std::to_wstring(platform::kMaxWallpaperPath) +
-                              L" characters, and the path of the temporary folder is too long for that:\n\n" +
-                              Wide(folder) + L"\n\nSet the TEMP and TMP variables to a shorter folder.";
-    ShowMessage(window, text);
+    ShowMessage(window, "Murlavo cannot change the wallpaper: the desktop takes a wallpaper file whose path has at "
+                        "most " + std::to_string(platform::kMaxWallpaperPath) +
+                            " characters, and the path of the temporary folder is too long for that:\n\n" + folder +
+                            "\n\nSet the TEMP and TMP variables to a shorter folder.");
 }
 
 // A screen saver is on the screen (the system's, or the program's own saver window, which the
