@@ -516,18 +516,18 @@ TEST_F(SettingsDlgTest, AboutOpensOnItsOwnAndChangesNothing)
     EXPECT_EQ(aboutOwner, nullptr);
 }
 
-TEST_F(SettingsDlgTest, WideNotificationsAreNotReadAsAnsiOnes)
+TEST_F(SettingsDlgTest, AnsiNotificationsAreNotReadAsWideOnes)
 {
     WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
     Open([&](CScriptedSettingsDlg& dlg) {
         HTREEITEM one = TreeView_GetChild(dlg.m_tree, dlg.Find("Lake"));
         ASSERT_NE(one, nullptr);
-        // The tree was told to send the ANSI forms: a wide request for a picture's text gets no
-        // ANSI bytes in its wide buffer.
-        wchar_t text[32];
-        std::fill(std::begin(text), std::end(text), L'#');
-        NMTVDISPINFOW info {};
-        info.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_GETDISPINFOW)};
+        // The tree was told to send the wide forms: an ANSI request for a picture's text gets no
+        // UTF-16 in its byte buffer.
+        char text[32];
+        std::fill(std::begin(text), std::end(text), '#');
+        NMTVDISPINFOA info {};
+        info.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_GETDISPINFOA)};
         info.item.mask = TVIF_TEXT | TVIF_IMAGE;
         info.item.hItem = one;
         info.item.lParam = reinterpret_cast<LPARAM>(dlg.RecordOf(one));
@@ -535,11 +535,11 @@ TEST_F(SettingsDlgTest, WideNotificationsAreNotReadAsAnsiOnes)
         info.item.cchTextMax = 32;
         info.item.iImage = -7;
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(text[0], L'#');
+        EXPECT_EQ(text[0], '#');
         EXPECT_EQ(info.item.iImage, -7);
-        // Nor does a wide drag notification start a drag.
-        NMTREEVIEWW drag {};
-        drag.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_BEGINDRAGW)};
+        // Nor does an ANSI drag notification start a drag.
+        NMTREEVIEWA drag {};
+        drag.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_BEGINDRAGA)};
         drag.itemNew.hItem = one;
         drag.itemNew.lParam = info.item.lParam;
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&drag));
@@ -555,10 +555,10 @@ namespace {
 struct OfflineShare {
     static inline HANDLE release = nullptr;
     static inline std::atomic<int> asked {0};
-    static DWORD WINAPI GetFileAttributes(LPCSTR path)
+    static DWORD WINAPI GetFileAttributes(LPCWSTR path)
     {
-        if (_strnicmp(path, "\\\\server\\share\\", 15) != 0)
-            return ::GetFileAttributesA(path);
+        if (_wcsnicmp(path, L"\\\\server\\share\\", 15) != 0)
+            return ::GetFileAttributesW(path);
         ++asked;
         ::WaitForSingleObject(release, 60000);
         ::SetLastError(ERROR_BAD_NETPATH);
@@ -566,11 +566,11 @@ struct OfflineShare {
     }
     // The shell is not asked about pictures on a share that cannot be reached.
     static inline std::atomic<int> shellAsked {0};
-    static DWORD_PTR WINAPI GetFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size, UINT flags)
+    static DWORD_PTR WINAPI GetFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags)
     {
-        if (_strnicmp(path, "\\\\server\\", 9) == 0)
+        if (_wcsnicmp(path, L"\\\\server\\", 9) == 0)
             ++shellAsked;
-        return ::SHGetFileInfoA(path, attributes, info, size, flags);
+        return ::SHGetFileInfoW(path, attributes, info, size, flags);
     }
 };
 
@@ -588,8 +588,8 @@ protected:
     void TearDown() override
     {
         ::SetEvent(m_release.Get());
-        CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesA;
-        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoA;
+        CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesW;
+        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoW;
         SettingsDlgTest::TearDown();
     }
     // A local playlist, then 10,000 pictures on the share in 100 playlists; the first of them
@@ -607,14 +607,14 @@ protected:
     // The item's label and image as they are now (the fixture's helpers wait for the answers).
     static std::pair<std::string, int> Shown(const CScriptedSettingsDlg& dlg, HTREEITEM item)
     {
-        char text[300] = "";
-        TVITEMA data {};
+        wchar_t text[300] = L"";
+        TVITEMW data {};
         data.mask = TVIF_TEXT | TVIF_IMAGE;
         data.hItem = item;
         data.pszText = text;
-        data.cchTextMax = sizeof text;
-        TreeView_GetItem(dlg.m_tree, &data);
-        return {text, data.iImage};
+        data.cchTextMax = ARRAYSIZE(text);
+        ::SendMessageW(dlg.m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+        return {Utf8(data.pszText), data.iImage};
     }
 
     CKernelHandle m_release;

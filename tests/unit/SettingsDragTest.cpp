@@ -41,10 +41,10 @@ protected:
     // What the tree sends when the user starts dragging the item.
     static void BeginDrag(const CScriptedSettingsDlg& dlg, HTREEITEM item)
     {
-        NMTREEVIEWA info {};
+        NMTREEVIEWW info {};
         info.hdr.hwndFrom = dlg.m_tree;
         info.hdr.idFrom = IDC_LIBRARY_TREE;
-        info.hdr.code = TVN_BEGINDRAGA;
+        info.hdr.code = TVN_BEGINDRAGW;
         info.itemNew.mask = TVIF_HANDLE | TVIF_PARAM;
         info.itemNew.hItem = item;
         info.itemNew.lParam = reinterpret_cast<LPARAM>(dlg.RecordOf(item));

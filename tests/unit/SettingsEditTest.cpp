@@ -12,35 +12,35 @@ using namespace testing_support;
 
 namespace {
 
-// The file-open dialog's stand-in: keeps what it was asked and answers with `answer` (parts
-// separated by '|', copied with zero characters between them and an empty part at the end), or
-// fails when `answer` is empty.
+// The file-open dialog's stand-in: keeps what it was asked and answers with `answer` (UTF-8,
+// parts separated by '|', copied in UTF-16 with zero characters between them and an empty part
+// at the end), or fails when `answer` is empty.
 struct FakeOpenFile {
-    static inline OPENFILENAMEA asked {};
+    static inline OPENFILENAMEW asked {};
     static inline std::string title, filter, answer;
     static inline int calls = 0;
-    static inline char firstChar = 'x';
+    static inline wchar_t firstChar = L'x';
     static inline DWORD error = 0; // what the failed dialog reports
     static DWORD WINAPI Error() { return error; }
-    static BOOL WINAPI Open(OPENFILENAMEA* ofn)
+    static BOOL WINAPI Open(OPENFILENAMEW* ofn)
     {
         asked = *ofn;
-        firstChar = ofn->lpstrFile ? ofn->lpstrFile[0] : 'x';
-        title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
+        firstChar = ofn->lpstrFile ? ofn->lpstrFile[0] : L'x';
+        title = Utf8(ofn->lpstrTitle);
         filter.clear();
-        for (const char* p = ofn->lpstrFilter; p && *p; p += std::strlen(p) + 1)
-            filter += std::string(p) + "|";
+        for (const wchar_t* p = ofn->lpstrFilter; p && *p; p += std::wcslen(p) + 1)
+            filter += Utf8(p) + "|";
         ++calls;
         if (answer.empty())
             return FALSE;
-        std::string buffer = answer;
-        for (char& c : buffer)
-            if (c == '|')
-                c = '\0';
-        buffer += std::string(2, '\0');
+        std::wstring buffer = Wide(answer);
+        for (wchar_t& c : buffer)
+            if (c == L'|')
+                c = L'\0';
+        buffer += std::wstring(2, L'\0');
         if (buffer.size() > ofn->nMaxFile)
             return FALSE;
-        std::memcpy(ofn->lpstrFile, buffer.data(), buffer.size());
+        std::memcpy(ofn->lpstrFile, buffer.data(), buffer.size() * sizeof(wchar_t));
         return TRUE;
     }
 };
@@ -109,7 +109,7 @@ protected:
     }
     void TearDown() override
     {
-        CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameA;
+        CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameW;
         CSettingsDlg::s_pfnCommDlgExtendedError = ::CommDlgExtendedError;
         SettingsDlgTest::TearDown();
     }
@@ -186,7 +186,7 @@ TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist
         EXPECT_EQ(FakeOpenFile::asked.Flags & ~OFN_ENABLESIZING, DWORD(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT
             | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR));
         EXPECT_GE(FakeOpenFile::asked.nMaxFile, 2000u);
-        EXPECT_EQ(FakeOpenFile::firstChar, '\0');
+        EXPECT_EQ(FakeOpenFile::firstChar, L'\0');
         EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{m.bmp c.bmp b.bmp} Zoo{}}");
         EXPECT_TRUE(dlg.Expanded(dlg.Find("Lake")));
 
@@ -272,9 +272,9 @@ TEST_F(SettingsEditTest, ContextMenusShowTheRecordsOptionsAndTheirCommandsChange
         HTREEITEM missing = dlg.Find(m_dir + "\\gone.jpg");
         std::string location;
         DialogAnswerer where("Picture Location", [&](HWND box) {
-            char text[300] = "";
-            ::GetDlgItemTextA(box, IDC_LOCATION, text, sizeof text);
-            location = text;
+            wchar_t text[300] = L"";
+            ::GetDlgItemTextW(box, IDC_LOCATION, text, ARRAYSIZE(text));
+            location = Utf8(text);
             ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
         });
         RightClick(dlg, missing, ID_LIBRARY_LOCATION);
