@@ -3,6 +3,7 @@
 // back with the library reader and byte by byte).
 #include "unit/AllocationProbe.h"
 #include "unit/SettingsDlgFixture.h"
+#include "unit/WideFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -256,6 +257,126 @@ TEST_F(SettingsDlgTest, WithoutTheShellPicturesShowTheirTitleAndMissingOnesTheir
         EXPECT_TRUE(dlg.m_arrIcons.empty());
         dlg.Click(IDCANCEL);
     });
+}
+
+// Pictures whose names the code page cannot hold, in a folder whose name it cannot hold, and
+// one 300 characters deep; each exists except one, which is missing.
+class SettingsNamesTest : public SettingsDlgTest {
+protected:
+    void SetUp() override
+    {
+        SettingsDlgTest::SetUp();
+        m_folder = MakeNamedPictures(m_dir);
+        ASSERT_FALSE(m_folder.empty());
+        DeleteWideTree(m_dir + "\\deep");
+        const std::string deep = MakeDeepFolder(m_dir + "\\deep", 300);
+        ASSERT_FALSE(deep.empty());
+        m_deep = deep + "\\深い 🌊.bmp";
+        ASSERT_TRUE(MakeWideFile(m_deep));
+        ASSERT_GT(Wide(m_deep).size(), 300u);
+        m_missing = m_folder + "\\消えた 🌙.jpg";
+    }
+    void TearDown() override
+    {
+        DeleteWideTree(m_folder);
+        DeleteWideTree(m_dir + "\\deep");
+        SettingsDlgTest::TearDown();
+    }
+    std::string In(const char* name) const { return m_folder + "\\" + name; }
+
+    std::string m_folder, m_deep, m_missing;
+};
+
+TEST_F(SettingsNamesTest, NamesInAnyScriptAndLongPathsAreShownFoundAndWrittenBackExactly)
+{
+    std::vector<CWallpaperObject> records {Playlist(kCyrillicName), PictureRecord(In(kSunset)),
+        PictureRecord(In(kLodz)), PictureRecord(In(kMoscow)), PictureRecord(In(kCafe)), PictureRecord(m_deep),
+        PictureRecord(m_missing)};
+    WriteLibrary(records, 1);
+    std::string location;
+    DialogAnswerer where("Picture Location", [&](HWND box) {
+        wchar_t text[1024] = L"";
+        ::GetDlgItemTextW(box, IDC_LOCATION, text, ARRAYSIZE(text));
+        location = Utf8(text);
+        ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{") + kCyrillicName + "{" + kSunset + " " + kLodz + " " + kMoscow
+                + " " + kCafe + " 深い 🌊.bmp " + m_missing + "}}");
+        // Each file that is there is found (no cross), the deep one too; the missing one shows
+        // the cross and its whole path.
+        const std::vector<HTREEITEM> pictures = dlg.Children(dlg.Find(kCyrillicName));
+        ASSERT_EQ(pictures.size(), 6u);
+        for (size_t i = 0; i < 5; ++i)
+            EXPECT_NE(dlg.Image(pictures[i]), CSettingsDlg::kMissingFile) << records[i + 1].m_strPath;
+        EXPECT_EQ(dlg.Image(pictures[5]), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.NowPlayingLabel(), kSunset);
+        EXPECT_NE(dlg.NowPlayingImage(), CSettingsDlg::kMissingFile);
+
+        // Picture Location shows the whole deep path.
+        dlg.m_hContextItem = pictures[4];
+        dlg.Command(ID_LIBRARY_LOCATION);
+        EXPECT_EQ(location, m_deep);
+        dlg.m_hContextItem = pictures[1];
+        dlg.Command(ID_LIBRARY_LOCATION);
+        EXPECT_EQ(location, In(kLodz));
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(where.Answered(), 2);
+    const CWallpaperList saved = ReadBack();
+    ASSERT_EQ(saved.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(saved[i]->m_strPath, records[i].m_strPath) << i;
+    EXPECT_EQ(saved[1]->m_bNowPlaying, 1);
+}
+
+TEST_F(SettingsNamesTest, WithoutTheShellTitlesInAnyScriptAreShownAndTheFilesFound)
+{
+    app.m_bNewShell = FALSE;
+    WriteLibrary({Playlist(kCyrillicName), PictureRecord(In(kSunset)), PictureRecord(In(kCafe)),
+        PictureRecord(m_missing)});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.Find(kCyrillicName), TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(),
+            std::string("Play Lists{") + kCyrillicName + "{夕焼け Cafe\u0301 " + m_missing + "}}");
+        EXPECT_NE(dlg.Image(dlg.Find("夕焼け")), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.Image(dlg.Find(m_missing)), CSettingsDlg::kMissingFile);
+        dlg.Click(IDCANCEL);
+    });
+}
+
+namespace {
+// Reads the text of each message box this thread shows, in UTF-16, and presses its OK: a timer
+// of the thread finds the box from inside the box's own loop.
+struct WideMessageBoxReader {
+    static inline std::vector<std::string> texts;
+    static inline HWND last = nullptr;
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND box, LPARAM) -> BOOL {
+            wchar_t cls[16] = L"";
+            ::GetClassNameW(box, cls, ARRAYSIZE(cls));
+            if (box == last || std::wstring(cls) != L"#32770" || !::IsWindowVisible(box) || !::GetDlgItem(box, 0xFFFF))
+                return TRUE;
+            last = box;
+            wchar_t text[512] = L"";
+            ::GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+            texts.push_back(Utf8(text));
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return FALSE;
+        }, 0);
+    }
+};
+} // namespace
+
+TEST_F(SettingsDlgTest, MessageBoxesShowNamesInAnyScript)
+{
+    WideMessageBoxReader::texts.clear();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, WideMessageBoxReader::OnTimer);
+    const std::string text = std::string("The picture library C:\\") + kJapaneseFolder + "\\" + kLodz + " cannot be read";
+    EXPECT_EQ(s_realMessageBox(nullptr, text.c_str(), MB_OK), IDOK);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(WideMessageBoxReader::texts, std::vector<std::string> {text});
 }
 
 TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)

@@ -3,6 +3,7 @@
 // tracking replaced by a stand-in that reads the menu and chooses), the Delete key, and renaming
 // playlists in place.
 #include "unit/SettingsDlgFixture.h"
+#include "unit/WideFiles.h"
 
 #include <cstring>
 #include <iterator>
@@ -533,4 +534,138 @@ TEST_F(SettingsEditTest, ShiftF10AndTheMenuKeyShowOneMenuAtTheSelectedItem)
         EXPECT_EQ(FakeMenu::calls, before);
         dlg.Click(IDCANCEL);
     });
+}
+
+namespace {
+
+// Types text into a window as the keyboard does: one character message per UTF-16 unit (a
+// character outside the basic plane comes as its two halves), through the thread's loop.
+void Type(HWND window, const std::string& text)
+{
+    for (wchar_t unit : Wide(text))
+        ::PostMessageW(window, WM_CHAR, unit, 1);
+}
+
+// The shell's real "open", as Preview uses it.
+void (*const g_openWithShell)(HWND, const char*) = CSettingsDlg::s_pfnOpenFile;
+
+class SettingsEditNamesTest : public SettingsEditTest {
+protected:
+    void SetUp() override
+    {
+        SettingsEditTest::SetUp();
+        m_folder = MakeNamedPictures(m_dir);
+        ASSERT_FALSE(m_folder.empty());
+    }
+    void TearDown() override
+    {
+        CSettingsDlg::s_pfnOpenFile = g_openWithShell;
+        DeleteWideTree(m_folder);
+        SettingsEditTest::TearDown();
+    }
+    std::string In(const char* name) const { return m_folder + "\\" + name; }
+
+    std::string m_folder;
+};
+
+} // namespace
+
+TEST_F(SettingsEditNamesTest, AddPlaylistTakesATypedNameInAnyScript)
+{
+    WriteLibrary({Playlist("Lake")});
+    DialogAnswerer add("Add Playlist", [&](HWND dlg) {
+        Type(::GetDlgItem(dlg, IDC_PLAYLIST_NAME), kCyrillicName);
+        ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Click(IDC_ADD_PLAYLIST);
+        // In its sorted place, after the Latin name.
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{Lake{} ") + kCyrillicName + "{}}");
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(add.Answered(), 1);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1]->m_strPath, kCyrillicName);
+    EXPECT_EQ(records[1]->m_bPicture, 0);
+}
+
+TEST_F(SettingsEditNamesTest, RenamingInPlaceTakesATypedNameInAnyScript)
+{
+    WriteLibrary({Playlist("Lake"), PictureRecord(In(kSunset))});
+    const std::string name = std::string(kCyrillicName) + " Łódź 🌅";
+    int phase = 0;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        if (TreeView_GetEditControl(dlg.m_tree)) {
+            dlg.RunScriptAgain();
+            return;
+        }
+        if (phase++ == 0) {
+            HTREEITEM lake = dlg.Find("Lake");
+            TreeView_SelectItem(dlg.m_tree, lake);
+            HWND edit = TreeView_EditLabel(dlg.m_tree, lake);
+            ASSERT_NE(edit, nullptr);
+            ::SendMessageW(edit, EM_SETSEL, 0, -1);
+            Type(edit, name);
+            ::SetFocus(edit);
+            ::PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            dlg.RunScriptAgain();
+            return;
+        }
+        HTREEITEM renamed = TreeView_GetChild(dlg.m_tree, dlg.m_hRootItem);
+        EXPECT_EQ(dlg.RecordOf(renamed)->m_strPath, name);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{" + name + "{" + kSunset + "}}");
+        EXPECT_EQ(dlg.NowPlayingLabel(), name);
+        dlg.Click(IDOK);
+    }), IDOK);
+    EXPECT_EQ(phase, 2);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0]->m_strPath, name);
+    EXPECT_EQ(records[1]->m_strPath, In(kSunset));
+}
+
+TEST_F(SettingsEditNamesTest, AddPicturesTakesNamesInAnyScriptFromTheOpenDialog)
+{
+    WriteLibrary({Playlist(kCyrillicName)});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find(kCyrillicName));
+        // One file: its full path.
+        FakeOpenFile::answer = In(kSunset);
+        dlg.Click(IDC_ADD_PICTURE);
+        // Several: the folder, then the names (one with a character in two UTF-16 units).
+        FakeOpenFile::answer = m_folder + "|" + kMoscow + "|" + kLodz + "|" + kCafe;
+        dlg.Click(IDC_ADD_PICTURE);
+        // Each of the several in its sorted place, before the first one that sorts after it.
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{") + kCyrillicName + "{" + kCafe + " " + kLodz + " " + kMoscow
+                + " " + kSunset + "}}");
+        for (HTREEITEM picture : dlg.Children(dlg.Find(kCyrillicName)))
+            EXPECT_NE(dlg.Image(picture), CSettingsDlg::kMissingFile) << dlg.Label(picture);
+        dlg.Click(IDOK);
+    });
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 5u);
+    std::vector<std::string> paths;
+    for (size_t i = 1; i < records.size(); ++i)
+        paths.push_back(records[i]->m_strPath);
+    EXPECT_EQ(paths, (std::vector<std::string> {In(kCafe), In(kLodz), In(kMoscow), In(kSunset)}));
+}
+
+TEST_F(SettingsEditNamesTest, PreviewOpensAFileWhoseNameTheCodePageLacks)
+{
+    // A file the shell runs: it leaves a file behind, so the test sees it was opened.
+    const std::string opened = m_dir + "\\opened.txt";
+    ::DeleteFileA(opened.c_str());
+    const std::string batch = In("開く 🌅.bat");
+    ASSERT_TRUE(MakeWideFile(batch, "@echo opened> \"" + opened + "\"\r\n"));
+    WriteLibrary({Playlist("Lake"), PictureRecord(batch)});
+    CSettingsDlg::s_pfnOpenFile = g_openWithShell;
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        RightClick(dlg, dlg.Find("開く 🌅.bat"), ID_LIBRARY_PREVIEW);
+        EXPECT_FALSE(FakeMenu::Entry(ID_LIBRARY_PREVIEW)->grayed);
+        dlg.Click(IDCANCEL);
+    });
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(opened); }, 20000));
 }
