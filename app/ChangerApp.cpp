@@ -2,6 +2,8 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/SettingsInstance.h"
+#include "framework/WideText.h"
+#include "framework/Window.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "resource.h"
@@ -33,7 +35,7 @@ HWND FindSettingsOwner(const char* commandLine)
         if (HWND owner = WindowFromNumber(number))
             return owner;
     }
-    return ::FindWindowA(nullptr, "Display Properties");
+    return ::FindWindowW(nullptr, L"Display Properties");
 }
 
 BOOL CChangerApp::InitInstance()
@@ -50,16 +52,16 @@ BOOL CChangerApp::InitInstance()
     // apartment.
     m_bComInitialized = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
 
-    char title[64] = "";
-    if (::LoadStringA(m_hInstance, IDS_APP_TITLE, title, sizeof title) > 0)
+    const std::string title = LoadResourceString(IDS_APP_TITLE);
+    if (!title.empty())
         m_strAppName = title;
     SetRegistryKey("Orvane Inc.");
 
-    OSVERSIONINFOA version {};
+    OSVERSIONINFOW version {};
     version.dwOSVersionInfoSize = sizeof version;
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (::GetVersionExA(&version)) {
+    if (::GetVersionExW(&version)) {
 #pragma GCC diagnostic pop
         m_bNewShell = version.dwMajorVersion >= 4;
         g_bWin95Family = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
@@ -150,7 +152,7 @@ BOOL CChangerApp::StartWallpaperChanger()
     // One changer per session: two would write the same wallpaper file at the same moment and
     // could hand the desktop a torn picture. A second start ends at once.
     // (Access denied: the mutex exists, made by a process this one may not open.)
-    m_changerMutex.Reset(::CreateMutexA(nullptr, FALSE, kWallpaperChangerMutex));
+    m_changerMutex.Reset(::CreateMutexW(nullptr, FALSE, Wide(kWallpaperChangerMutex).c_str()));
     const DWORD error = ::GetLastError();
     if (error == ERROR_ALREADY_EXISTS || (!m_changerMutex && error == ERROR_ACCESS_DENIED))
         return FALSE;

@@ -1,6 +1,7 @@
 #include "app/SettingsInstance.h"
 
 #include "app/WindowNames.h"
+#include "framework/WideText.h"
 
 const char kSettingsMutex[] = "Local\\Murlavo.Settings";
 
@@ -38,7 +39,7 @@ bool CSettingsInstance::Claim()
         BringSettingsForward();
         return false;
     }
-    m_mutex.Reset(::CreateMutexA(nullptr, FALSE, kSettingsMutex));
+    m_mutex.Reset(::CreateMutexW(nullptr, FALSE, Wide(kSettingsMutex).c_str()));
     if (!m_mutex) {
         // A mutex this process may not open (made by a process of another user or integrity
         // level): bring that dialog forward when it can be found, else open as before rather
@@ -62,7 +63,7 @@ bool CSettingsInstance::Claim()
 
 bool BringSettingsForward()
 {
-    HWND dialog = ::FindWindowA(kSettingsClassName, nullptr);
+    HWND dialog = ::FindWindowW(Wide(kSettingsClassName).c_str(), nullptr);
     if (!dialog)
         return false;
     // Asynchronous: a dialog whose process hangs does not hang this one.
@@ -77,12 +78,12 @@ bool BringSettingsForward()
 
 UINT SettingsChangedMessage()
 {
-    static const UINT message = ::RegisterWindowMessageA(kSettingsChangedMessage);
+    static const UINT message = ::RegisterWindowMessageW(Wide(kSettingsChangedMessage).c_str());
     return message;
 }
 
 bool NotifyWallpaperChanger()
 {
-    HWND changer = ::FindWindowA(kChangerClassName, nullptr);
-    return changer && SettingsChangedMessage() && ::PostMessageA(changer, SettingsChangedMessage(), 0, 0);
+    HWND changer = ::FindWindowW(Wide(kChangerClassName).c_str(), nullptr);
+    return changer && SettingsChangedMessage() && ::PostMessageW(changer, SettingsChangedMessage(), 0, 0);
 }

@@ -1,6 +1,7 @@
 #include "framework/Application.h"
 #include "framework/Handles.h"
 #include "framework/Window.h"
+#include "framework/WideText.h"
 
 #include <vector>
 
@@ -28,11 +29,11 @@ int CApplication::Run()
 {
     MSG msg;
     for (;;) {
-        BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
         ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+        ::DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
 }
@@ -57,8 +58,8 @@ HKEY CApplication::OpenSectionKey(const char* section, REGSAM access) const
         return nullptr;
     std::string path = "Software\\" + m_strRegistryKey + "\\" + m_strAppName + "\\" + section;
     HKEY key = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, access,
+                          nullptr, &key, nullptr) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
@@ -71,7 +72,8 @@ int CApplication::GetProfileInt(const char* section, const char* entry, int defa
     if (!key)
         return defaultValue;
     DWORD type = 0, value = 0, size = sizeof value;
-    if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS
+    if (::RegQueryValueExW(key.Get(), Wide(entry).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size)
+            != ERROR_SUCCESS
         || type != REG_DWORD || size != sizeof value)
         return defaultValue;
     return static_cast<int>(value);
@@ -79,9 +81,9 @@ int CApplication::GetProfileInt(const char* section, const char* entry, int defa
 
 namespace {
 
-// Longest string setting read, in bytes. Paths, titles and addresses are far shorter; a larger
-// value is damage and reads as the default instead of costing memory.
-const DWORD kMaxProfileString = 64 * 1024;
+// Longest string setting read: 64 K characters, in bytes of UTF-16. Paths, titles and addresses
+// are far shorter; a larger value is damage and reads as the default instead of costing memory.
+const DWORD kMaxProfileString = 2 * 64 * 1024;
 
 bool IsStringType(DWORD type)
 {
@@ -90,16 +92,16 @@ bool IsStringType(DWORD type)
 
 // A REG_EXPAND_SZ value names environment variables (%SystemRoot%, ...) that its reader is meant
 // to replace. Names that are not set stay as written.
-std::string ExpandEnvironment(const std::string& text)
+std::wstring ExpandEnvironment(const std::wstring& text)
 {
-    DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (needed == 0 || needed > kMaxProfileString)
         return text;
-    std::vector<char> buffer(size_t(needed) + 1, '\0'); // one more: the ANSI version may count short
-    DWORD got = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1);
+    std::vector<wchar_t> buffer(size_t(needed) + 1, L'\0');
+    DWORD got = ::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1);
     if (got == 0 || got > needed + 1)
         return text;
-    return std::string(buffer.data());
+    return std::wstring(buffer.data());
 }
 
 } // namespace
@@ -110,22 +112,27 @@ std::string CApplication::GetProfileString(const char* section, const char* entr
     CRegKey key(OpenSectionKey(section, KEY_READ));
     if (!key)
         return fallback;
+    // Read as Unicode: a value an older version wrote through the ANSI functions is stored as
+    // Unicode by the system all the same, so it reads exactly as before.
+    const std::wstring name = Wide(entry);
     // Another program may change the value between the two queries: ask again when it grew.
     for (int attempt = 0; attempt < 3; ++attempt) {
         DWORD type = 0, size = 0;
-        if (::RegQueryValueExA(key.Get(), entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS
+        if (::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS
             || !IsStringType(type) || size > kMaxProfileString)
             return fallback;
-        // One zero more than the value's size: a string stored without terminator still ends.
-        std::vector<char> buffer(size_t(size) + 1, '\0');
-        LONG result = ::RegQueryValueExA(key.Get(), entry, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                                         &size);
+        // A zero more than the value's size (rounded up to whole characters): a string stored
+        // without terminator, or with an odd byte count, still ends.
+        std::vector<wchar_t> buffer(size_t(size) / sizeof(wchar_t) + 2, L'\0');
+        LONG result = ::RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type,
+                                         reinterpret_cast<BYTE*>(buffer.data()), &size);
         if (result == ERROR_MORE_DATA)
             continue;
         if (result != ERROR_SUCCESS || !IsStringType(type))
             return fallback;
-        std::string value(buffer.data()); // stops at the first zero
-        return type == REG_EXPAND_SZ ? ExpandEnvironment(value) : value;
+        buffer[size / sizeof(wchar_t)] = L'\0'; // half a character at the end is no character
+        std::wstring value(buffer.data());        // stops at the first zero
+        return Utf8(type == REG_EXPAND_SZ ? ExpandEnvironment(value) : value);
     }
     return fallback;
 }
@@ -136,7 +143,8 @@ BOOL CApplication::WriteProfileInt(const char* section, const char* entry, int v
     if (!key)
         return FALSE;
     DWORD data = static_cast<DWORD>(value);
-    return ::RegSetValueExA(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data)
+    return ::RegSetValueExW(key.Get(), Wide(entry).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                            sizeof data)
         == ERROR_SUCCESS;
 }
 
@@ -145,8 +153,8 @@ BOOL CApplication::WriteProfileString(const char* section, const char* entry, co
     CRegKey key(OpenSectionKey(section, KEY_WRITE));
     if (!key)
         return FALSE;
-    const char* text = value ? value : "";
-    return ::RegSetValueExA(key.Get(), entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                            static_cast<DWORD>(strlen(text) + 1))
+    const std::wstring text = Wide(value ? value : "");
+    return ::RegSetValueExW(key.Get(), Wide(entry).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)))
         == ERROR_SUCCESS;
 }

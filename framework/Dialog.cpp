@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 #include "framework/Application.h"
+#include "framework/WideText.h"
 
 #include <windowsx.h>
 
@@ -15,9 +16,7 @@ std::string PromptTitle()
 {
     if (CApplication* app = GetApp(); app && !app->m_strAppName.empty())
         return app->m_strAppName;
-    char title[128] = "";
-    ::LoadStringA(::GetModuleHandleA(nullptr), 57344, title, sizeof title);
-    return title;
+    return LoadResourceString(57344);
 }
 
 bool IsBlank(char c)
@@ -27,11 +26,11 @@ bool IsBlank(char c)
 
 bool IsRadioButton(HWND control)
 {
-    char cls[16] = "";
-    ::GetClassNameA(control, cls, sizeof cls);
-    if (lstrcmpiA(cls, "Button") != 0)
+    wchar_t cls[16] = L"";
+    ::GetClassNameW(control, cls, 16);
+    if (lstrcmpiW(cls, L"Button") != 0)
         return false;
-    const LONG type = ::GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    const LONG type = ::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
     return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
 }
 
@@ -40,7 +39,7 @@ std::vector<HWND> RadioGroup(HWND first)
 {
     std::vector<HWND> buttons;
     for (HWND control = first; control; control = ::GetWindow(control, GW_HWNDNEXT)) {
-        if (control != first && (::GetWindowLongA(control, GWL_STYLE) & WS_GROUP))
+        if (control != first && (::GetWindowLongW(control, GWL_STYLE) & WS_GROUP))
             break;
         if (IsRadioButton(control))
             buttons.push_back(control);
@@ -79,13 +78,13 @@ bool CDataExchange::ParseInt(const char* text, int32_t& value)
 
 bool CDataExchange::Fail(int id, const std::string& prompt)
 {
-    ::MessageBoxA(m_hDlg, prompt.c_str(), PromptTitle().c_str(), MB_OK | MB_ICONEXCLAMATION);
+    ::MessageBoxW(m_hDlg, Wide(prompt).c_str(), Wide(PromptTitle()).c_str(), MB_OK | MB_ICONEXCLAMATION);
     HWND control = ::GetDlgItem(m_hDlg, id);
     if (control) {
         // Through the dialog manager, so the default button follows; an edit field's text is
         // selected for typing over it.
-        ::SendMessageA(m_hDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
-        ::SendMessageA(control, EM_SETSEL, 0, -1);
+        ::SendMessageW(m_hDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+        ::SendMessageW(control, EM_SETSEL, 0, -1);
     }
     return false;
 }
@@ -94,13 +93,10 @@ bool CDataExchange::Text(int id, std::string& value)
 {
     HWND control = ::GetDlgItem(m_hDlg, id);
     if (!m_bSaveAndValidate) {
-        ::SetWindowTextA(control, value.c_str());
+        SetWindowTextUtf8(control, value);
         return true;
     }
-    const int length = ::GetWindowTextLengthA(control);
-    std::vector<char> text(size_t(length > 0 ? length : 0) + 1, '\0');
-    ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()));
-    value = text.data();
+    value = WindowTextUtf8(control);
     return true;
 }
 
@@ -109,7 +105,7 @@ bool CDataExchange::Int(int id, int32_t& value)
     if (!m_bSaveAndValidate) {
         char text[16];
         std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
-        ::SetDlgItemTextA(m_hDlg, id, text);
+        ::SetDlgItemTextW(m_hDlg, id, Wide(text).c_str());
         return true;
     }
     std::string text;
@@ -142,9 +138,9 @@ bool CDataExchange::Check(int id, int32_t& value)
 {
     HWND control = ::GetDlgItem(m_hDlg, id);
     if (m_bSaveAndValidate)
-        value = static_cast<int32_t>(::SendMessageA(control, BM_GETCHECK, 0, 0));
+        value = static_cast<int32_t>(::SendMessageW(control, BM_GETCHECK, 0, 0));
     else
-        ::SendMessageA(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+        ::SendMessageW(control, BM_SETCHECK, static_cast<WPARAM>(value), 0);
     return true;
 }
 
@@ -154,12 +150,12 @@ bool CDataExchange::Radio(int firstId, int32_t& value)
     if (m_bSaveAndValidate) {
         value = -1;
         for (size_t i = 0; i < buttons.size(); ++i)
-            if (::SendMessageA(buttons[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
+            if (::SendMessageW(buttons[i], BM_GETCHECK, 0, 0) == BST_CHECKED)
                 value = static_cast<int32_t>(i);
         return true;
     }
     for (size_t i = 0; i < buttons.size(); ++i)
-        ::SendMessageA(buttons[i], BM_SETCHECK, int32_t(i) == value ? BST_CHECKED : BST_UNCHECKED, 0);
+        ::SendMessageW(buttons[i], BM_SETCHECK, int32_t(i) == value ? BST_CHECKED : BST_UNCHECKED, 0);
     return true;
 }
 
@@ -167,13 +163,13 @@ CDialog::~CDialog()
 {
     // An object that dies before its dialog: the dialog must not call into freed memory.
     if (m_hWnd && ::IsWindow(m_hWnd))
-        ::SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
 }
 
 bool CDialog::TemplateGivesNoPlace() const
 {
-    HMODULE module = ::GetModuleHandleA(nullptr);
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(m_nIDTemplate), MAKEINTRESOURCEA(5)); // RT_DIALOG
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(m_nIDTemplate), MAKEINTRESOURCEW(5)); // RT_DIALOG
     HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
     const auto* words = static_cast<const WORD*>(loaded ? ::LockResource(loaded) : nullptr);
     if (!words || ::SizeofResource(module, found) < 22)
@@ -192,23 +188,24 @@ HWND CDialog::OwnerForModal() const
 
 INT_PTR CDialog::DoModal()
 {
-    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), OwnerForModal(),
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), OwnerForModal(),
                              StaticDialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 bool CDialog::RegisterDialogClass(const char* name)
 {
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA existing {};
-    if (::GetClassInfoA(instance, name, &existing))
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const std::wstring wideName = Wide(name);
+    WNDCLASSW existing {};
+    if (::GetClassInfoW(instance, wideName.c_str(), &existing))
         return true;
     // The system's dialog class (#32770) with our name: DefDlgProc and its window bytes.
-    WNDCLASSA wc {};
-    if (!::GetClassInfoA(nullptr, MAKEINTRESOURCEA(32770), &wc))
+    WNDCLASSW wc {};
+    if (!::GetClassInfoW(nullptr, MAKEINTRESOURCEW(32770), &wc))
         return false;
     wc.hInstance = instance;
-    wc.lpszClassName = name;
-    return ::RegisterClassA(&wc) != 0;
+    wc.lpszClassName = wideName.c_str();
+    return ::RegisterClassW(&wc) != 0;
 }
 
 void CDialog::EndDialog(INT_PTR result)
@@ -224,7 +221,7 @@ void CDialog::CenterWindow()
     HWND owner = ::GetWindow(m_hWnd, GW_OWNER);
     MONITORINFO monitor {};
     monitor.cbSize = sizeof monitor;
-    ::GetMonitorInfoA(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner ? owner : m_hWnd, MONITOR_DEFAULTTONEAREST), &monitor);
     if (owner && ::IsWindowVisible(owner) && !::IsIconic(owner))
         ::GetWindowRect(owner, &area);
     else
@@ -296,21 +293,21 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         HWND control = reinterpret_cast<HWND>(lParam);
         // A control of ours handles its own notifications first.
         if (control && FromHandlePermanent(control)
-            && ::SendMessageA(control, WM_REFLECT_BASE + WM_COMMAND, wParam, lParam))
+            && ::SendMessageW(control, WM_REFLECT_BASE + WM_COMMAND, wParam, lParam))
             return 0;
         if (OnCommand(GET_WM_COMMAND_ID(wParam, lParam), GET_WM_COMMAND_CMD(wParam, lParam), control))
             return 0;
         return DefaultProc(msg, wParam, lParam);
     }
     case WM_NOTIFYFORMAT:
-        // Controls ask which form of notifications to send: this dialog reads the ANSI ones.
+        // Controls ask which form of notifications to send: this dialog reads the Unicode ones.
         if (lParam == NF_QUERY)
-            return NFR_ANSI;
+            return NFR_UNICODE;
         return DefaultProc(msg, wParam, lParam);
     case WM_CTLCOLORSTATIC: {
         HWND control = reinterpret_cast<HWND>(lParam);
         if (FromHandlePermanent(control))
-            if (LRESULT brush = ::SendMessageA(control, WM_REFLECT_BASE + msg, wParam, lParam))
+            if (LRESULT brush = ::SendMessageW(control, WM_REFLECT_BASE + msg, wParam, lParam))
                 return brush;
         return DefaultProc(msg, wParam, lParam);
     }
@@ -327,18 +324,18 @@ LRESULT CDialog::DefaultProc(UINT, WPARAM, LPARAM)
 
 INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    CDialog* self = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self && msg == WM_INITDIALOG) {
         self = reinterpret_cast<CDialog*>(lParam);
         self->m_hWnd = hwnd;
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
     }
     if (!self)
         return FALSE;
     if (msg == WM_NCDESTROY) {
         // The last message: the object may be gone once it is dispatched, so nothing of it is
         // touched afterwards, and the system's own handling follows.
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         self->Dispatch(msg, wParam, lParam);
         return FALSE;
     }
@@ -367,7 +364,7 @@ INT_PTR CALLBACK CDialog::StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, L
         return static_cast<INT_PTR>(result);
     default:
         if (::IsWindow(hwnd))
-            ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
         return TRUE;
     }
 }

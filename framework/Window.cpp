@@ -1,5 +1,6 @@
 #include "framework/Window.h"
 #include "framework/Application.h"
+#include "framework/WideText.h"
 
 #include <commctrl.h>
 
@@ -14,14 +15,14 @@ CWindow::~CWindow()
         if (m_bSubclassed)
             UnsubclassWindow();
         else
-            ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+            ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
     }
 }
 
 const char* CWindow::RegisterWindowClass(UINT style, HCURSOR cursor, HBRUSH background, HICON icon)
 {
     char name[96];
-    std::snprintf(name, sizeof name, "Murlavo:%p:%x:%p:%p:%p", static_cast<void*>(::GetModuleHandleA(nullptr)),
+    std::snprintf(name, sizeof name, "Murlavo:%p:%x:%p:%p:%p", static_cast<void*>(::GetModuleHandleW(nullptr)),
                   style, static_cast<void*>(cursor), static_cast<void*>(background), static_cast<void*>(icon));
     return RegisterNamedWindowClass(name, style, cursor, background, icon);
 }
@@ -31,21 +32,22 @@ const char* CWindow::RegisterNamedWindowClass(const char* name, UINT style, HCUR
 {
     // Class names are kept for the life of the process (they are handed out as pointers).
     static std::set<std::string> s_names;
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    WNDCLASSA wc {};
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const std::wstring wideName = Wide(name);
+    WNDCLASSW wc {};
     wc.style = style;
     wc.lpfnWndProc = StaticWindowProc;
     wc.hInstance = instance;
     wc.hCursor = cursor;
     wc.hbrBackground = background;
     wc.hIcon = icon;
-    wc.lpszClassName = name;
-    WNDCLASSA existing {};
-    if (::GetClassInfoA(instance, name, &existing)) {
+    wc.lpszClassName = wideName.c_str();
+    WNDCLASSW existing {};
+    if (::GetClassInfoW(instance, wideName.c_str(), &existing)) {
         if (existing.lpfnWndProc != StaticWindowProc || existing.style != style || existing.hCursor != cursor
             || existing.hbrBackground != background || existing.hIcon != icon)
             return nullptr;
-    } else if (!::RegisterClassA(&wc)) {
+    } else if (!::RegisterClassW(&wc)) {
         return nullptr;
     }
     return s_names.insert(name).first->c_str();
@@ -56,8 +58,8 @@ BOOL CWindow::CreateEx(DWORD exStyle, const char* className, const char* windowN
 {
     if (!className)
         return FALSE;
-    HWND hwnd = ::CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent, menuOrId,
-                                  ::GetModuleHandleA(nullptr), this);
+    HWND hwnd = ::CreateWindowExW(exStyle, Wide(className).c_str(), windowName ? Wide(windowName).c_str() : nullptr,
+                                  style, x, y, width, height, parent, menuOrId, ::GetModuleHandleW(nullptr), this);
     if (!hwnd || m_hWnd != hwnd)
         return FALSE;
     m_bCreated = true;
@@ -75,17 +77,17 @@ constexpr UINT_PTR kSubclassId = 0x4D75; // "Mu"
 
 // The object attached to a subclassed control, kept as a window property: found from the
 // handle alone, whichever copy of the common controls serves the control.
-const char kObjectProperty[] = "Murlavo.Object";
+const wchar_t kObjectProperty[] = L"Murlavo.Object";
 } // namespace
 
 BOOL CWindow::SubclassWindow(HWND hwnd)
 {
     if (!hwnd || m_hWnd || FromHandlePermanent(hwnd))
         return FALSE;
-    if (!::SetPropA(hwnd, kObjectProperty, this))
+    if (!::SetPropW(hwnd, kObjectProperty, this))
         return FALSE;
     if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-        ::RemovePropA(hwnd, kObjectProperty);
+        ::RemovePropW(hwnd, kObjectProperty);
         return FALSE;
     }
     m_hWnd = hwnd;
@@ -98,7 +100,7 @@ HWND CWindow::UnsubclassWindow()
     HWND hwnd = m_hWnd;
     if (hwnd && m_bSubclassed) {
         ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
-        ::RemovePropA(hwnd, kObjectProperty);
+        ::RemovePropW(hwnd, kObjectProperty);
     }
     m_bSubclassed = false;
     m_hWnd = nullptr;
@@ -114,12 +116,12 @@ CWindow* CWindow::FromHandlePermanent(HWND hwnd)
     ::GetWindowThreadProcessId(hwnd, &process);
     if (process != ::GetCurrentProcessId())
         return nullptr;
-    if (void* attached = ::GetPropA(hwnd, kObjectProperty))
+    if (void* attached = ::GetPropW(hwnd, kObjectProperty))
         return static_cast<CWindow*>(attached);
-    WNDPROC proc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hwnd, GWLP_WNDPROC));
+    WNDPROC proc = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
     if (proc != StaticWindowProc)
         return nullptr;
-    return reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return reinterpret_cast<CWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT CWindow::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -131,22 +133,22 @@ LRESULT CWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (m_bSubclassed)
         return ::DefSubclassProc(m_hWnd, msg, wParam, lParam);
-    return ::DefWindowProcA(m_hWnd, msg, wParam, lParam);
+    return ::DefWindowProcW(m_hWnd, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK CWindow::StaticWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    CWindow* self = reinterpret_cast<CWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    CWindow* self = reinterpret_cast<CWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self && msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lParam);
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         self = static_cast<CWindow*>(cs->lpCreateParams);
         if (self) {
             self->m_hWnd = hwnd;
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         }
     }
     if (!self)
-        return ::DefWindowProcA(hwnd, msg, wParam, lParam);
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     return self->Dispatch(msg, wParam, lParam);
 }
 
@@ -173,7 +175,7 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
         if (m_bSubclassed)
             UnsubclassWindow();
         else
-            ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         m_hWnd = nullptr;
         if (CApplication* app = GetApp(); app && app->m_pMainWnd == this) {
             app->m_pMainWnd = nullptr;
@@ -182,4 +184,32 @@ LRESULT CWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam)
         PostNcDestroy();
     }
     return result;
+}
+
+std::string WindowTextUtf8(HWND hwnd)
+{
+    const int length = ::GetWindowTextLengthW(hwnd);
+    if (length <= 0)
+        return std::string();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(hwnd, &text[0], length + 1);
+    return Utf8(text.data(), static_cast<size_t>(got > 0 ? got : 0));
+}
+
+BOOL SetWindowTextUtf8(HWND hwnd, const std::string& text)
+{
+    return ::SetWindowTextW(hwnd, Wide(text).c_str());
+}
+
+std::string LoadResourceString(UINT id)
+{
+    // With a zero length the function hands out the read-only resource text itself.
+    const wchar_t* text = nullptr;
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? Utf8(text, static_cast<size_t>(length)) : std::string();
+}
+
+int MessageBoxUtf8(HWND owner, const std::string& text, const std::string& caption, UINT type)
+{
+    return ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), type);
 }

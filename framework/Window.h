@@ -35,6 +35,7 @@ public:
     static const char* RegisterNamedWindowClass(const char* name, UINT style, HCURSOR cursor = nullptr,
                                                 HBRUSH background = nullptr, HICON icon = nullptr);
 
+    // Creates a Unicode window; the names are UTF-8.
     BOOL CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style, int x, int y,
                   int width, int height, HWND parent, HMENU menuOrId);
     BOOL DestroyWindow();
@@ -71,3 +72,11 @@ protected:
     // the object's end (a window destroyed while it was being created leaves it to the creator).
     bool m_bCreated = false;
 };
+
+// Text of windows and resources as UTF-8 (the program's text), through the wide functions.
+std::string WindowTextUtf8(HWND hwnd);
+BOOL SetWindowTextUtf8(HWND hwnd, const std::string& text);
+// A string of the program's string table; empty when there is none.
+std::string LoadResourceString(UINT id);
+// MessageBoxW with UTF-8 texts.
+int MessageBoxUtf8(HWND owner, const std::string& text, const std::string& caption, UINT type);

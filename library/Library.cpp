@@ -1,13 +1,14 @@
 #include "library/Library.h"
 
 #include "framework/Handles.h"
+#include "framework/WideText.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 #include <cstring>
 
-char g_szLibraryPath[MAX_PATH];
+char g_szLibraryPath[kLibraryPathSize];
 
 namespace {
 
@@ -16,14 +17,14 @@ const char kFileName[] = "Murlavo.ini";
 
 bool IsFile(const std::string& path)
 {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    DWORD attributes = ::GetFileAttributesW(FilePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A read-only file or a folder stands where the library goes: replacing it is refused for good.
 bool BlockedByWhatStandsThere(const std::string& path)
 {
-    DWORD attributes = ::GetFileAttributesA(path.c_str());
+    DWORD attributes = ::GetFileAttributesW(FilePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES
         && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
 }
@@ -35,7 +36,7 @@ bool RefusesWriting(const std::string& path)
 {
     if (BlockedByWhatStandsThere(path))
         return true;
-    CFileHandle probe(::CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    CFileHandle probe(::CreateFileW(FilePath(path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     if (probe)
         return false;
@@ -55,12 +56,13 @@ SaveResult SaveAt(const std::string& path, const std::vector<CLibraryEntry>& ent
         return SaveResult::Refused;
     if (keepOldCopy && IsFile(path)) {
         const std::string copy = path + ".bak";
-        if (!::CopyFileA(path.c_str(), copy.c_str(), FALSE))
+        const std::wstring wideCopy = FilePath(copy);
+        if (!::CopyFileW(FilePath(path).c_str(), wideCopy.c_str(), FALSE))
             return RefusesWriting(path) ? SaveResult::Refused : SaveResult::Failed;
         // The copy takes the old file's attributes; it must not block the next copy.
-        DWORD attributes = ::GetFileAttributesA(copy.c_str());
+        DWORD attributes = ::GetFileAttributesW(wideCopy.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-            ::SetFileAttributesA(copy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+            ::SetFileAttributesW(wideCopy.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     }
     if (SaveLibraryFile(path.c_str(), entries, scaleMethod))
         return SaveResult::Saved;
@@ -75,27 +77,20 @@ std::string WindowsLibraryPath()
 
 bool SameFile(const std::string& a, const std::string& b)
 {
-    return !a.empty() && ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+    return !a.empty() && ::lstrcmpiW(Wide(a).c_str(), Wide(b).c_str()) == 0;
 }
 
 // The system's reason for an error, without the line break it ends with.
 std::string ErrorText(DWORD error)
 {
-    char text[512] = "";
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                    text, sizeof text, nullptr);
-    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' '))
-        --length;
-    if (length == 0)
-        return "error " + std::to_string(error);
-    return std::string(text, length);
+    return SystemErrorText(error);
 }
 
 // Makes the folder of the user's library; true when it was made (and may be removed again).
 bool MakeUserFolder(const std::string& user)
 {
     const std::string folder = user.substr(0, user.find_last_of('\\'));
-    return ::CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
+    return ::CreateDirectoryW(FilePath(folder).c_str(), nullptr) != FALSE;
 }
 
 // Writes the user's library, making its folder when needed (and removing a folder made for a
@@ -107,7 +102,7 @@ bool SaveUserLibrary(const std::string& user, const std::vector<CLibraryEntry>& 
     if (SaveAt(user, entries, scaleMethod, keepOldCopy) == SaveResult::Saved)
         return true;
     if (madeFolder)
-        ::RemoveDirectoryA(user.substr(0, user.find_last_of('\\')).c_str());
+        ::RemoveDirectoryW(FilePath(user.substr(0, user.find_last_of('\\'))).c_str());
     return false;
 }
 
@@ -120,31 +115,45 @@ uint64_t FileTimeValue(const FILETIME& time)
 
 void FillLibraryPath()
 {
-    static const char kName[] = "\\Murlavo.ini";
-    UINT length = GetWindowsDirectoryA(g_szLibraryPath, MAX_PATH);
-    if (length == 0 || length + sizeof kName > MAX_PATH) {
-        g_szLibraryPath[0] = '\0';
+    g_szLibraryPath[0] = '\0';
+    wchar_t windows[MAX_PATH];
+    const UINT length = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
         return;
-    }
-    std::memcpy(g_szLibraryPath + length, kName, sizeof kName);
+    const std::string path = Utf8(windows, length) + "\\Murlavo.ini";
+    if (path.size() < sizeof g_szLibraryPath)
+        std::memcpy(g_szLibraryPath, path.c_str(), path.size() + 1);
 }
+
+namespace {
+
+// A known folder of the user's, without a trailing backslash; empty when unknown.
+std::string UserFolder(int csidl)
+{
+    wchar_t buffer[MAX_PATH];
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer)))
+        return {};
+    std::string folder = Utf8(buffer);
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+        folder.pop_back();
+    return folder;
+}
+
+} // namespace
 
 std::string UserLibraryPath()
 {
-    std::string folder;
-    char buffer[MAX_PATH];
-    if (SUCCEEDED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
-        folder = buffer;
-    } else {
-        DWORD size = ::GetEnvironmentVariableA("APPDATA", nullptr, 0);
+    std::string folder = UserFolder(CSIDL_APPDATA);
+    if (folder.empty()) {
+        DWORD size = ::GetEnvironmentVariableW(L"APPDATA", nullptr, 0);
         if (size > 1) {
-            folder.resize(size);
-            DWORD length = ::GetEnvironmentVariableA("APPDATA", &folder[0], size);
-            folder.resize(length < size ? length : 0);
+            std::wstring value(size, L'\0');
+            DWORD length = ::GetEnvironmentVariableW(L"APPDATA", &value[0], size);
+            folder = length < size ? Utf8(value.data(), length) : std::string();
         }
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
+            folder.pop_back();
     }
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/'))
-        folder.pop_back();
     if (folder.empty())
         return {};
     return folder + "\\" + kFolderName + "\\" + kFileName;
@@ -152,15 +161,9 @@ std::string UserLibraryPath()
 
 std::string VirtualStorePath()
 {
-    char local[MAX_PATH];
     const std::string windows = WindowsLibraryPath();
-    if (windows.size() < 3 || windows[1] != ':'
-        || FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local)))
-        return {};
-    std::string folder = local;
-    while (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    return folder.empty() ? std::string() : folder + "\\VirtualStore" + windows.substr(2);
+    const std::string local = windows.size() < 3 || windows[1] != ':' ? std::string() : UserFolder(CSIDL_LOCAL_APPDATA);
+    return local.empty() ? std::string() : local + "\\VirtualStore" + windows.substr(2);
 }
 
 std::string LibraryPathForReading()
@@ -184,7 +187,7 @@ LibraryFileStamp StampOfFile(const std::string& path)
 {
     LibraryFileStamp stamp;
     WIN32_FILE_ATTRIBUTE_DATA data {};
-    if (path.empty() || !::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)
+    if (path.empty() || !::GetFileAttributesExW(FilePath(path).c_str(), GetFileExInfoStandard, &data)
         || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return stamp;
     stamp.exists = true;
@@ -202,7 +205,7 @@ LibraryReadState ReadLibraryForEditing(CWallpaperList& records)
     state.stamp = StampOfFile(state.path);
     // A file that stands there but cannot be opened must not pass for an empty library.
     WIN32_FILE_ATTRIBUTE_DATA data {};
-    if (!::GetFileAttributesExA(state.path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!::GetFileAttributesExW(FilePath(state.path).c_str(), GetFileExInfoStandard, &data)) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
             state.unreadable = true;
@@ -213,7 +216,7 @@ LibraryReadState ReadLibraryForEditing(CWallpaperList& records)
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return state; // no library there; saving finds the place refused
     {
-        CFileHandle probe(::CreateFileA(state.path.c_str(), GENERIC_READ,
+        CFileHandle probe(::CreateFileW(FilePath(state.path).c_str(), GENERIC_READ,
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
         if (!probe) {
             state.unreadable = true;

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-// The library file in the Windows directory: the Windows directory followed by "\Murlavo.ini".
-extern char g_szLibraryPath[260];
+// The library file in the Windows directory: the Windows directory followed by "\Murlavo.ini",
+// UTF-8 (room for the longest Windows directory, MAX_PATH UTF-16 units, in any characters).
+constexpr size_t kLibraryPathSize = 4 * 260;
+extern char g_szLibraryPath[kLibraryPathSize];
 
 // Fills g_szLibraryPath; leaves it empty (so nothing opens) when the path does not fit.
 void FillLibraryPath();

@@ -76,6 +76,10 @@ TEST(Display, TheProgramsManifestDeclaresSystemDpiAwareness)
     EXPECT_EQ(OpeningTag(settingsText, "dpiAwareness"),
               "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">");
     EXPECT_EQ(ElementText(settingsText, "dpiAwareness"), "system");
+    // Long paths without the \\?\ prefix where Windows 10 allows them; the same namespace.
+    EXPECT_EQ(OpeningTag(settingsText, "longPathAware"),
+              "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">");
+    EXPECT_EQ(ElementText(settingsText, "longPathAware"), "true");
 
     // An execution level: without one Windows virtualizes the 32-bit program's writes to the
     // Windows directory instead of refusing them.

@@ -1,4 +1,6 @@
 #include "framework/FileReplace.h"
+#include "framework/AnsiText.h"
+#include "framework/WideText.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
 #include "support/Fixtures.h"
@@ -267,17 +269,15 @@ TEST_F(LibraryReplaceTest, FolderInTheLibrarysPlaceStays)
     RemoveDirectoryA(m_path.c_str());
 }
 
-// 16-bit strings of a library file become the bytes of the system's ANSI code page.
-TEST(LibraryAnsi, SixteenBitStringsReadInTheAnsiCodePage)
+// 16-bit strings of a library file are read as they are (UTF-8 inside the program), whatever the
+// ANSI code page; a lone surrogate becomes U+FFFD and the file no longer counts as read whole.
+// Written back, only names the code page holds exactly stay 8-bit.
+TEST(LibraryAnsi, SixteenBitStringsKeepEveryCharacter)
 {
     if (GetACP() != 1252)
         GTEST_SKIP() << "expected bytes are those of code page 1252; this system uses " << GetACP();
-    CPINFO info {};
-    ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
-    const std::string lacking(1, static_cast<char>(info.DefaultChar[0]));
-
-    // e-acute, euro sign, A-macron (a look-alike 'A' exists, but only exact characters count),
-    // a smiley, a lone high surrogate, 'x', a lone low surrogate, a zero, 'z'.
+    // e-acute, euro sign, A-macron (a look-alike 'A' exists in the code page), a smiley, a lone
+    // high surrogate, 'x', a lone low surrogate, a zero, 'z'.
     const uint16_t path[] = {0xE9, 0x20AC, 0x100, 0x263A, 0xD800, 'x', 0xDC00, 0, 'z'};
     std::string file("\x01\x00\x00\x00\xFF\xFF\x02\x00\x10\x00" "CWallpaperObject", 26);
     file += "\xFF\xFE\xFF";
@@ -295,11 +295,25 @@ TEST(LibraryAnsi, SixteenBitStringsReadInTheAnsiCodePage)
     fclose(fp);
 
     CWallpaperList records;
-    ASSERT_TRUE(LoadLibraryFile(name.c_str(), records));
+    EXPECT_FALSE(LoadLibraryFile(name.c_str(), records)) << "lossy: must keep its copy when saved";
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0]->m_strPath, "\xE9\x80" + lacking + lacking + lacking + "x" + lacking + std::string(1, '\0') + "z");
+    const std::string replacement = "\xEF\xBF\xBD";
+    EXPECT_EQ(records[0]->m_strPath, "\xC3\xA9\xE2\x82\xAC\xC4\x80\xE2\x98\xBA" + replacement + "x" + replacement +
+                                         std::string(1, '\0') + "z");
     EXPECT_EQ(records[0]->m_strTile, "1");
     EXPECT_EQ(records[0]->m_bNowPlaying, 1);
+
+    // The system's code page decides what stays 8-bit: exact characters only, no look-alikes.
+    std::string ansi;
+    EXPECT_TRUE(AnsiFromUtf8Exactly("C:\\Caf\xC3\xA9 \xE2\x82\xAC.jpg", ansi));
+    EXPECT_EQ(ansi, "C:\\Caf\xE9 \x80.jpg");
+    EXPECT_FALSE(AnsiFromUtf8Exactly("\xC4\x80", ansi)) << "A-macron must not become 'A'";
+    EXPECT_FALSE(AnsiFromUtf8Exactly("\xEF\xBC\x8F", ansi)) << "a full-width solidus must not become '/'";
+    EXPECT_FALSE(AnsiFromUtf8Exactly("\xE5\xA4\x95", ansi));
+    EXPECT_FALSE(AnsiFromUtf8Exactly("\xFF", ansi)) << "not UTF-8";
+    std::string utf8;
+    EXPECT_TRUE(Utf8FromAnsi("\xE9\x80\x9F", utf8));
+    EXPECT_EQ(utf8, "\xC3\xA9\xE2\x82\xAC\xC5\xB8");
 }
 
 TEST_F(LibraryPlaceTest, UserLibraryIsReadFirstWhenItExists)
@@ -573,4 +587,40 @@ TEST_F(LibraryReplaceTest, ReplacingKeepsTheFilesAttributes)
     EXPECT_FALSE(FileExists(m_path + ".tmp"));
     EXPECT_FALSE(FileExists(m_path + ".replaced"));
     SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A library file in a folder named in characters the ANSI code page lacks, and one 300
+// characters deep: written, replaced in one step and read back with every name intact.
+TEST(LibraryNames, UnicodeAndLongPathsSaveReplaceAndReadBack)
+{
+    const std::wstring base = L"\\\\?\\" + Wide(ScratchDir("library-names"));
+    const std::wstring unicodeFolder = base + L"\\\u5199\u771F \U0001F305";  // 写真 🌅
+    ASSERT_TRUE(CreateDirectoryW(unicodeFolder.c_str(), nullptr));
+    std::wstring longFolder = base;
+    while (longFolder.size() < 4 + 300)
+        longFolder += L"\\" + std::wstring(40, L'd');
+    for (size_t at = base.size() + 1; at <= longFolder.size(); ++at)
+        if (at == longFolder.size() || longFolder[at] == L'\\')
+            CreateDirectoryW(longFolder.substr(0, at).c_str(), nullptr);
+
+    for (const std::wstring& folder : {unicodeFolder, longFolder}) {
+        const std::string path = Utf8(folder.substr(4)) + "\\Murlavo.ini"; // as the program holds it: no prefix
+        SCOPED_TRACE(path);
+        ASSERT_GT(path.size(), 20u);
+        const std::string picture = Utf8(folder.substr(4)) + "\\\xE5\xA4\x95\xE7\x84\xBC\xE3\x81\x91.jpg";
+        CWallpaperObject playlist("\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \xE2\x9C\xA8", 0), record(picture, 1); // Фото ✨
+        const std::vector<CLibraryEntry> entries = {{&playlist, true}, {&record, false}};
+        ASSERT_TRUE(SaveLibraryFile(path.c_str(), entries, 1));
+        ASSERT_TRUE(SaveLibraryFile(path.c_str(), entries, 0)); // over the existing file: ReplaceFile
+        EXPECT_EQ(GetFileAttributesW(FilePath(path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+        CWallpaperList records;
+        ASSERT_TRUE(LoadLibraryFile(path.c_str(), records));
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0]->m_strPath, playlist.m_strPath);
+        EXPECT_EQ(records[1]->m_strPath, picture);
+        EXPECT_EQ(records[1]->m_bResample, 1);
+        const LibraryFileStamp stamp = StampOfFile(path);
+        EXPECT_TRUE(stamp.exists);
+        EXPECT_GT(stamp.size, 0u);
+    }
 }

@@ -1,4 +1,5 @@
 #include "app/ChangerApp.h"
+#include "framework/WideText.h"
 #include "library/Settings.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
@@ -240,4 +241,45 @@ TEST_F(SettingsTest, ExpandableStringsAreExpanded)
     app.LoadSettings();
     EXPECT_EQ(g_settings.m_strLastWallpaper, "D:\\Pictures\\sea.jpg;%MURLAVO_NOT_SET%");
     SetEnvironmentVariableA("MURLAVO_TEST_DIR", nullptr);
+}
+
+TEST_F(SettingsTest, StringsKeepEveryCharacterAndOlderValuesReadAsBefore)
+{
+    // Written by an older version through the ANSI functions (code page 1252 here): the same
+    // characters as before, now as UTF-8.
+    if (GetACP() == 1252) {
+        WriteRaw("Custom", "Title", REG_SZ, std::string("Caf\xE9 \x80\0", 7));
+        EXPECT_EQ(app.GetProfileString("Custom", "Title"), "Caf\xC3\xA9 \xE2\x82\xAC");
+    }
+    // Names no ANSI code page of the West holds, written and read back whole, and stored as
+    // the same Unicode text other programs read.
+    const std::string wallpaper = "C:\\\xE5\x86\x99\xE7\x9C\x9F \xF0\x9F\x8C\x85\\\xE5\xA4\x95\xE7\x84\xBC\xE3\x81\x91.jpg";
+    const std::string temp = "C:\\Users\\\xD0\x9E\xD0\xBB\xD1\x8F\\AppData\\Local\\Temp\\Murlavo Wallpaper.bmp";
+    g_settings.m_strLastWallpaper = wallpaper;
+    g_settings.m_strTempImage = temp;
+    g_settings.Save(app);
+    g_settings.SaveTempImage(app);
+    WriteString("Custom", "Title", "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \xE2\x9C\xA8");
+    g_settings = CChangerSettings();
+    app.LoadSettings();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, wallpaper);
+    EXPECT_EQ(g_settings.m_strTempImage, temp);
+    EXPECT_EQ(g_settings.m_strTitle, "\xD0\xA4\xD0\xBE\xD1\x82\xD0\xBE \xE2\x9C\xA8");
+
+    wchar_t stored[128] = L"";
+    DWORD size = sizeof stored;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, Wide(kChanger).c_str(), L"LastWallpaper", RRF_RT_REG_SZ, nullptr, stored,
+                           &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(stored), L"C:\\\u5199\u771F \U0001F305\\\u5915\u713C\u3051.jpg");
+
+    // A Unicode value of an odd byte count and no terminator (damage) still ends.
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(std::string(kProfileKey) + "\\Registration").c_str(), 0, nullptr,
+                              0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const LONG result = RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"C:\\x"), 7);
+    RegCloseKey(key);
+    ASSERT_EQ(result, ERROR_SUCCESS);
+    EXPECT_EQ(app.GetProfileString("Registration", "Path"), "C:\\");
 }
