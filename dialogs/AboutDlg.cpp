@@ -21,9 +21,7 @@ constexpr const char* kBuildTime = "07:15:15";
 // A string of the resources with its inserts %1..%9 replaced by the arguments.
 std::string FormatResourceString(UINT id, std::initializer_list<std::string> inserts)
 {
-    wchar_t wide[256] = L"";
-    ::LoadStringW(::GetModuleHandleW(nullptr), id, wide, ARRAYSIZE(wide));
-    const std::string format = Utf8(wide);
+    const std::string format = LoadResourceString(id);
     std::string text;
     for (const char* p = format.c_str(); *p; ++p) {
         const size_t index = p[0] == '%' && p[1] >= '1' && p[1] <= '9' ? size_t(p[1] - '1') : inserts.size();
@@ -94,8 +92,8 @@ BOOL CAboutDlg::OnInitDialog()
 
     AttachItem(m_linkCustomWeb, IDC_CUSTOM_WEB);
     AttachItem(m_linkCustomMail, IDC_CUSTOM_MAIL);
-    ::SetDlgItemTextW(m_hWnd, IDC_CUSTOM_WEB, Wide(g_settings.m_strWebPage).c_str());
-    ::SetDlgItemTextW(m_hWnd, IDC_CUSTOM_MAIL, Wide(g_settings.m_strEMail).c_str());
+    SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_WEB), g_settings.m_strWebPage);
+    SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_MAIL), g_settings.m_strEMail);
     m_linkCustomMail.m_strTarget = "mailto:" + g_settings.m_strEMail;
 
     m_fontHeading.Reset(::CreateFontW(22, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));

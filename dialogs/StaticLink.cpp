@@ -6,8 +6,6 @@
 
 #include <shellapi.h>
 
-#include <vector>
-
 void (*CStaticLink::s_pfnOpening)(const std::string&) = nullptr;
 
 const CRuntimeClass& CStaticLink::GetThisClass()
@@ -82,12 +80,8 @@ void CStaticLink::MakeLinkFont(HDC dc)
 
 void CStaticLink::OnClicked()
 {
-    if (m_strTarget.empty()) {
-        const int length = ::GetWindowTextLengthW(m_hWnd);
-        std::vector<wchar_t> text(size_t(length > 0 ? length : 0) + 1, L'\0');
-        ::GetWindowTextW(m_hWnd, text.data(), static_cast<int>(text.size()));
-        m_strTarget = Utf8(text.data());
-    }
+    if (m_strTarget.empty())
+        m_strTarget = WindowTextUtf8(m_hWnd);
     // Nothing to open: handing the shell an empty name would open the current folder.
     if (m_strTarget.empty()) {
         ::MessageBeep(0);

@@ -62,8 +62,8 @@ void CSettingsDlg::OnAddPictures()
     if (!selected || selected->m_bPicture)
         return; // pictures go into playlists only (the button is disabled otherwise)
 
-    wchar_t title[128] = L"Add Pictures to Playlist";
-    ::LoadStringW(::GetModuleHandleW(nullptr), IDS_ADD_PICTURES, title, ARRAYSIZE(title));
+    const std::string titleText = LoadResourceString(IDS_ADD_PICTURES);
+    const std::wstring title = Wide(titleText.empty() ? "Add Pictures to Playlist" : titleText);
     static const wchar_t kFilter[] = L"Bitmap Files\0*.bmp\0JPEG Files\0*.jpg\0All Files (*.*)\0*.*\0";
     std::vector<wchar_t> names(kNamesBuffer, L'\0');
     OPENFILENAMEW ofn {};
@@ -73,7 +73,7 @@ void CSettingsDlg::OnAddPictures()
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = names.data();
     ofn.nMaxFile = kNamesBuffer;
-    ofn.lpstrTitle = title;
+    ofn.lpstrTitle = title.c_str();
     // The program's current folder stays where it was: a folder of pictures left current would
     // keep its drive (a USB stick) in use for as long as the program runs.
     ofn.Flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER

@@ -99,13 +99,13 @@ bool CSettingsDlg::CreateImageList()
 
 void CSettingsDlg::LoadPictureLibrary()
 {
-    wchar_t rootLabel[64] = L"Play Lists";
-    ::LoadStringW(::GetModuleHandleW(nullptr), IDS_PLAYLISTS, rootLabel, ARRAYSIZE(rootLabel));
+    std::string rootName = LoadResourceString(IDS_PLAYLISTS);
+    std::wstring rootLabel = Wide(rootName.empty() ? "Play Lists" : rootName);
     TVINSERTSTRUCTW root {};
     root.hParent = TVI_ROOT;
     root.hInsertAfter = TVI_LAST;
     root.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    root.item.pszText = rootLabel;
+    root.item.pszText = &rootLabel[0];
     root.item.iImage = root.item.iSelectedImage = I_IMAGECALLBACK;
     m_hRootItem = InsertItem(root);
     if (!m_hRootItem)

@@ -5,7 +5,6 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/OptionsDlg.h"
 #include "library/Settings.h"
-#include "framework/WideText.h"
 #include "library/WallpaperObject.h"
 #include "resource.h"
 
@@ -15,7 +14,7 @@ namespace {
 
 int ShowMessageBox(HWND owner, const char* text, UINT type)
 {
-    return ::MessageBoxW(owner, Wide(text).c_str(), L"Murlavo", type);
+    return MessageBoxUtf8(owner, text, "Murlavo", type);
 }
 
 // A worker held up by an unreachable share is not waited for longer than this when the dialog
@@ -297,11 +296,6 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_NOTIFY:
         return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
-    case WM_NOTIFYFORMAT:
-        // The controls send the wide notifications, which OnNotify reads.
-        if (lParam == NF_QUERY)
-            return NFR_UNICODE;
-        return CDialog::WindowProc(msg, wParam, lParam);
     case WM_MOUSEMOVE:
         OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return CDialog::WindowProc(msg, wParam, lParam);
