@@ -1,5 +1,6 @@
 #include "dialogs/AboutDlg.h"
 
+#include "framework/WideText.h"
 #include "library/Settings.h"
 #include "platform/DrawDib.h"
 #include "murlavo_version.h"
@@ -20,10 +21,9 @@ constexpr const char* kBuildTime = "07:15:15";
 // A string of the resources with its inserts %1..%9 replaced by the arguments.
 std::string FormatResourceString(UINT id, std::initializer_list<std::string> inserts)
 {
-    char format[256] = "";
-    ::LoadStringA(::GetModuleHandleA(nullptr), id, format, sizeof format);
+    const std::string format = LoadResourceString(id);
     std::string text;
-    for (const char* p = format; *p; ++p) {
+    for (const char* p = format.c_str(); *p; ++p) {
         const size_t index = p[0] == '%' && p[1] >= '1' && p[1] <= '9' ? size_t(p[1] - '1') : inserts.size();
         if (index < inserts.size()) {
             text += inserts.begin()[index];
@@ -37,7 +37,7 @@ std::string FormatResourceString(UINT id, std::initializer_list<std::string> ins
 
 bool FileExists(const std::string& path)
 {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(FilePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace
@@ -92,11 +92,11 @@ BOOL CAboutDlg::OnInitDialog()
 
     AttachItem(m_linkCustomWeb, IDC_CUSTOM_WEB);
     AttachItem(m_linkCustomMail, IDC_CUSTOM_MAIL);
-    ::SetDlgItemTextA(m_hWnd, IDC_CUSTOM_WEB, g_settings.m_strWebPage.c_str());
-    ::SetDlgItemTextA(m_hWnd, IDC_CUSTOM_MAIL, g_settings.m_strEMail.c_str());
+    SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_WEB), g_settings.m_strWebPage);
+    SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_MAIL), g_settings.m_strEMail);
     m_linkCustomMail.m_strTarget = "mailto:" + g_settings.m_strEMail;
 
-    m_fontHeading.Reset(::CreateFontA(22, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
+    m_fontHeading.Reset(::CreateFontW(22, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));
     if (m_fontHeading)
         ::SendDlgItemMessageA(m_hWnd, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontHeading.Get()), TRUE);
 

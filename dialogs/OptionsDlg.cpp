@@ -40,13 +40,13 @@ COptionsDlg::COptionsDlg(HWND owner) : CDialog(IDD_OPTIONS, owner) {}
 
 bool COptionsDlg::ChooseSystemColor(HWND owner, COLORREF& color)
 {
-    CHOOSECOLORA cc {};
+    CHOOSECOLORW cc {};
     cc.lStructSize = sizeof cc;
     cc.hwndOwner = owner;
     cc.rgbResult = color;
     cc.lpCustColors = CustomColors();
     cc.Flags = CC_RGBINIT;
-    if (!::ChooseColorA(&cc))
+    if (!::ChooseColorW(&cc))
         return false;
     color = cc.rgbResult;
     return true;

@@ -1,11 +1,10 @@
 #include "dialogs/StaticLink.h"
 
 #include "framework/Archive.h"
+#include "framework/WideText.h"
 #include "resource.h"
 
 #include <shellapi.h>
-
-#include <vector>
 
 void (*CStaticLink::s_pfnOpening)(const std::string&) = nullptr;
 
@@ -68,11 +67,12 @@ void CStaticLink::MakeLinkFont(HDC dc)
     HFONT current = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
     if (!current)
         current = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
-    LOGFONTA description {};
-    if (!current || !::GetObjectA(current, sizeof description, &description))
+    // The wide form keeps a face name in any script (a system font with a Japanese name).
+    LOGFONTW description {};
+    if (!current || !::GetObjectW(current, sizeof description, &description))
         return;
     description.lfUnderline = TRUE;
-    m_fontLink.Reset(::CreateFontIndirectA(&description));
+    m_fontLink.Reset(::CreateFontIndirectW(&description));
     if (m_fontLink)
         ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.Get()), FALSE);
     m_hLinkCursor = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND));
@@ -80,12 +80,8 @@ void CStaticLink::MakeLinkFont(HDC dc)
 
 void CStaticLink::OnClicked()
 {
-    if (m_strTarget.empty()) {
-        const int length = ::GetWindowTextLengthA(m_hWnd);
-        std::vector<char> text(size_t(length > 0 ? length : 0) + 1, '\0');
-        ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
-        m_strTarget = text.data();
-    }
+    if (m_strTarget.empty())
+        m_strTarget = WindowTextUtf8(m_hWnd);
     // Nothing to open: handing the shell an empty name would open the current folder.
     if (m_strTarget.empty()) {
         ::MessageBeep(0);
@@ -94,7 +90,7 @@ void CStaticLink::OnClicked()
     if (s_pfnOpening)
         s_pfnOpening(m_strTarget);
     const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteA(nullptr, "open", m_strTarget.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ::ShellExecuteW(nullptr, L"open", Wide(m_strTarget).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     if (result > 32) {
         m_bVisited = true;
         // The link draws on a hollow brush: the dialog repaints the background under it first,

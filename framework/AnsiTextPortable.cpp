@@ -21,6 +21,10 @@ uint16_t CharOf(unsigned char byte)
 
 bool Utf8FromAnsi(const std::string& ansi, std::string& utf8)
 {
+    if (IsAscii(ansi)) { // every ANSI code page agrees with ASCII: most names need no table
+        utf8 = ansi;
+        return true;
+    }
     std::u16string chars;
     chars.reserve(ansi.size());
     for (char c : ansi)
@@ -31,6 +35,10 @@ bool Utf8FromAnsi(const std::string& ansi, std::string& utf8)
 
 bool AnsiFromUtf8Exactly(const std::string& utf8, std::string& ansi)
 {
+    if (IsAscii(utf8)) {
+        ansi = utf8;
+        return true;
+    }
     std::u16string chars;
     if (!Utf16FromUtf8(utf8.data(), utf8.size(), chars))
         return false;

@@ -8,6 +8,10 @@
 
 bool Utf8FromAnsi(const std::string& ansi, std::string& utf8)
 {
+    if (IsAscii(ansi)) { // every ANSI code page agrees with ASCII: most names need no table
+        utf8 = ansi;
+        return true;
+    }
     utf8.clear();
     if (ansi.empty())
         return true;
@@ -32,6 +36,10 @@ bool Utf8FromAnsi(const std::string& ansi, std::string& utf8)
 
 bool AnsiFromUtf8Exactly(const std::string& utf8, std::string& ansi)
 {
+    if (IsAscii(utf8)) {
+        ansi = utf8;
+        return true;
+    }
     ansi.clear();
     if (utf8.empty())
         return true;

@@ -14,6 +14,15 @@ bool AppendUtf8FromUtf16(std::string& out, const uint16_t* chars, size_t count);
 // one per bad byte; returns false when that happened.
 bool Utf16FromUtf8(const char* text, size_t length, std::u16string& out);
 
+// True when every byte of `text` is below 0x80.
+inline bool IsAscii(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 // True when `text` is well-formed UTF-8.
 bool IsUtf8(const std::string& text);
 

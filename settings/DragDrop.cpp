@@ -25,8 +25,6 @@ constexpr UINT kAutoScrollPeriodMs = 200;
 // A cursor that moved this far (horizontal plus vertical distance) since the previous step is
 // moving fast: it does not scroll.
 constexpr int kAutoScrollStillDistance = 20;
-// Labels are read with at most this many characters.
-constexpr int kMaxLabel = 260;
 
 } // namespace
 
@@ -37,7 +35,7 @@ POINT CSettingsDlg::TreeWindowPoint(POINT screen) const
     return {screen.x - window.left, screen.y - window.top};
 }
 
-void CSettingsDlg::OnBeginDrag(const NMTREEVIEWA& info)
+void CSettingsDlg::OnBeginDrag(const NMTREEVIEWW& info)
 {
     if (m_bDragging)
         return;
@@ -121,20 +119,16 @@ void CSettingsDlg::OnLButtonUp()
 void CSettingsDlg::MoveDraggedPicture(HTREEITEM target)
 {
     HTREEITEM dragged = m_hDragItem;
-    char label[kMaxLabel + 1] = "";
-    TVINSERTSTRUCTA insert {};
-    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    // The label is copied whole (a missing picture's is its full path, longer than a path
+    // once was): the new item shows exactly what the old one did.
+    std::wstring label = ItemText(dragged);
+    TVINSERTSTRUCTW insert {};
+    insert.item.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
     insert.item.hItem = dragged;
-    insert.item.pszText = label;
-    insert.item.cchTextMax = sizeof label;
-    if (!TreeView_GetItem(m_tree, &insert.item))
+    if (!GetItem(insert.item))
         return;
-    // The tree may answer with a pointer to its own copy of the label, which goes with the old
-    // item: the label is kept here.
-    if (insert.item.pszText != label) {
-        ::lstrcpynA(label, insert.item.pszText ? insert.item.pszText : "", sizeof label);
-        insert.item.pszText = label;
-    }
+    insert.item.mask |= TVIF_TEXT;
+    insert.item.pszText = &label[0];
     insert.item.hItem = nullptr;
 
     HTREEITEM parent = TreeView_GetParent(m_tree, target);
@@ -148,7 +142,7 @@ void CSettingsDlg::MoveDraggedPicture(HTREEITEM target)
         insert.hInsertAfter = target;
     }
     // The new item first: if it cannot be made, the picture stays where it was.
-    HTREEITEM moved = TreeView_InsertItem(m_tree, &insert);
+    HTREEITEM moved = InsertItem(insert);
     if (!moved)
         return;
 

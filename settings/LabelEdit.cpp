@@ -10,7 +10,7 @@ LRESULT CLabelEdit::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CHAR:
         // Escape drops the text, Enter keeps it; neither goes further.
         if (wParam == VK_ESCAPE || wParam == VK_RETURN) {
-            ::SendMessageA(::GetParent(m_hWnd), TVM_ENDEDITLABELNOW, wParam == VK_ESCAPE, 0);
+            ::SendMessageW(::GetParent(m_hWnd), TVM_ENDEDITLABELNOW, wParam == VK_ESCAPE, 0);
             return 0;
         }
         return CWindow::WindowProc(msg, wParam, lParam);

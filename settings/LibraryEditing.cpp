@@ -5,6 +5,7 @@
 
 #include "dialogs/AddPlaylistDlg.h"
 #include "dialogs/LocationDlg.h"
+#include "framework/WideText.h"
 #include "library/WallpaperObject.h"
 #include "resource.h"
 
@@ -26,17 +27,17 @@ BOOL TrackMenu(HMENU menu, UINT flags, int x, int y, HWND owner)
 
 void OpenWithShell(HWND owner, const char* path)
 {
-    ::ShellExecuteA(owner, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(owner, L"open", Wide(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name)
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name)
 {
-    return !folder.empty() && folder.back() == '\\' ? folder + name : folder + "\\" + name;
+    return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
 }
 
 } // namespace
 
-BOOL(WINAPI* CSettingsDlg::s_pfnGetOpenFileName)(OPENFILENAMEA*) = ::GetOpenFileNameA;
+BOOL(WINAPI* CSettingsDlg::s_pfnGetOpenFileName)(OPENFILENAMEW*) = ::GetOpenFileNameW;
 DWORD(WINAPI* CSettingsDlg::s_pfnCommDlgExtendedError)() = ::CommDlgExtendedError;
 BOOL (*CSettingsDlg::s_pfnTrackPopupMenu)(HMENU, UINT, int, int, HWND) = TrackMenu;
 void (*CSettingsDlg::s_pfnOpenFile)(HWND, const char*) = OpenWithShell;
@@ -61,18 +62,18 @@ void CSettingsDlg::OnAddPictures()
     if (!selected || selected->m_bPicture)
         return; // pictures go into playlists only (the button is disabled otherwise)
 
-    char title[128] = "Add Pictures to Playlist";
-    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_ADD_PICTURES, title, sizeof title);
-    static const char kFilter[] = "Bitmap Files\0*.bmp\0JPEG Files\0*.jpg\0All Files (*.*)\0*.*\0";
-    std::vector<char> names(kNamesBuffer, '\0');
-    OPENFILENAMEA ofn {};
+    const std::string titleText = LoadResourceString(IDS_ADD_PICTURES);
+    const std::wstring title = Wide(titleText.empty() ? "Add Pictures to Playlist" : titleText);
+    static const wchar_t kFilter[] = L"Bitmap Files\0*.bmp\0JPEG Files\0*.jpg\0All Files (*.*)\0*.*\0";
+    std::vector<wchar_t> names(kNamesBuffer, L'\0');
+    OPENFILENAMEW ofn {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = m_hWnd;
     ofn.lpstrFilter = kFilter;
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = names.data();
     ofn.nMaxFile = kNamesBuffer;
-    ofn.lpstrTitle = title;
+    ofn.lpstrTitle = title.c_str();
     // The program's current folder stays where it was: a folder of pictures left current would
     // keep its drive (a USB stick) in use for as long as the program runs.
     ofn.Flags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER
@@ -85,29 +86,34 @@ void CSettingsDlg::OnAddPictures()
                 MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    names.back() = '\0'; // whatever came back, it ends inside the buffer
+    names.back() = L'\0'; // whatever came back, it ends inside the buffer
 
-    // One file: its full path. Several: the folder, then each name.
-    std::vector<std::string> parts;
+    // One file: its full path. Several: the folder, then each name. The names are taken in
+    // the dialog's own UTF-16 and become the library's UTF-8 only whole, so a character
+    // outside the basic plane (two UTF-16 units) is never split.
+    std::vector<std::wstring> parts;
     if (NewShell()) {
         // Each part ends with a zero character, the list with an empty part.
-        for (const char* part = names.data(); *part && part < names.data() + names.size(); part += parts.back().size() + 1)
+        for (const wchar_t* part = names.data(); *part && part < names.data() + names.size();
+             part += parts.back().size() + 1)
             parts.emplace_back(part);
     } else {
         // The folder and the names separated by spaces.
-        const std::string text = names.data();
+        const std::wstring text = names.data();
         size_t start = 0;
-        for (size_t space; (space = text.find(' ', start)) != std::string::npos; start = space + 1)
+        for (size_t space; (space = text.find(L' ', start)) != std::wstring::npos; start = space + 1)
             parts.push_back(text.substr(start, space - start));
         parts.push_back(text.substr(start));
     }
     if (parts.size() == 1) {
-        m_bModified |= InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(parts[0], 1).release(), false)
+        m_bModified |= InsertPictureItem(playlist, std::make_unique<CWallpaperObject>(Utf8(parts[0]), 1).release(),
+                           false)
             != nullptr;
     } else {
         for (size_t i = 1; i < parts.size(); ++i)
             m_bModified |= InsertPictureItem(playlist,
-                               std::make_unique<CWallpaperObject>(JoinPath(parts[0], parts[i]), 1).release(), true)
+                               std::make_unique<CWallpaperObject>(Utf8(JoinPath(parts[0], parts[i])), 1).release(),
+                               true)
                 != nullptr;
     }
     TreeView_Expand(m_tree, playlist, TVE_EXPAND);
@@ -158,7 +164,7 @@ void CSettingsDlg::ShowContextMenu(HTREEITEM item, POINT screen, UINT flags)
     if (!record)
         return; // empty space, or the root
 
-    CMenuHandle menu(::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_LIBRARY_MENU)));
+    CMenuHandle menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_LIBRARY_MENU)));
     HMENU popup = menu ? ::GetSubMenu(menu.Get(), record->m_bPicture ? 0 : 1) : nullptr;
     if (!popup)
         return;
@@ -168,10 +174,10 @@ void CSettingsDlg::ShowContextMenu(HTREEITEM item, POINT screen, UINT flags)
         ::CheckMenuItem(popup, ID_LIBRARY_ASPECT, MF_BYCOMMAND | (record->m_bMaintainAspect ? MF_CHECKED : MF_UNCHECKED));
         // The look-up has told whether the file is there (asking now could wait for an offline
         // share): a picture known to be missing has nothing to preview.
-        TVITEMA shown {};
+        TVITEMW shown {};
         shown.mask = TVIF_IMAGE;
         shown.hItem = item;
-        if (TreeView_GetItem(m_tree, &shown) && shown.iImage == kMissingFile)
+        if (GetItem(shown) && shown.iImage == kMissingFile)
             ::EnableMenuItem(popup, ID_LIBRARY_PREVIEW, MF_BYCOMMAND | MF_GRAYED);
     }
     s_pfnTrackPopupMenu(popup, flags, screen.x, screen.y, m_hWnd);
@@ -256,7 +262,7 @@ void CSettingsDlg::OnTreeKeyDown(const NMTVKEYDOWN& key)
     }
 }
 
-LRESULT CSettingsDlg::OnBeginLabelEdit(const NMTVDISPINFOA& info)
+LRESULT CSettingsDlg::OnBeginLabelEdit(const NMTVDISPINFOW& info)
 {
     // Only playlists are renamed: the root's label is fixed, a picture's is its file's name.
     const CWallpaperObject* record = RecordOf(info.item.hItem);
@@ -268,7 +274,7 @@ LRESULT CSettingsDlg::OnBeginLabelEdit(const NMTVDISPINFOA& info)
     return FALSE;
 }
 
-LRESULT CSettingsDlg::OnEndLabelEdit(const NMTVDISPINFOA& info)
+LRESULT CSettingsDlg::OnEndLabelEdit(const NMTVDISPINFOW& info)
 {
     if (m_pLabelEdit) {
         m_pLabelEdit->UnsubclassWindow();
@@ -281,13 +287,14 @@ LRESULT CSettingsDlg::OnEndLabelEdit(const NMTVDISPINFOA& info)
     CWallpaperObject* record = RecordOf(info.item.hItem);
     if (!info.item.pszText || !record)
         return FALSE;
-    m_bModified |= record->m_strPath != info.item.pszText;
-    record->m_strPath = info.item.pszText;
-    TVITEMA label {};
+    const std::string name = Utf8(info.item.pszText);
+    m_bModified |= record->m_strPath != name;
+    record->m_strPath = name;
+    TVITEMW label {};
     label.mask = TVIF_TEXT;
     label.hItem = info.item.hItem;
-    label.pszText = const_cast<char*>(record->m_strPath.c_str());
-    TreeView_SetItem(m_tree, &label);
+    label.pszText = info.item.pszText;
+    SetItem(label);
     // A kept name marks the selected item Now Playing (the list shows the new name).
     HTREEITEM before = m_hNowPlaying;
     SetNowPlaying();

@@ -3,6 +3,7 @@
 #include "settings/SettingsDlg.h"
 
 #include "app/ChangerApp.h"
+#include "framework/WideText.h"
 #include "library/Library.h"
 #include "library/Settings.h"
 #include "resource.h"
@@ -26,14 +27,58 @@ bool CSettingsDlg::NewShell()
     return !app || app->m_bNewShell;
 }
 
+HTREEITEM CSettingsDlg::InsertItem(TVINSERTSTRUCTW& insert) const
+{
+    return reinterpret_cast<HTREEITEM>(::SendMessageW(m_tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+bool CSettingsDlg::GetItem(TVITEMW& item) const
+{
+    return ::SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+bool CSettingsDlg::SetItem(TVITEMW& item) const
+{
+    return ::SendMessageW(m_tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+std::wstring CSettingsDlg::ItemText(HTREEITEM item) const
+{
+    // The tree tells no label's length: a label that fills the buffer is read again with more
+    // room (a missing picture shows its full path, which may be thousands of characters).
+    std::wstring text;
+    for (size_t room = 512; item && room <= 65536; room *= 4) {
+        text.assign(room, L'\0');
+        TVITEMW data {};
+        data.mask = TVIF_TEXT;
+        data.hItem = item;
+        data.pszText = &text[0];
+        data.cchTextMax = static_cast<int>(room);
+        if (!GetItem(data))
+            return std::wstring();
+        // The tree may answer with a pointer to its own copy instead of filling the buffer.
+        if (data.pszText != text.data())
+            return data.pszText && data.pszText != LPSTR_TEXTCALLBACKW ? std::wstring(data.pszText) : std::wstring();
+        const size_t length = text.find(L'\0');
+        if (length != std::wstring::npos && length + 1 < room) {
+            text.resize(length);
+            return text;
+        }
+    }
+    const size_t length = text.find(L'\0');
+    if (length != std::wstring::npos)
+        text.resize(length);
+    return text;
+}
+
 CWallpaperObject* CSettingsDlg::RecordOf(HTREEITEM item) const
 {
     if (!item)
         return nullptr;
-    TVITEMA data {};
+    TVITEMW data {};
     data.mask = TVIF_PARAM;
     data.hItem = item;
-    if (!TreeView_GetItem(m_tree, &data))
+    if (!GetItem(data))
         return nullptr;
     return reinterpret_cast<CWallpaperObject*>(data.lParam);
 }
@@ -44,7 +89,7 @@ bool CSettingsDlg::CreateImageList()
     // are keyed out by magenta.
     m_imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 3));
     CBitmapHandle strip(static_cast<HBITMAP>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_TREE), IMAGE_BITMAP, 0, 0, 0)));
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TREE), IMAGE_BITMAP, 0, 0, 0)));
     if (!m_imageList || !strip || ::ImageList_AddMasked(m_imageList.Get(), strip.Get(), RGB(255, 0, 255)) < 0) {
         m_imageList.Reset();
         return false;
@@ -54,15 +99,15 @@ bool CSettingsDlg::CreateImageList()
 
 void CSettingsDlg::LoadPictureLibrary()
 {
-    char rootLabel[64] = "Play Lists";
-    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_PLAYLISTS, rootLabel, sizeof rootLabel);
-    TVINSERTSTRUCTA root {};
+    std::string rootName = LoadResourceString(IDS_PLAYLISTS);
+    std::wstring rootLabel = Wide(rootName.empty() ? "Play Lists" : rootName);
+    TVINSERTSTRUCTW root {};
     root.hParent = TVI_ROOT;
     root.hInsertAfter = TVI_LAST;
     root.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    root.item.pszText = rootLabel;
+    root.item.pszText = &rootLabel[0];
     root.item.iImage = root.item.iSelectedImage = I_IMAGECALLBACK;
-    m_hRootItem = TreeView_InsertItem(m_tree, &root);
+    m_hRootItem = InsertItem(root);
     if (!m_hRootItem)
         return;
 
@@ -97,14 +142,21 @@ void CSettingsDlg::LoadPictureLibrary()
 
 HTREEITEM CSettingsDlg::InsertPlaylistItem(CWallpaperObject* record)
 {
-    TVINSERTSTRUCTA insert {};
+    std::wstring label;
+    try {
+        label = Wide(record->m_strPath);
+    } catch (const std::bad_alloc&) {
+        delete record;
+        return nullptr;
+    }
+    TVINSERTSTRUCTW insert {};
     insert.hParent = m_hRootItem;
     insert.hInsertAfter = TVI_SORT;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-    insert.item.pszText = const_cast<char*>(record->m_strPath.c_str());
+    insert.item.pszText = &label[0];
     insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
     insert.item.lParam = reinterpret_cast<LPARAM>(record);
-    HTREEITEM item = m_hRootItem ? TreeView_InsertItem(m_tree, &insert) : nullptr;
+    HTREEITEM item = m_hRootItem ? InsertItem(insert) : nullptr;
     if (!item)
         delete record;
     return item;
@@ -116,26 +168,31 @@ HTREEITEM CSettingsDlg::InsertPictureItem(HTREEITEM parent, CWallpaperObject* re
         delete record;
         return nullptr;
     }
-    TVINSERTSTRUCTA insert {};
+    TVINSERTSTRUCTW insert {};
     insert.hParent = parent;
     insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
     insert.item.lParam = reinterpret_cast<LPARAM>(record);
-    std::string label;
+    std::wstring label;
     if (sorted) {
         // The sorted place depends on the label: the provisional one, the file's name, which
         // is what the shell shows too, or near it.
-        label = ProvisionalLabel(record->m_strPath);
+        try {
+            label = Wide(ProvisionalLabel(record->m_strPath));
+        } catch (const std::bad_alloc&) {
+            delete record;
+            return nullptr;
+        }
         insert.hInsertAfter = TVI_SORT;
         insert.item.iImage = insert.item.iSelectedImage = kPicturePage;
-        insert.item.pszText = const_cast<char*>(label.c_str());
+        insert.item.pszText = &label[0];
     } else {
         // A library holds thousands of pictures: the label and the image are looked up when
         // the tree first needs them (OnGetDispInfo).
         insert.hInsertAfter = TVI_LAST;
         insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
-        insert.item.pszText = LPSTR_TEXTCALLBACKA;
+        insert.item.pszText = LPSTR_TEXTCALLBACKW;
     }
-    HTREEITEM item = TreeView_InsertItem(m_tree, &insert);
+    HTREEITEM item = InsertItem(insert);
     if (!item) {
         delete record;
         return nullptr;
@@ -150,23 +207,23 @@ std::string CSettingsDlg::ProvisionalLabel(const std::string& path)
     return NewShell() ? CPictureLookup::FileNameOf(path) : CPictureLookup::TitleOf(path);
 }
 
-void CSettingsDlg::ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record)
+void CSettingsDlg::ShowPictureItem(NMTVDISPINFOW& info, const CWallpaperObject& record)
 {
     // Whether the file is there, its icon and its name can take the file system or the shell
     // long to tell (a share that is offline): the item shows its file's name and the neutral
     // picture until the look-up answers.
-    const std::string label = ProvisionalLabel(record.m_strPath);
+    std::wstring label = Wide(ProvisionalLabel(record.m_strPath));
     // The answer to this request first: the tree's buffer may move once the item is changed.
     if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0)
-        ::lstrcpynA(info.item.pszText, label.c_str(), info.item.cchTextMax);
+        ::lstrcpynW(info.item.pszText, label.c_str(), info.item.cchTextMax);
     info.item.iImage = info.item.iSelectedImage = kPicturePage;
     // Then the label and the image become the item's own, and the tree asks no more.
-    TVITEMA fixed {};
+    TVITEMW fixed {};
     fixed.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     fixed.hItem = info.item.hItem;
-    fixed.pszText = const_cast<char*>(label.c_str());
+    fixed.pszText = &label[0];
     fixed.iImage = fixed.iSelectedImage = kPicturePage;
-    TreeView_SetItem(m_tree, &fixed);
+    SetItem(fixed);
     RequestPictureInfo(info.item.hItem, record);
 }
 
@@ -237,12 +294,13 @@ void CSettingsDlg::ApplyPictureInfo(CPictureLookup::Result& result)
                 image = index;
         }
     }
-    TVITEMA shown {};
+    std::wstring label = Wide(result.label);
+    TVITEMW shown {};
     shown.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     shown.hItem = item;
-    shown.pszText = const_cast<char*>(result.label.c_str());
+    shown.pszText = &label[0];
     shown.iImage = shown.iSelectedImage = image;
-    TreeView_SetItem(m_tree, &shown);
+    SetItem(shown);
     if (item == m_hNowPlaying)
         ShowNowPlayingRow();
 }
@@ -253,7 +311,7 @@ int CSettingsDlg::FolderImage(HTREEITEM item) const
     return expanded && TreeView_GetChild(m_tree, item) ? kOpenFolder : kClosedFolder;
 }
 
-void CSettingsDlg::OnGetDispInfo(NMTVDISPINFOA& info)
+void CSettingsDlg::OnGetDispInfo(NMTVDISPINFOW& info)
 {
     const auto* record = reinterpret_cast<const CWallpaperObject*>(info.item.lParam);
     if (record && record->m_bPicture) {
@@ -265,7 +323,7 @@ void CSettingsDlg::OnGetDispInfo(NMTVDISPINFOA& info)
         info.item.iImage = info.item.iSelectedImage = FolderImage(info.item.hItem);
 }
 
-void CSettingsDlg::OnDeleteItem(const NMTREEVIEWA& info)
+void CSettingsDlg::OnDeleteItem(const NMTREEVIEWW& info)
 {
     // The answer of an outstanding look-up finds no item (a moved picture's entry went to its
     // new item before).

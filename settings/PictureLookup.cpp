@@ -1,5 +1,7 @@
 #include "settings/PictureLookup.h"
 
+#include "framework/WideText.h"
+
 #include <objbase.h>
 
 #include <cctype>
@@ -12,8 +14,8 @@
 #include <mutex>
 #include <set>
 
-DWORD(WINAPI* CPictureLookup::s_pfnGetFileAttributes)(LPCSTR) = ::GetFileAttributesA;
-DWORD_PTR(WINAPI* CPictureLookup::s_pfnSHGetFileInfo)(LPCSTR, DWORD, SHFILEINFOA*, UINT, UINT) = ::SHGetFileInfoA;
+DWORD(WINAPI* CPictureLookup::s_pfnGetFileAttributes)(LPCWSTR) = ::GetFileAttributesW;
+DWORD_PTR(WINAPI* CPictureLookup::s_pfnSHGetFileInfo)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT) = ::SHGetFileInfoW;
 
 namespace {
 
@@ -51,8 +53,8 @@ std::string ShareOf(const std::string& path, WorkerMemory& memory)
         const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         auto known = memory.networkDrive.find(letter);
         if (known == memory.networkDrive.end()) {
-            const char root[] = {letter, ':', '\\', '\0'};
-            known = memory.networkDrive.emplace(letter, ::GetDriveTypeA(root) == DRIVE_REMOTE).first;
+            const wchar_t root[] = {wchar_t(letter), L':', L'\\', L'\0'};
+            known = memory.networkDrive.emplace(letter, ::GetDriveTypeW(root) == DRIVE_REMOTE).first;
         }
         if (known->second)
             return path.substr(0, 2);
@@ -64,7 +66,7 @@ std::string ShareOf(const std::string& path, WorkerMemory& memory)
 // is there all the same).
 bool ShareReachable(const std::string& share)
 {
-    if (CPictureLookup::s_pfnGetFileAttributes((share + "\\").c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (CPictureLookup::s_pfnGetFileAttributes(FilePath(share + "\\").c_str()) != INVALID_FILE_ATTRIBUTES)
         return true;
     return ::GetLastError() == ERROR_ACCESS_DENIED;
 }
@@ -82,21 +84,24 @@ CPictureLookup::Result LookUp(const std::string& path, bool newShell, WorkerMemo
         if (!known->second)
             return result;
     }
-    const DWORD attributes = CPictureLookup::s_pfnGetFileAttributes(path.c_str());
+    const DWORD attributes = CPictureLookup::s_pfnGetFileAttributes(FilePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return result;
 
+    const std::wstring wide = Wide(path);
     if (newShell) {
         // One question to the shell gives the icon's place in the system's list and the name.
         // It answers from the name and attributes given (icons by file type): opening each file
-        // to ask costs milliseconds apiece, which a library of thousands cannot pay.
-        SHFILEINFOA info {};
-        auto system = reinterpret_cast<HIMAGELIST>(CPictureLookup::s_pfnSHGetFileInfo(path.c_str(), attributes, &info,
+        // to ask costs milliseconds apiece, which a library of thousands cannot pay. So a path
+        // longer than the shell takes is asked about by its file's name alone.
+        const std::wstring asked = wide.size() < MAX_PATH ? wide : Wide(CPictureLookup::FileNameOf(path));
+        SHFILEINFOW info {};
+        auto system = reinterpret_cast<HIMAGELIST>(CPictureLookup::s_pfnSHGetFileInfo(asked.c_str(), attributes, &info,
             sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_DISPLAYNAME));
         if (!system)
             return result;
         result.exists = true;
-        result.label = info.szDisplayName;
+        result.label = Utf8(info.szDisplayName);
         result.systemIcon = info.iIcon;
         // Files of one type share one icon: it travels once.
         if (memory.iconsSent.insert(info.iIcon).second)
@@ -108,11 +113,13 @@ CPictureLookup::Result LookUp(const std::string& path, bool newShell, WorkerMemo
     // name without its folder and extension.
     result.exists = true;
     result.label = CPictureLookup::TitleOf(path);
-    char copy[MAX_PATH];
-    if (path.size() < sizeof copy) {
-        std::memcpy(copy, path.c_str(), path.size() + 1);
+    // The function writes the path of the icon's file into the buffer it is given, which holds
+    // a path of the classic length: a longer one gets no icon.
+    wchar_t copy[MAX_PATH];
+    if (wide.size() < MAX_PATH) {
+        std::memcpy(copy, wide.c_str(), (wide.size() + 1) * sizeof(wchar_t));
         WORD index = 0;
-        result.icon.Reset(::ExtractAssociatedIconA(::GetModuleHandleA(nullptr), copy, &index));
+        result.icon.Reset(::ExtractAssociatedIconW(::GetModuleHandleW(nullptr), copy, &index));
     }
     return result;
 }

@@ -56,9 +56,12 @@ public:
     static std::string FileNameOf(const std::string& path);
     static std::string TitleOf(const std::string& path);
 
-    // Replaceable for tests: the worker's questions to the file system and the shell.
-    static DWORD(WINAPI* s_pfnGetFileAttributes)(LPCSTR path);
-    static DWORD_PTR(WINAPI* s_pfnSHGetFileInfo)(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size,
+    // Replaceable for tests: the worker's questions to the file system and the shell. They are
+    // asked in UTF-16: the file system is given FilePath's form (the long-path prefix past the
+    // classic limit), the shell the plain path (or the file's name alone for a path it could
+    // not take; it answers from the name and attributes given).
+    static DWORD(WINAPI* s_pfnGetFileAttributes)(LPCWSTR path);
+    static DWORD_PTR(WINAPI* s_pfnSHGetFileInfo)(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size,
         UINT flags);
 
 private:

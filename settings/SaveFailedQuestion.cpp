@@ -18,15 +18,15 @@ namespace {
 
 constexpr int kCloseWithoutSaving = 100;
 
-const char kExplanation[] = "Your playlists could not be saved: the library file could not be written (the disk may "
-                            "be full, or the file may be in use or read-only). The library stays as it was.";
+const wchar_t kExplanation[] = L"Your playlists could not be saved: the library file could not be written (the disk may "
+                            L"be full, or the file may be in use or read-only). The library stays as it was.";
 
 SaveFailedChoice AskWithMessageBox(HWND owner)
 {
-    const std::string text = std::string(kExplanation)
-        + "\n\nChoose Try Again to save them again, Continue to close Settings without the playlist changes (the "
-          "other settings are kept), or Cancel to go back to them.";
-    switch (::MessageBoxA(owner, text.c_str(), "Murlavo", MB_CANCELTRYCONTINUE | MB_DEFBUTTON2 | MB_ICONEXCLAMATION)) {
+    const std::wstring text = std::wstring(kExplanation)
+        + L"\n\nChoose Try Again to save them again, Continue to close Settings without the playlist changes (the "
+          L"other settings are kept), or Cancel to go back to them.";
+    switch (::MessageBoxW(owner, text.c_str(), L"Murlavo", MB_CANCELTRYCONTINUE | MB_DEFBUTTON2 | MB_ICONEXCLAMATION)) {
     case IDTRYAGAIN:
         return SaveFailedChoice::Retry;
     case IDCONTINUE:
@@ -42,7 +42,7 @@ SaveFailedChoice AskSaveFailed(HWND owner)
 {
     using TaskDialogIndirectFn = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
     // The common controls of the program's manifest (version 6) are loaded with the program.
-    HMODULE controls = ::GetModuleHandleA("comctl32.dll");
+    HMODULE controls = ::GetModuleHandleW(L"comctl32.dll");
     FARPROC found = controls ? ::GetProcAddress(controls, "TaskDialogIndirect") : nullptr;
     auto taskDialog = reinterpret_cast<TaskDialogIndirectFn>(reinterpret_cast<void (*)()>(found));
     if (!taskDialog)

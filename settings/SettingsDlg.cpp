@@ -12,11 +12,9 @@
 
 namespace {
 
-constexpr char kCaption[] = "Murlavo";
-
 int ShowMessageBox(HWND owner, const char* text, UINT type)
 {
-    return ::MessageBoxA(owner, text, kCaption, type);
+    return MessageBoxUtf8(owner, text, "Murlavo", type);
 }
 
 // A worker held up by an unreachable share is not waited for longer than this when the dialog
@@ -55,8 +53,8 @@ BOOL CSettingsDlg::OnInitDialog()
     m_tree = GetDlgItem(IDC_LIBRARY_TREE);
     m_listNowPlaying = GetDlgItem(IDC_NOW_PLAYING);
     // The tree asks again which form of notifications to send, now that this dialog answers:
-    // the ANSI ones, the only ones OnNotify reads.
-    ::SendMessageA(m_tree, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
+    // the wide ones, the only ones OnNotify reads (labels are names in any script).
+    ::SendMessageW(m_tree, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
     m_settingsOpened = m_settings;
     m_bModified = false;
     m_lookup.SetTarget(m_hWnd, kPictureInfoReady);
@@ -97,23 +95,21 @@ void CSettingsDlg::ShowNowPlayingRow()
         ListView_DeleteAllItems(m_listNowPlaying);
         return;
     }
-    char label[257] = "";
-    TVITEMA item {};
-    item.mask = TVIF_TEXT | TVIF_IMAGE;
+    std::wstring label = ItemText(m_hNowPlaying);
+    TVITEMW item {};
+    item.mask = TVIF_IMAGE;
     item.hItem = m_hNowPlaying;
-    item.pszText = label;
-    item.cchTextMax = sizeof label;
-    TreeView_GetItem(m_tree, &item);
+    GetItem(item);
     // Folders take their image on request; ask the same rule the tree asks.
     const int image = RecordOf(m_hNowPlaying) && RecordOf(m_hNowPlaying)->m_bPicture ? item.iImage
                                                                                      : FolderImage(m_hNowPlaying);
     if (ListView_GetItemCount(m_listNowPlaying) > 0)
         ListView_DeleteItem(m_listNowPlaying, 0);
-    LVITEMA row {};
+    LVITEMW row {};
     row.mask = LVIF_TEXT | LVIF_IMAGE;
-    row.pszText = label;
+    row.pszText = &label[0];
     row.iImage = image;
-    ListView_InsertItem(m_listNowPlaying, &row);
+    ::SendMessageW(m_listNowPlaying, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
 }
 
 void CSettingsDlg::OnSelectionChanged(HTREEITEM selected)
@@ -254,17 +250,17 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
 {
     if (header.hwndFrom != m_tree)
         return 0;
-    // The tree was told at initialisation to send the ANSI forms (WM_NOTIFYFORMAT): the wide
-    // ones, whose texts this dialog cannot read, are not taken.
+    // The tree was told at initialisation to send the wide forms (WM_NOTIFYFORMAT): the ANSI
+    // ones, whose texts lose every character the code page lacks, are not taken.
     switch (header.code) {
-    case TVN_SELCHANGEDA:
-        OnSelectionChanged(reinterpret_cast<const NMTREEVIEWA&>(header).itemNew.hItem);
+    case TVN_SELCHANGEDW:
+        OnSelectionChanged(reinterpret_cast<const NMTREEVIEWW&>(header).itemNew.hItem);
         return 0;
-    case TVN_GETDISPINFOA:
-        OnGetDispInfo(reinterpret_cast<NMTVDISPINFOA&>(header));
+    case TVN_GETDISPINFOW:
+        OnGetDispInfo(reinterpret_cast<NMTVDISPINFOW&>(header));
         return 0;
-    case TVN_DELETEITEMA:
-        OnDeleteItem(reinterpret_cast<const NMTREEVIEWA&>(header));
+    case TVN_DELETEITEMW:
+        OnDeleteItem(reinterpret_cast<const NMTREEVIEWW&>(header));
         return 0;
     case TVN_KEYDOWN:
         OnTreeKeyDown(reinterpret_cast<const NMTVKEYDOWN&>(header));
@@ -272,12 +268,12 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
     case NM_RCLICK:
         OnTreeRightClick();
         return TRUE; // handled: the tree sends no WM_CONTEXTMENU after it
-    case TVN_BEGINLABELEDITA:
-        return OnBeginLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
-    case TVN_ENDLABELEDITA:
-        return OnEndLabelEdit(reinterpret_cast<const NMTVDISPINFOA&>(header));
-    case TVN_BEGINDRAGA:
-        OnBeginDrag(reinterpret_cast<const NMTREEVIEWA&>(header));
+    case TVN_BEGINLABELEDITW:
+        return OnBeginLabelEdit(reinterpret_cast<const NMTVDISPINFOW&>(header));
+    case TVN_ENDLABELEDITW:
+        return OnEndLabelEdit(reinterpret_cast<const NMTVDISPINFOW&>(header));
+    case TVN_BEGINDRAGW:
+        OnBeginDrag(reinterpret_cast<const NMTREEVIEWW&>(header));
         return 0;
     default:
         return 0;

@@ -72,8 +72,9 @@ public:
 
     // Replaceable for tests: the system's file-open dialog and its error, the context menu's
     // tracking (the command goes to the owner, as TrackPopupMenu sends it), opening a file with
-    // the shell's "open" verb, and the dialog's message boxes (caption "Murlavo").
-    static BOOL(WINAPI* s_pfnGetOpenFileName)(OPENFILENAMEA* ofn);
+    // the shell's "open" verb (path in UTF-8), and the dialog's message boxes (text in UTF-8,
+    // caption "Murlavo").
+    static BOOL(WINAPI* s_pfnGetOpenFileName)(OPENFILENAMEW* ofn);
     static DWORD(WINAPI* s_pfnCommDlgExtendedError)();
     static BOOL (*s_pfnTrackPopupMenu)(HMENU menu, UINT flags, int x, int y, HWND owner);
     static void (*s_pfnOpenFile)(HWND owner, const char* path);
@@ -138,15 +139,21 @@ private:
     static bool NewShell();
 
     // Library tree (LibraryTree.cpp).
+    // An item's label, however long; empty for no item.
+    std::wstring ItemText(HTREEITEM item) const;
+    // Items are inserted and changed in their wide form: labels are names in any script.
+    HTREEITEM InsertItem(TVINSERTSTRUCTW& insert) const;
+    bool GetItem(TVITEMW& item) const;
+    bool SetItem(TVITEMW& item) const;
     bool CreateImageList();
     int FolderImage(HTREEITEM item) const;
-    void OnGetDispInfo(NMTVDISPINFOA& info);
-    void OnDeleteItem(const NMTREEVIEWA& info);
+    void OnGetDispInfo(NMTVDISPINFOW& info);
+    void OnDeleteItem(const NMTREEVIEWW& info);
     // The label a picture shows until the look-up answers: its file's name.
     static std::string ProvisionalLabel(const std::string& path);
     // A picture item shown for the first time: it takes its provisional label and the neutral
     // picture, and its look-up is queued.
-    void ShowPictureItem(NMTVDISPINFOA& info, const CWallpaperObject& record);
+    void ShowPictureItem(NMTVDISPINFOW& info, const CWallpaperObject& record);
     void RequestPictureInfo(HTREEITEM item, const CWallpaperObject& record);
     void OnLookupTimer();
     // The look-ups' answers: each item still there takes its label and image.
@@ -168,12 +175,12 @@ private:
     void OnContextCommand(int id);
     void OnTreeKeyDown(const NMTVKEYDOWN& key);
     // TRUE refuses the edit.
-    LRESULT OnBeginLabelEdit(const NMTVDISPINFOA& info);
+    LRESULT OnBeginLabelEdit(const NMTVDISPINFOW& info);
     // TRUE keeps the edited text as the label.
-    LRESULT OnEndLabelEdit(const NMTVDISPINFOA& info);
+    LRESULT OnEndLabelEdit(const NMTVDISPINFOW& info);
 
     // Drag and drop (DragDrop.cpp).
-    void OnBeginDrag(const NMTREEVIEWA& info);
+    void OnBeginDrag(const NMTREEVIEWW& info);
     void OnMouseMove(POINT client);
     void OnLButtonUp();
     void OnTimer(UINT_PTR id);

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
+#include "unit/WideFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -388,6 +389,34 @@ TEST_F(AboutTest, LinksAreUnderlinedBlueAndTurnPurpleOnlyWhenTheShellOpensThem)
     });
     EXPECT_EQ(g_opened, (std::vector<std::string> {"Z:\\no\\such\\file.xyz", batch}));
     EXPECT_TRUE(PumpUntil([&] { return FileExists(dir + "\\opened.txt"); }, 20000));
+}
+
+TEST_F(AboutTest, LinksInAnyScriptAreShownAndOpenedExactly)
+{
+    const std::string dir = ScratchDir("about-names");
+    const std::string folder = dir + "\\" + kJapaneseFolder;
+    DeleteWideTree(folder);
+    ASSERT_TRUE(MakeWideFolder(folder));
+    // A target the shell runs, named in scripts the code page lacks: it leaves a file behind.
+    const std::string batch = folder + "\\開く 🌅.bat";
+    const std::string opened = dir + "\\opened.txt";
+    ASSERT_TRUE(MakeWideFile(batch, "@echo opened> \"" + opened + "\"\r\n"));
+    g_settings.m_strWebPage = batch;
+    g_settings.m_strEMail = "фото@пример.рф";
+    RunAbout([&](CScriptedAbout& d) {
+        wchar_t text[512] = L"";
+        ::GetDlgItemTextW(d.m_hWnd, IDC_CUSTOM_MAIL, text, ARRAYSIZE(text));
+        EXPECT_EQ(Utf8(text), "фото@пример.рф");
+        EXPECT_EQ(d.m_linkCustomMail.m_strTarget, "mailto:фото@пример.рф");
+        // The web line opens its own text.
+        d.Click(IDC_CUSTOM_WEB);
+        EXPECT_EQ(d.m_linkCustomWeb.m_strTarget, batch);
+        EXPECT_TRUE(d.m_linkCustomWeb.m_bVisited);
+        d.Cancel();
+    });
+    EXPECT_EQ(g_opened, std::vector<std::string> {batch});
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(opened); }, 20000));
+    DeleteWideTree(folder);
 }
 
 TEST_F(AboutTest, PictureLinkKeepsItsLookButReportsClicks)

@@ -589,11 +589,34 @@ TEST_F(LibraryReplaceTest, ReplacingKeepsTheFilesAttributes)
     SetFileAttributesA(m_path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+// Removes a folder and everything in it, by wide "\\?\" paths (names of any length and
+// characters, which the ANSI clean-up of the scratch folders cannot reach).
+void RemoveTreeW(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTreeW(folder + L"\\" + name);
+            else
+                DeleteFileW((folder + L"\\" + name).c_str());
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
 // A library file in a folder named in characters the ANSI code page lacks, and one 300
 // characters deep: written, replaced in one step and read back with every name intact.
 TEST(LibraryNames, UnicodeAndLongPathsSaveReplaceAndReadBack)
 {
     const std::wstring base = L"\\\\?\\" + Wide(ScratchDir("library-names"));
+    RemoveTreeW(base);
+    ASSERT_TRUE(CreateDirectoryW(base.c_str(), nullptr));
     const std::wstring unicodeFolder = base + L"\\\u5199\u771F \U0001F305";  // 写真 🌅
     ASSERT_TRUE(CreateDirectoryW(unicodeFolder.c_str(), nullptr));
     std::wstring longFolder = base;
@@ -623,4 +646,5 @@ TEST(LibraryNames, UnicodeAndLongPathsSaveReplaceAndReadBack)
         EXPECT_TRUE(stamp.exists);
         EXPECT_GT(stamp.size, 0u);
     }
+    RemoveTreeW(base);
 }

@@ -3,6 +3,7 @@
 // and without a library, with the pictures it names made in a scratch folder.
 #pragma once
 #include "app/ChangerApp.h"
+#include "framework/WideText.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
 #include "library/Settings.h"
@@ -40,19 +41,21 @@ public:
     // Shows the answers of the pictures' look-ups queued so far (a picture shows its name and
     // the neutral picture until then).
     void Settle() const { EXPECT_TRUE(const_cast<CScriptedSettingsDlg*>(this)->WaitForPictureInfo(10000)); }
-    // The label as the tree shows it once its picture's look-up has answered.
+    // The label as the tree shows it once its picture's look-up has answered, read in the
+    // tree's own UTF-16 and given in UTF-8.
     std::string Label(HTREEITEM item) const
     {
-        char text[300] = "";
-        TVITEMA data {};
+        wchar_t text[1024] = L"";
+        TVITEMW data {};
         data.mask = TVIF_TEXT;
         data.hItem = item;
         data.pszText = text;
-        data.cchTextMax = sizeof text;
-        TreeView_GetItem(m_tree, &data); // a picture shown for the first time is looked up
+        data.cchTextMax = ARRAYSIZE(text);
+        ::SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data)); // a picture shown first is looked up
         Settle();
-        TreeView_GetItem(m_tree, &data);
-        return text;
+        data.pszText = text;
+        ::SendMessageW(m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+        return Utf8(data.pszText);
     }
     // The image as the tree draws it (callback items are asked for theirs), once known.
     int Image(HTREEITEM item) const
@@ -94,9 +97,12 @@ public:
     std::string NowPlayingLabel() const
     {
         Settle();
-        char text[300] = "";
-        ListView_GetItemText(m_listNowPlaying, 0, 0, text, sizeof text);
-        return text;
+        wchar_t text[1024] = L"";
+        LVITEMW row {};
+        row.pszText = text;
+        row.cchTextMax = ARRAYSIZE(text);
+        ::SendMessageW(m_listNowPlaying, LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&row));
+        return Utf8(text);
     }
     int NowPlayingImage() const
     {

@@ -3,6 +3,7 @@
 // back with the library reader and byte by byte).
 #include "unit/AllocationProbe.h"
 #include "unit/SettingsDlgFixture.h"
+#include "unit/WideFiles.h"
 
 #include <algorithm>
 #include <atomic>
@@ -256,6 +257,126 @@ TEST_F(SettingsDlgTest, WithoutTheShellPicturesShowTheirTitleAndMissingOnesTheir
         EXPECT_TRUE(dlg.m_arrIcons.empty());
         dlg.Click(IDCANCEL);
     });
+}
+
+// Pictures whose names the code page cannot hold, in a folder whose name it cannot hold, and
+// one 300 characters deep; each exists except one, which is missing.
+class SettingsNamesTest : public SettingsDlgTest {
+protected:
+    void SetUp() override
+    {
+        SettingsDlgTest::SetUp();
+        m_folder = MakeNamedPictures(m_dir);
+        ASSERT_FALSE(m_folder.empty());
+        DeleteWideTree(m_dir + "\\deep");
+        const std::string deep = MakeDeepFolder(m_dir + "\\deep", 300);
+        ASSERT_FALSE(deep.empty());
+        m_deep = deep + "\\深い 🌊.bmp";
+        ASSERT_TRUE(MakeWideFile(m_deep));
+        ASSERT_GT(Wide(m_deep).size(), 300u);
+        m_missing = m_folder + "\\消えた 🌙.jpg";
+    }
+    void TearDown() override
+    {
+        DeleteWideTree(m_folder);
+        DeleteWideTree(m_dir + "\\deep");
+        SettingsDlgTest::TearDown();
+    }
+    std::string In(const char* name) const { return m_folder + "\\" + name; }
+
+    std::string m_folder, m_deep, m_missing;
+};
+
+TEST_F(SettingsNamesTest, NamesInAnyScriptAndLongPathsAreShownFoundAndWrittenBackExactly)
+{
+    std::vector<CWallpaperObject> records {Playlist(kCyrillicName), PictureRecord(In(kSunset)),
+        PictureRecord(In(kLodz)), PictureRecord(In(kMoscow)), PictureRecord(In(kCafe)), PictureRecord(m_deep),
+        PictureRecord(m_missing)};
+    WriteLibrary(records, 1);
+    std::string location;
+    DialogAnswerer where("Picture Location", [&](HWND box) {
+        wchar_t text[1024] = L"";
+        ::GetDlgItemTextW(box, IDC_LOCATION, text, ARRAYSIZE(text));
+        location = Utf8(text);
+        ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{") + kCyrillicName + "{" + kSunset + " " + kLodz + " " + kMoscow
+                + " " + kCafe + " 深い 🌊.bmp " + m_missing + "}}");
+        // Each file that is there is found (no cross), the deep one too; the missing one shows
+        // the cross and its whole path.
+        const std::vector<HTREEITEM> pictures = dlg.Children(dlg.Find(kCyrillicName));
+        ASSERT_EQ(pictures.size(), 6u);
+        for (size_t i = 0; i < 5; ++i)
+            EXPECT_NE(dlg.Image(pictures[i]), CSettingsDlg::kMissingFile) << records[i + 1].m_strPath;
+        EXPECT_EQ(dlg.Image(pictures[5]), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.NowPlayingLabel(), kSunset);
+        EXPECT_NE(dlg.NowPlayingImage(), CSettingsDlg::kMissingFile);
+
+        // Picture Location shows the whole deep path.
+        dlg.m_hContextItem = pictures[4];
+        dlg.Command(ID_LIBRARY_LOCATION);
+        EXPECT_EQ(location, m_deep);
+        dlg.m_hContextItem = pictures[1];
+        dlg.Command(ID_LIBRARY_LOCATION);
+        EXPECT_EQ(location, In(kLodz));
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(where.Answered(), 2);
+    const CWallpaperList saved = ReadBack();
+    ASSERT_EQ(saved.size(), records.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(saved[i]->m_strPath, records[i].m_strPath) << i;
+    EXPECT_EQ(saved[1]->m_bNowPlaying, 1);
+}
+
+TEST_F(SettingsNamesTest, WithoutTheShellTitlesInAnyScriptAreShownAndTheFilesFound)
+{
+    app.m_bNewShell = FALSE;
+    WriteLibrary({Playlist(kCyrillicName), PictureRecord(In(kSunset)), PictureRecord(In(kCafe)),
+        PictureRecord(m_missing)});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.Find(kCyrillicName), TVE_EXPAND);
+        EXPECT_EQ(dlg.Outline(),
+            std::string("Play Lists{") + kCyrillicName + "{夕焼け Cafe\u0301 " + m_missing + "}}");
+        EXPECT_NE(dlg.Image(dlg.Find("夕焼け")), CSettingsDlg::kMissingFile);
+        EXPECT_EQ(dlg.Image(dlg.Find(m_missing)), CSettingsDlg::kMissingFile);
+        dlg.Click(IDCANCEL);
+    });
+}
+
+namespace {
+// Reads the text of each message box this thread shows, in UTF-16, and presses its OK: a timer
+// of the thread finds the box from inside the box's own loop.
+struct WideMessageBoxReader {
+    static inline std::vector<std::string> texts;
+    static inline HWND last = nullptr;
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
+    {
+        ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND box, LPARAM) -> BOOL {
+            wchar_t cls[16] = L"";
+            ::GetClassNameW(box, cls, ARRAYSIZE(cls));
+            if (box == last || std::wstring(cls) != L"#32770" || !::IsWindowVisible(box) || !::GetDlgItem(box, 0xFFFF))
+                return TRUE;
+            last = box;
+            wchar_t text[512] = L"";
+            ::GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));
+            texts.push_back(Utf8(text));
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return FALSE;
+        }, 0);
+    }
+};
+} // namespace
+
+TEST_F(SettingsDlgTest, MessageBoxesShowNamesInAnyScript)
+{
+    WideMessageBoxReader::texts.clear();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, WideMessageBoxReader::OnTimer);
+    const std::string text = std::string("The picture library C:\\") + kJapaneseFolder + "\\" + kLodz + " cannot be read";
+    EXPECT_EQ(s_realMessageBox(nullptr, text.c_str(), MB_OK), IDOK);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(WideMessageBoxReader::texts, std::vector<std::string> {text});
 }
 
 TEST_F(SettingsDlgTest, OptionsChangeTheRegistryOnlyThroughOk)
@@ -516,18 +637,18 @@ TEST_F(SettingsDlgTest, AboutOpensOnItsOwnAndChangesNothing)
     EXPECT_EQ(aboutOwner, nullptr);
 }
 
-TEST_F(SettingsDlgTest, WideNotificationsAreNotReadAsAnsiOnes)
+TEST_F(SettingsDlgTest, AnsiNotificationsAreNotReadAsWideOnes)
 {
     WriteLibrary({Playlist("Lake"), Picture("one.bmp")});
     Open([&](CScriptedSettingsDlg& dlg) {
         HTREEITEM one = TreeView_GetChild(dlg.m_tree, dlg.Find("Lake"));
         ASSERT_NE(one, nullptr);
-        // The tree was told to send the ANSI forms: a wide request for a picture's text gets no
-        // ANSI bytes in its wide buffer.
-        wchar_t text[32];
-        std::fill(std::begin(text), std::end(text), L'#');
-        NMTVDISPINFOW info {};
-        info.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_GETDISPINFOW)};
+        // The tree was told to send the wide forms: an ANSI request for a picture's text gets no
+        // UTF-16 in its byte buffer.
+        char text[32];
+        std::fill(std::begin(text), std::end(text), '#');
+        NMTVDISPINFOA info {};
+        info.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_GETDISPINFOA)};
         info.item.mask = TVIF_TEXT | TVIF_IMAGE;
         info.item.hItem = one;
         info.item.lParam = reinterpret_cast<LPARAM>(dlg.RecordOf(one));
@@ -535,11 +656,11 @@ TEST_F(SettingsDlgTest, WideNotificationsAreNotReadAsAnsiOnes)
         info.item.cchTextMax = 32;
         info.item.iImage = -7;
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&info));
-        EXPECT_EQ(text[0], L'#');
+        EXPECT_EQ(text[0], '#');
         EXPECT_EQ(info.item.iImage, -7);
-        // Nor does a wide drag notification start a drag.
-        NMTREEVIEWW drag {};
-        drag.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_BEGINDRAGW)};
+        // Nor does an ANSI drag notification start a drag.
+        NMTREEVIEWA drag {};
+        drag.hdr = {dlg.m_tree, IDC_LIBRARY_TREE, static_cast<UINT>(TVN_BEGINDRAGA)};
         drag.itemNew.hItem = one;
         drag.itemNew.lParam = info.item.lParam;
         ::SendMessageA(dlg.m_hWnd, WM_NOTIFY, IDC_LIBRARY_TREE, reinterpret_cast<LPARAM>(&drag));
@@ -555,10 +676,10 @@ namespace {
 struct OfflineShare {
     static inline HANDLE release = nullptr;
     static inline std::atomic<int> asked {0};
-    static DWORD WINAPI GetFileAttributes(LPCSTR path)
+    static DWORD WINAPI GetFileAttributes(LPCWSTR path)
     {
-        if (_strnicmp(path, "\\\\server\\share\\", 15) != 0)
-            return ::GetFileAttributesA(path);
+        if (_wcsnicmp(path, L"\\\\server\\share\\", 15) != 0)
+            return ::GetFileAttributesW(path);
         ++asked;
         ::WaitForSingleObject(release, 60000);
         ::SetLastError(ERROR_BAD_NETPATH);
@@ -566,11 +687,11 @@ struct OfflineShare {
     }
     // The shell is not asked about pictures on a share that cannot be reached.
     static inline std::atomic<int> shellAsked {0};
-    static DWORD_PTR WINAPI GetFileInfo(LPCSTR path, DWORD attributes, SHFILEINFOA* info, UINT size, UINT flags)
+    static DWORD_PTR WINAPI GetFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags)
     {
-        if (_strnicmp(path, "\\\\server\\", 9) == 0)
+        if (_wcsnicmp(path, L"\\\\server\\", 9) == 0)
             ++shellAsked;
-        return ::SHGetFileInfoA(path, attributes, info, size, flags);
+        return ::SHGetFileInfoW(path, attributes, info, size, flags);
     }
 };
 
@@ -588,8 +709,8 @@ protected:
     void TearDown() override
     {
         ::SetEvent(m_release.Get());
-        CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesA;
-        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoA;
+        CPictureLookup::s_pfnGetFileAttributes = ::GetFileAttributesW;
+        CPictureLookup::s_pfnSHGetFileInfo = ::SHGetFileInfoW;
         SettingsDlgTest::TearDown();
     }
     // A local playlist, then 10,000 pictures on the share in 100 playlists; the first of them
@@ -607,14 +728,14 @@ protected:
     // The item's label and image as they are now (the fixture's helpers wait for the answers).
     static std::pair<std::string, int> Shown(const CScriptedSettingsDlg& dlg, HTREEITEM item)
     {
-        char text[300] = "";
-        TVITEMA data {};
+        wchar_t text[300] = L"";
+        TVITEMW data {};
         data.mask = TVIF_TEXT | TVIF_IMAGE;
         data.hItem = item;
         data.pszText = text;
-        data.cchTextMax = sizeof text;
-        TreeView_GetItem(dlg.m_tree, &data);
-        return {text, data.iImage};
+        data.cchTextMax = ARRAYSIZE(text);
+        ::SendMessageW(dlg.m_tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+        return {Utf8(data.pszText), data.iImage};
     }
 
     CKernelHandle m_release;

@@ -3,6 +3,7 @@
 // it holds the capture, and ends with the button's release or with the drag being cut short;
 // the tree and the file written at OK show what moved.
 #include "unit/SettingsDlgFixture.h"
+#include "unit/WideFiles.h"
 
 #include <algorithm>
 
@@ -41,10 +42,10 @@ protected:
     // What the tree sends when the user starts dragging the item.
     static void BeginDrag(const CScriptedSettingsDlg& dlg, HTREEITEM item)
     {
-        NMTREEVIEWA info {};
+        NMTREEVIEWW info {};
         info.hdr.hwndFrom = dlg.m_tree;
         info.hdr.idFrom = IDC_LIBRARY_TREE;
-        info.hdr.code = TVN_BEGINDRAGA;
+        info.hdr.code = TVN_BEGINDRAGW;
         info.itemNew.mask = TVIF_HANDLE | TVIF_PARAM;
         info.itemNew.hItem = item;
         info.itemNew.lParam = reinterpret_cast<LPARAM>(dlg.RecordOf(item));
@@ -481,3 +482,33 @@ TEST_F(SettingsDragTest, RepeatedDragsLeakNoGdiObjects)
 }
 
 } // namespace
+
+TEST_F(SettingsDragTest, AMovedPictureKeepsItsLabelInAnyScriptAndAMissingOnesWholeLongPath)
+{
+    const std::string folder = MakeNamedPictures(m_dir);
+    ASSERT_FALSE(folder.empty());
+    const std::string sunset = folder + "\\" + kSunset;
+    // Missing, so its label is its path, longer than the classic 260 characters.
+    std::string gone = m_dir;
+    for (int i = 0; i < 3; ++i)
+        gone += "\\" + std::string(100, 'x');
+    gone += "\\消えた 🌙.jpg";
+    WriteLibrary({Playlist(kCyrillicName), PictureRecord(sunset), PictureRecord(gone), Playlist("Lake"),
+        Picture("one.bmp")});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        ExpandAll(dlg);
+        EXPECT_EQ(dlg.Image(dlg.Find(gone)), CSettingsDlg::kMissingFile);
+        DragOnto(dlg, dlg.Find(kSunset), dlg.Find("Lake"));
+        DragOnto(dlg, dlg.Find(gone), dlg.Find("one.bmp"));
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{Lake{") + kSunset + " one.bmp " + gone + "} " + kCyrillicName
+                + "{}}");
+        EXPECT_EQ(dlg.Image(dlg.Find(gone)), CSettingsDlg::kMissingFile);
+        EXPECT_NE(dlg.Image(dlg.Find(kSunset)), CSettingsDlg::kMissingFile);
+        dlg.Click(IDOK);
+    });
+    DeleteWideTree(folder);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records[1]->m_strPath, sunset);
+    EXPECT_EQ(records[3]->m_strPath, gone);
+}

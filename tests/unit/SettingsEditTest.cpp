@@ -3,6 +3,7 @@
 // tracking replaced by a stand-in that reads the menu and chooses), the Delete key, and renaming
 // playlists in place.
 #include "unit/SettingsDlgFixture.h"
+#include "unit/WideFiles.h"
 
 #include <cstring>
 #include <iterator>
@@ -12,35 +13,35 @@ using namespace testing_support;
 
 namespace {
 
-// The file-open dialog's stand-in: keeps what it was asked and answers with `answer` (parts
-// separated by '|', copied with zero characters between them and an empty part at the end), or
-// fails when `answer` is empty.
+// The file-open dialog's stand-in: keeps what it was asked and answers with `answer` (UTF-8,
+// parts separated by '|', copied in UTF-16 with zero characters between them and an empty part
+// at the end), or fails when `answer` is empty.
 struct FakeOpenFile {
-    static inline OPENFILENAMEA asked {};
+    static inline OPENFILENAMEW asked {};
     static inline std::string title, filter, answer;
     static inline int calls = 0;
-    static inline char firstChar = 'x';
+    static inline wchar_t firstChar = L'x';
     static inline DWORD error = 0; // what the failed dialog reports
     static DWORD WINAPI Error() { return error; }
-    static BOOL WINAPI Open(OPENFILENAMEA* ofn)
+    static BOOL WINAPI Open(OPENFILENAMEW* ofn)
     {
         asked = *ofn;
-        firstChar = ofn->lpstrFile ? ofn->lpstrFile[0] : 'x';
-        title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
+        firstChar = ofn->lpstrFile ? ofn->lpstrFile[0] : L'x';
+        title = Utf8(ofn->lpstrTitle);
         filter.clear();
-        for (const char* p = ofn->lpstrFilter; p && *p; p += std::strlen(p) + 1)
-            filter += std::string(p) + "|";
+        for (const wchar_t* p = ofn->lpstrFilter; p && *p; p += std::wcslen(p) + 1)
+            filter += Utf8(p) + "|";
         ++calls;
         if (answer.empty())
             return FALSE;
-        std::string buffer = answer;
-        for (char& c : buffer)
-            if (c == '|')
-                c = '\0';
-        buffer += std::string(2, '\0');
+        std::wstring buffer = Wide(answer);
+        for (wchar_t& c : buffer)
+            if (c == L'|')
+                c = L'\0';
+        buffer += std::wstring(2, L'\0');
         if (buffer.size() > ofn->nMaxFile)
             return FALSE;
-        std::memcpy(ofn->lpstrFile, buffer.data(), buffer.size());
+        std::memcpy(ofn->lpstrFile, buffer.data(), buffer.size() * sizeof(wchar_t));
         return TRUE;
     }
 };
@@ -109,7 +110,7 @@ protected:
     }
     void TearDown() override
     {
-        CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameA;
+        CSettingsDlg::s_pfnGetOpenFileName = ::GetOpenFileNameW;
         CSettingsDlg::s_pfnCommDlgExtendedError = ::CommDlgExtendedError;
         SettingsDlgTest::TearDown();
     }
@@ -186,7 +187,7 @@ TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist
         EXPECT_EQ(FakeOpenFile::asked.Flags & ~OFN_ENABLESIZING, DWORD(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT
             | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR));
         EXPECT_GE(FakeOpenFile::asked.nMaxFile, 2000u);
-        EXPECT_EQ(FakeOpenFile::firstChar, '\0');
+        EXPECT_EQ(FakeOpenFile::firstChar, L'\0');
         EXPECT_EQ(dlg.Outline(), "Play Lists{Lake{m.bmp c.bmp b.bmp} Zoo{}}");
         EXPECT_TRUE(dlg.Expanded(dlg.Find("Lake")));
 
@@ -272,9 +273,9 @@ TEST_F(SettingsEditTest, ContextMenusShowTheRecordsOptionsAndTheirCommandsChange
         HTREEITEM missing = dlg.Find(m_dir + "\\gone.jpg");
         std::string location;
         DialogAnswerer where("Picture Location", [&](HWND box) {
-            char text[300] = "";
-            ::GetDlgItemTextA(box, IDC_LOCATION, text, sizeof text);
-            location = text;
+            wchar_t text[300] = L"";
+            ::GetDlgItemTextW(box, IDC_LOCATION, text, ARRAYSIZE(text));
+            location = Utf8(text);
             ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
         });
         RightClick(dlg, missing, ID_LIBRARY_LOCATION);
@@ -533,4 +534,138 @@ TEST_F(SettingsEditTest, ShiftF10AndTheMenuKeyShowOneMenuAtTheSelectedItem)
         EXPECT_EQ(FakeMenu::calls, before);
         dlg.Click(IDCANCEL);
     });
+}
+
+namespace {
+
+// Types text into a window as the keyboard does: one character message per UTF-16 unit (a
+// character outside the basic plane comes as its two halves), through the thread's loop.
+void Type(HWND window, const std::string& text)
+{
+    for (wchar_t unit : Wide(text))
+        ::PostMessageW(window, WM_CHAR, unit, 1);
+}
+
+// The shell's real "open", as Preview uses it.
+void (*const g_openWithShell)(HWND, const char*) = CSettingsDlg::s_pfnOpenFile;
+
+class SettingsEditNamesTest : public SettingsEditTest {
+protected:
+    void SetUp() override
+    {
+        SettingsEditTest::SetUp();
+        m_folder = MakeNamedPictures(m_dir);
+        ASSERT_FALSE(m_folder.empty());
+    }
+    void TearDown() override
+    {
+        CSettingsDlg::s_pfnOpenFile = g_openWithShell;
+        DeleteWideTree(m_folder);
+        SettingsEditTest::TearDown();
+    }
+    std::string In(const char* name) const { return m_folder + "\\" + name; }
+
+    std::string m_folder;
+};
+
+} // namespace
+
+TEST_F(SettingsEditNamesTest, AddPlaylistTakesATypedNameInAnyScript)
+{
+    WriteLibrary({Playlist("Lake")});
+    DialogAnswerer add("Add Playlist", [&](HWND dlg) {
+        Type(::GetDlgItem(dlg, IDC_PLAYLIST_NAME), kCyrillicName);
+        ::PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    });
+    Open([&](CScriptedSettingsDlg& dlg) {
+        dlg.Click(IDC_ADD_PLAYLIST);
+        // In its sorted place, after the Latin name.
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{Lake{} ") + kCyrillicName + "{}}");
+        dlg.Click(IDOK);
+    });
+    EXPECT_EQ(add.Answered(), 1);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1]->m_strPath, kCyrillicName);
+    EXPECT_EQ(records[1]->m_bPicture, 0);
+}
+
+TEST_F(SettingsEditNamesTest, RenamingInPlaceTakesATypedNameInAnyScript)
+{
+    WriteLibrary({Playlist("Lake"), PictureRecord(In(kSunset))});
+    const std::string name = std::string(kCyrillicName) + " Łódź 🌅";
+    int phase = 0;
+    EXPECT_EQ(Open([&](CScriptedSettingsDlg& dlg) {
+        if (TreeView_GetEditControl(dlg.m_tree)) {
+            dlg.RunScriptAgain();
+            return;
+        }
+        if (phase++ == 0) {
+            HTREEITEM lake = dlg.Find("Lake");
+            TreeView_SelectItem(dlg.m_tree, lake);
+            HWND edit = TreeView_EditLabel(dlg.m_tree, lake);
+            ASSERT_NE(edit, nullptr);
+            ::SendMessageW(edit, EM_SETSEL, 0, -1);
+            Type(edit, name);
+            ::SetFocus(edit);
+            ::PostMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+            dlg.RunScriptAgain();
+            return;
+        }
+        HTREEITEM renamed = TreeView_GetChild(dlg.m_tree, dlg.m_hRootItem);
+        EXPECT_EQ(dlg.RecordOf(renamed)->m_strPath, name);
+        EXPECT_EQ(dlg.Outline(), "Play Lists{" + name + "{" + kSunset + "}}");
+        EXPECT_EQ(dlg.NowPlayingLabel(), name);
+        dlg.Click(IDOK);
+    }), IDOK);
+    EXPECT_EQ(phase, 2);
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0]->m_strPath, name);
+    EXPECT_EQ(records[1]->m_strPath, In(kSunset));
+}
+
+TEST_F(SettingsEditNamesTest, AddPicturesTakesNamesInAnyScriptFromTheOpenDialog)
+{
+    WriteLibrary({Playlist(kCyrillicName)});
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_SelectItem(dlg.m_tree, dlg.Find(kCyrillicName));
+        // One file: its full path.
+        FakeOpenFile::answer = In(kSunset);
+        dlg.Click(IDC_ADD_PICTURE);
+        // Several: the folder, then the names (one with a character in two UTF-16 units).
+        FakeOpenFile::answer = m_folder + "|" + kMoscow + "|" + kLodz + "|" + kCafe;
+        dlg.Click(IDC_ADD_PICTURE);
+        // Each of the several in its sorted place, before the first one that sorts after it.
+        EXPECT_EQ(dlg.Outline(), std::string("Play Lists{") + kCyrillicName + "{" + kCafe + " " + kLodz + " " + kMoscow
+                + " " + kSunset + "}}");
+        for (HTREEITEM picture : dlg.Children(dlg.Find(kCyrillicName)))
+            EXPECT_NE(dlg.Image(picture), CSettingsDlg::kMissingFile) << dlg.Label(picture);
+        dlg.Click(IDOK);
+    });
+    const CWallpaperList records = ReadBack();
+    ASSERT_EQ(records.size(), 5u);
+    std::vector<std::string> paths;
+    for (size_t i = 1; i < records.size(); ++i)
+        paths.push_back(records[i]->m_strPath);
+    EXPECT_EQ(paths, (std::vector<std::string> {In(kCafe), In(kLodz), In(kMoscow), In(kSunset)}));
+}
+
+TEST_F(SettingsEditNamesTest, PreviewOpensAFileWhoseNameTheCodePageLacks)
+{
+    // A file the shell runs: it leaves a file behind, so the test sees it was opened.
+    const std::string opened = m_dir + "\\opened.txt";
+    ::DeleteFileA(opened.c_str());
+    const std::string batch = In("開く 🌅.bat");
+    ASSERT_TRUE(MakeWideFile(batch, "@echo opened> \"" + opened + "\"\r\n"));
+    WriteLibrary({Playlist("Lake"), PictureRecord(batch)});
+    CSettingsDlg::s_pfnOpenFile = g_openWithShell;
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Lake"), TVE_EXPAND);
+        RightClick(dlg, dlg.Find("開く 🌅.bat"), ID_LIBRARY_PREVIEW);
+        EXPECT_FALSE(FakeMenu::Entry(ID_LIBRARY_PREVIEW)->grayed);
+        dlg.Click(IDCANCEL);
+    });
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(opened); }, 20000));
 }

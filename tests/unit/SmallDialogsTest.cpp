@@ -1,6 +1,7 @@
 // The Add Playlist and Picture Location dialogs, live under Wine.
 #include "dialogs/AddPlaylistDlg.h"
 #include "dialogs/LocationDlg.h"
+#include "framework/WideText.h"
 #include "resource.h"
 #include "support/ScriptedDialog.h"
 #include "support/TestSupport.h"
@@ -90,6 +91,40 @@ TEST(LocationDlg, ShowsThePathReadOnlyAndClosesOnEnterOrEscape)
         EXPECT_TRUE(scrolled);
         EXPECT_EQ(dlg.m_strLocation, path);
     }
+}
+
+TEST(SmallDialogs, NamesInAnyScriptAreTypedAndShownExactly)
+{
+    // A playlist name typed one UTF-16 unit at a time (the emoji as its two halves), through
+    // the dialog's own loop.
+    const std::wstring typed = L"\u0424\u043e\u0442\u043e \u2728 \U0001F305 Cafe\u0301";
+    ScriptedDialog<CAddPlaylistDlg> add;
+    add.script = [&](ScriptedDialog<CAddPlaylistDlg>& d) {
+        HWND edit = d.GetDlgItem(IDC_PLAYLIST_NAME);
+        for (wchar_t unit : typed)
+            ::PostMessageW(edit, WM_CHAR, unit, 1);
+        ::PostMessageW(d.m_hWnd, WM_COMMAND, IDOK, 0);
+    };
+    EXPECT_EQ(add.DoModal(), IDOK);
+    EXPECT_EQ(add.m_strName, Utf8(typed));
+
+    // A path of more than 260 characters in folders named in Japanese and Cyrillic.
+    std::string path = "C:\\写真 🌸";
+    for (int i = 0; i < 3; ++i)
+        path += "\\" + std::string(100, 'x') + "Москва";
+    path += "\\夕焼け.jpg";
+    ScriptedDialog<CLocationDlg> location;
+    location.m_strLocation = path;
+    std::string shown;
+    location.script = [&](ScriptedDialog<CLocationDlg>& d) {
+        wchar_t text[1024] = L"";
+        ::GetDlgItemTextW(d.m_hWnd, IDC_LOCATION, text, ARRAYSIZE(text));
+        shown = Utf8(text);
+        d.Command(IDOK);
+    };
+    EXPECT_EQ(location.DoModal(), IDOK);
+    EXPECT_EQ(shown, path);
+    EXPECT_EQ(location.m_strLocation, path);
 }
 
 TEST(SmallDialogs, OpenAndCloseWithoutLeaks)

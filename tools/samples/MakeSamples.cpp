@@ -15,6 +15,7 @@
 #include "dialogs/LocationDlg.h"
 #include "dialogs/OptionsDlg.h"
 #include "framework/Application.h"
+#include "framework/WideText.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
@@ -120,9 +121,14 @@ struct Sample {
 
 int Make(const std::string& folder)
 {
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ::CreateDirectoryW(Wide(folder).c_str(), nullptr);
+    // One picture in a folder and under a name that no ANSI code page of the West holds.
+    const char kUnicodeFolder[] = "\xE5\x86\x99\xE7\x9C\x9F \xF0\x9F\x8C\x85"; // 写真 🌅
+    ::CreateDirectoryW(Wide(folder + "\\" + kUnicodeFolder).c_str(), nullptr);
+    const std::string dusk = std::string(kUnicodeFolder) + "\\\xE5\xA4\x95\xE7\x84\xBC\xE3\x81\x91.jpg"; // 夕焼け.jpg
     const std::vector<Sample> samples {
         {"Sunset.bmp", 1024, 768, Sunset, "0"},
+        {dusk.c_str(), 960, 600, Sunset, "0"},
         {"Hills.jpg", 800, 560, Hills, "0"},
         {"Tiles.tga", 96, 96, Tiles, "1"},
         {"Aurora.tga", 900, 640, Aurora, "0"},
@@ -134,15 +140,15 @@ int Make(const std::string& folder)
         CPictureImage picture;
         bool ok = Paint(picture, sample.width, sample.height, sample.shader);
         ok = ok && (std::strstr(sample.file, ".tga") ? WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride}) : picture.SaveFile(path.c_str()) != FALSE);
-        std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
+        std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str()); // UTF-8
         CWallpaperObject record(path, 1);
         record.m_strTile = sample.tile;
         pictures.push_back(record);
     }
     // Two more playlists for the Settings dialog to show: one that reuses two of the pictures,
     // and one still empty.
-    CWallpaperObject holidays("Holidays", 0), winter("Winter", 0);
-    std::vector<CWallpaperObject> holidayPictures {pictures[1], pictures[0]};
+    CWallpaperObject holidays("Holidays", 0), winter("Winter \xE2\x9D\x84", 0); // Winter ❄
+    std::vector<CWallpaperObject> holidayPictures {pictures[2], pictures[0]};
     std::vector<CLibraryEntry> entries {{&holidays, false}};
     for (auto& picture : holidayPictures)
         entries.push_back({&picture, false});
