@@ -4,7 +4,7 @@
 #include "resource.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "support/UnicodeFiles.h"
+#include "unit/WidePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -388,12 +388,12 @@ protected:
         ShowRolesTest::SetUp();
         ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
         root = dir + "\\" + kJapaneseFolder;
-        DeleteTree(root);
-        ASSERT_TRUE(MakeFolder(root));
-        const std::string deep = DeepFolder(root, 300);
+        DeleteWideTree(root);
+        ASSERT_TRUE(MakeWideFolder(root));
+        const std::string deep = MakeDeepFolder(root, 300);
         ASSERT_FALSE(deep.empty());
-        jpeg = root + "\\" + kSunset + ".jpg";
-        bitmap = deep + "\\" + kRussian + " " + kCombining + ".bmp";
+        jpeg = root + "\\" + kSunsetName + ".jpg";
+        bitmap = deep + "\\" + kRussianFolder + ".bmp";
         ASSERT_TRUE(WritePatternPicture(dir + "\\plain.jpg", 64, 48, 3));
         ASSERT_TRUE(WritePatternPicture(dir + "\\plain.bmp", 37, 21, 4));
         ASSERT_TRUE(CopyFileTo(dir + "\\plain.jpg", jpeg));
@@ -402,7 +402,7 @@ protected:
     void TearDown() override
     {
         ShowRolesTest::TearDown();
-        DeleteTree(root);
+        DeleteWideTree(root);
     }
     std::string root, jpeg, bitmap;
 };
@@ -412,8 +412,8 @@ protected:
 // and stores where its bitmap lies.
 TEST_F(ShowRolesNamesTest, TheChangerAppliesPicturesOfAnyNameFromATemporaryFolderOfAnyName)
 {
-    const std::string temp = root + "\\" + kPolish;
-    ASSERT_TRUE(MakeFolder(temp));
+    const std::string temp = root + "\\" + kPolishFolder;
+    ASSERT_TRUE(MakeWideFolder(temp));
     const std::string wallpaper = temp + "\\Murlavo Wallpaper.bmp";
     ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(jpeg), PictureRecord(bitmap, "1")}));
     SetChangerInt("Order", 1);

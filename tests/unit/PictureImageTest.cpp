@@ -7,7 +7,7 @@
 #include "image/PictureImage.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "support/UnicodeFiles.h"
+#include "unit/WidePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -471,11 +471,11 @@ protected:
     {
         ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
         root = dir + "\\names";
-        DeleteTree(root);
-        ASSERT_TRUE(MakeFolder(root));
+        DeleteWideTree(root);
+        ASSERT_TRUE(MakeWideFolder(root));
         const std::string plain = dir + "\\plain";
-        DeleteTree(plain);
-        ASSERT_TRUE(MakeFolder(plain));
+        DeleteWideTree(plain);
+        ASSERT_TRUE(MakeWideFolder(plain));
         // The bitmap readers: the system's loader (bottom-up 40-byte header; run-length data),
         // the program's own (a 56-byte header, which Wine's loader refuses).
         files = {{plain + "\\system.bmp", ".bmp"}, {plain + "\\rle.bmp", ".bmp"}, {plain + "\\own.bmp", ".bmp"},
@@ -488,7 +488,7 @@ protected:
     }
     void TearDown() override
     {
-        DeleteTree(root);
+        DeleteWideTree(root);
         PictureImageTest::TearDown();
     }
 
@@ -522,18 +522,18 @@ protected:
 TEST_F(PictureNamesTest, PicturesInAFolderNamedInJapaneseWithAnEmojiLoad)
 {
     const std::string folder = root + "\\" + kJapaneseFolder;
-    ASSERT_TRUE(MakeFolder(folder));
-    ExpectEveryFileLoadsFrom(folder, kSunset);
-    ExpectEveryFileLoadsFrom(folder, std::string(kPolish) + " " + kRussian + " " + kCombining);
+    ASSERT_TRUE(MakeWideFolder(folder));
+    ExpectEveryFileLoadsFrom(folder, kSunsetName);
+    ExpectEveryFileLoadsFrom(folder, std::string(kPolishFolder) + " " + kRussianFolder);
 }
 
 // Beyond the system loader's reach: the program's own reader, and for run-length data the
 // loader under the short (8.3) path, which Wine's volumes keep.
 TEST_F(PictureNamesTest, PicturesThreeHundredCharactersDeepLoad)
 {
-    const std::string folder = DeepFolder(root, 300);
+    const std::string folder = MakeDeepFolder(root, 300);
     ASSERT_FALSE(folder.empty());
-    ExpectEveryFileLoadsFrom(folder, kSunset);
+    ExpectEveryFileLoadsFrom(folder, kSunsetName);
 }
 
 // The bitmap writer (the wallpaper's) writes under such names, and what it writes loads back.
@@ -543,10 +543,9 @@ TEST_F(PictureNamesTest, BitmapsAreSavedUnderSuchNames)
     ASSERT_TRUE(p.LoadFile(files[0].first.c_str()));
     const std::string plain = dir + "\\saved.bmp";
     ASSERT_TRUE(p.SaveBitmapFile(plain.c_str()));
-    ASSERT_TRUE(MakeFolder(root + "\\" + kJapaneseFolder));
-    const std::string deep = DeepFolder(root + "\\" + kJapaneseFolder, 280);
+    const std::string deep = MakeDeepFolder(root + "\\" + kJapaneseFolder, 280);
     ASSERT_FALSE(deep.empty());
-    for (const std::string& path : {root + "\\" + kSunset + ".bmp", deep + "\\" + kPolish + ".bmp"}) {
+    for (const std::string& path : {root + "\\" + kSunsetName + ".bmp", deep + "\\" + kPolishFolder + ".bmp"}) {
         ASSERT_TRUE(p.SaveFile(path.c_str())) << path;
         EXPECT_EQ(ReadFileBytes(path), ReadWholeFile(plain));
         CPictureImage q;

@@ -8,7 +8,7 @@
 #include "saver/SaverWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "support/UnicodeFiles.h"
+#include "unit/WidePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -344,12 +344,12 @@ TEST(SaverPictures, TheSaverPlaysPicturesOfAnyNameAndDepth)
     g_bShowRole = true;
     g_bWin95Family = false;
     const std::string scratch = ScratchDir("saver"), root = scratch + "\\" + kJapaneseFolder;
-    DeleteTree(root);
-    ASSERT_TRUE(MakeFolder(root));
-    const std::string deep = DeepFolder(root, 300);
+    DeleteWideTree(root);
+    ASSERT_TRUE(MakeWideFolder(root));
+    const std::string deep = MakeDeepFolder(root, 300);
     ASSERT_FALSE(deep.empty());
-    const std::string pictures[] = {deep + "\\" + kSunset + ".bmp", root + "\\" + kPolish + ".jpg",
-                                    root + "\\" + kRussian + " " + kCombining + ".tga"};
+    const std::string pictures[] = {deep + "\\" + kSunsetName + ".bmp", root + "\\" + kPolishFolder + ".jpg",
+                                    root + "\\" + kRussianFolder + ".tga"};
     int n = 0;
     for (const std::string& picture : pictures) {
         const std::string plain = scratch + "\\plain" + std::to_string(n++) + picture.substr(picture.size() - 4);
@@ -379,5 +379,5 @@ TEST(SaverPictures, TheSaverPlaysPicturesOfAnyNameAndDepth)
     }
     ::DestroyWindow(hwnd);
     DeleteLibrary();
-    DeleteTree(root);
+    DeleteWideTree(root);
 }

@@ -8,7 +8,7 @@
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "support/UnicodeFiles.h"
+#include "unit/WidePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -920,15 +920,15 @@ protected:
         ShowWndTest::SetUp();
         ASSERT_TRUE(AnsiCodePageLacksTheNames()) << "the test needs an ANSI code page without these names";
         root = dir + "\\" + kJapaneseFolder;
-        DeleteTree(root);
-        ASSERT_TRUE(MakeFolder(root));
-        temp = root + "\\" + kPolish + " " + kRussian;
-        ASSERT_TRUE(MakeFolder(temp));
-        const std::string deep = DeepFolder(root, 300);
+        DeleteWideTree(root);
+        ASSERT_TRUE(MakeWideFolder(root));
+        temp = root + "\\" + kPolishFolder + " " + kRussianFolder;
+        ASSERT_TRUE(MakeWideFolder(temp));
+        const std::string deep = MakeDeepFolder(root, 300);
         ASSERT_FALSE(deep.empty());
-        jpeg = root + "\\" + kSunset + ".jpg";
-        bitmap = deep + "\\" + kSunset + " " + kCombining + ".bmp";
-        tga = root + "\\" + kRussian + ".tga";
+        jpeg = root + "\\" + kSunsetName + ".jpg";
+        bitmap = deep + "\\" + kSunsetName + " " + kRussianFolder + ".bmp";
+        tga = root + "\\" + kRussianFolder + ".tga";
         ASSERT_TRUE(CopyFileTo(Picture("plain.jpg", 64, 48, 1), jpeg));
         ASSERT_TRUE(CopyFileTo(Picture("plain.bmp", 37, 21, 2), bitmap));
         ASSERT_TRUE(CopyFileTo(Picture("plain.tga", 30, 20, 3), tga));
@@ -936,7 +936,7 @@ protected:
     void TearDown() override
     {
         ShowWndTest::TearDown();
-        DeleteTree(root);
+        DeleteWideTree(root);
     }
     std::string root, temp, jpeg, bitmap, tga;
 };
@@ -982,7 +982,7 @@ TEST_F(ShowWndNamesTest, PicturesOfAnyNameAndDepthBecomeTheWallpaperFromATempora
         const BitmapFile file = WrittenWallpaper(wallpaper);
         EXPECT_EQ(file.width, e.width);
         EXPECT_EQ(file.height, e.height);
-        EXPECT_FALSE(PathExists(wallpaper + ".tmp"));
+        EXPECT_FALSE(WideFileExists(wallpaper + ".tmp"));
     }
     // The deep bitmap's pixels, exactly (the JPEG file is lossy).
     window->ChangeNow();
@@ -1043,8 +1043,8 @@ TEST_F(ShowWndNamesTest, ATemporaryFolderTooLongForTheDesktopIsToldOnceWhenAChan
 {
     const std::string nearly = temp + "\\" + std::string(250 - Wide(temp).size() - 1, 't');
     ASSERT_EQ(Wide(nearly).size(), 250u); // with its "\" and the bitmap's name: 272 characters
-    ASSERT_TRUE(MakeFolder(nearly));
-    const std::string beyond = DeepFolder(temp, 300);
+    ASSERT_TRUE(MakeWideFolder(nearly));
+    const std::string beyond = MakeDeepFolder(temp, 300);
     ASSERT_FALSE(beyond.empty());
     for (const std::string& folder : {nearly, beyond}) {
         SCOPED_TRACE(Wide(folder).size());
@@ -1077,7 +1077,7 @@ TEST_F(ShowWndNamesTest, ATemporaryFolderTooLongForTheDesktopIsToldOnceWhenAChan
         EXPECT_NE(boxes.texts[0].find(folder), std::string::npos) << boxes.texts[0];
         EXPECT_EQ(DesktopState::Now().wallpaper, before.wallpaper);
         EXPECT_EQ(g_settings.m_strLastWallpaper, "");
-        EXPECT_FALSE(PathExists(folder + "\\Murlavo Wallpaper.bmp"));
+        EXPECT_FALSE(WideFileExists(folder + "\\Murlavo Wallpaper.bmp"));
         ::DestroyWindow(hwnd);
         window = nullptr;
     }

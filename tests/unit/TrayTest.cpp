@@ -16,7 +16,7 @@
 #include "show/ShowWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "support/UnicodeFiles.h"
+#include "unit/WidePictures.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -557,15 +557,15 @@ TEST_F(TrayTest, HelpOpensTheHtmlPageBelowAnInstallationFolderOfAnyName)
 {
     StartChanger();
     const std::string install = ScratchDir("tray-install") + "\\" + kJapaneseFolder + "\\";
-    ASSERT_TRUE(MakeFolder(install));
-    ASSERT_TRUE(MakeFolder(install + "help"));
+    ASSERT_TRUE(MakeWideFolder(install));
+    ASSERT_TRUE(MakeWideFolder(install + "help"));
     std::FILE* fp = OpenFileStream((install + "help\\mainpage.htm").c_str(), "wb");
     ASSERT_NE(fp, nullptr);
     std::fclose(fp);
     g_settings.m_strInstallDir = install;
     Command(ID_TRAY_HELP);
     EXPECT_EQ(g_shellOpened, (std::vector<std::string> {install + "help\\mainpage.htm"}));
-    DeleteTree(install);
+    DeleteWideTree(install);
 }
 
 // The full-screen show plays pictures whose names the ANSI code page cannot hold, and one more
@@ -573,12 +573,12 @@ TEST_F(TrayTest, HelpOpensTheHtmlPageBelowAnInstallationFolderOfAnyName)
 TEST_F(TrayTest, FullScreenShowPlaysPicturesOfAnyNameAndDepth)
 {
     const std::string root = dir + "\\" + kJapaneseFolder;
-    DeleteTree(root);
-    ASSERT_TRUE(MakeFolder(root));
-    const std::string deep = DeepFolder(root, 300);
+    DeleteWideTree(root);
+    ASSERT_TRUE(MakeWideFolder(root));
+    const std::string deep = MakeDeepFolder(root, 300);
     ASSERT_FALSE(deep.empty());
-    const std::string pictures[] = {deep + "\\" + kSunset + ".bmp", root + "\\" + kPolish + ".jpg",
-                                    root + "\\" + kRussian + ".tga"};
+    const std::string pictures[] = {deep + "\\" + kSunsetName + ".bmp", root + "\\" + kPolishFolder + ".jpg",
+                                    root + "\\" + kRussianFolder + ".tga"};
     ASSERT_TRUE(CopyFileTo(Picture("plain.bmp", 1), pictures[0]));
     ASSERT_TRUE(CopyFileTo(Picture("plain.jpg", 2), pictures[1]));
     ASSERT_TRUE(CopyFileTo(Picture("plain.tga", 3), pictures[2]));
@@ -607,7 +607,7 @@ TEST_F(TrayTest, FullScreenShowPlaysPicturesOfAnyNameAndDepth)
             EXPECT_EQ(ScreenPixel(left + x, top + y), RGB(bgr[2], bgr[1], bgr[0])) << x << "," << y;
         }
     ::SendMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
-    DeleteTree(root);
+    DeleteWideTree(root);
 }
 
 TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts)
