@@ -1,6 +1,6 @@
 // Desktop and screen-saver services of the system. Results of the system-parameter calls are
-// not checked by callers, except the wallpaper's. The password modules are loaded at the moment of use and unloaded
-// right after; a missing module or export counts as no service.
+// not checked by callers, except the wallpaper's. The password modules are loaded at the
+// moment of use and unloaded right after; a missing module or export counts as no service.
 #pragma once
 #include <windows.h>
 

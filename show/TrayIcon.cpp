@@ -18,9 +18,9 @@ INT_PTR OpenWithShell(HWND owner, const wchar_t* path)
     return reinterpret_cast<INT_PTR>(::ShellExecuteW(owner, L"open", path, nullptr, nullptr, SW_SHOWNORMAL));
 }
 
-// The folder the help documents lie below (UTF-8, ending in "\\"): the installation directory,
-// else the program's own folder (a relative path would depend on the current directory, which
-// at logon or from a shortcut is anything but the program's).
+// The folder the help documents lie below (UTF-8, ending in a backslash): the installation
+// directory, else the program's own folder (a relative path would depend on the current
+// directory, which at logon or from a shortcut is anything but the program's).
 std::string HelpFolder()
 {
     if (!g_settings.m_strInstallDir.empty())
