@@ -536,22 +536,4 @@ TEST_F(PictureNamesTest, PicturesThreeHundredCharactersDeepLoad)
     ExpectEveryFileLoadsFrom(folder, kSunsetName);
 }
 
-// The bitmap writer (the wallpaper's) writes under such names, and what it writes loads back.
-TEST_F(PictureNamesTest, BitmapsAreSavedUnderSuchNames)
-{
-    CPictureImage p;
-    ASSERT_TRUE(p.LoadFile(files[0].first.c_str()));
-    const std::string plain = dir + "\\saved.bmp";
-    ASSERT_TRUE(p.SaveBitmapFile(plain.c_str()));
-    const std::string deep = MakeDeepFolder(root + "\\" + kJapaneseFolder, 280);
-    ASSERT_FALSE(deep.empty());
-    for (const std::string& path : {root + "\\" + kSunsetName + ".bmp", deep + "\\" + kPolishFolder + ".bmp"}) {
-        ASSERT_TRUE(p.SaveFile(path.c_str())) << path;
-        EXPECT_EQ(ReadFileBytes(path), ReadWholeFile(plain));
-        CPictureImage q;
-        ASSERT_TRUE(q.LoadFile(path.c_str()));
-        EXPECT_EQ(Unpadded(q), Unpadded(p));
-    }
-}
-
 } // namespace

@@ -1,6 +1,5 @@
 // The full-screen saver window in-process: geometry, the input rules that end it, the
-// system commands it refuses, the password flow of the Windows 95 family, and pictures whose
-// names the ANSI code page cannot hold.
+// system commands it refuses, and the password flow of the Windows 95 family.
 #include "app/Globals.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
@@ -8,7 +7,6 @@
 #include "saver/SaverWnd.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
-#include "unit/WidePictures.h"
 
 #include <gtest/gtest.h>
 
@@ -332,52 +330,4 @@ TEST_F(SpanningSaverTest, ThePointerOverTheOtherMonitorsIsSeenAndEndsTheSaver)
         HandlePostedMessages();
         EXPECT_EQ(::IsWindow(hwnd) != FALSE, i < 2) << "after move " << i + 1;
     }
-}
-
-// The saver plays pictures whose names code page 1252 cannot hold, one of them more than 300
-// characters deep: each is loaded in turn, and the bitmap is on the screen at its own size.
-TEST(SaverPictures, TheSaverPlaysPicturesOfAnyNameAndDepth)
-{
-    ASSERT_TRUE(AnsiCodePageLacksTheNames());
-    g_settings = CChangerSettings();
-    g_settings.m_nSlideShow = 5;
-    g_bShowRole = true;
-    g_bWin95Family = false;
-    const std::string scratch = ScratchDir("saver"), root = scratch + "\\" + kJapaneseFolder;
-    DeleteWideTree(root);
-    ASSERT_TRUE(MakeWideFolder(root));
-    const std::string deep = MakeDeepFolder(root, 300);
-    ASSERT_FALSE(deep.empty());
-    const std::string pictures[] = {deep + "\\" + kSunsetName + ".bmp", root + "\\" + kPolishFolder + ".jpg",
-                                    root + "\\" + kRussianFolder + ".tga"};
-    int n = 0;
-    for (const std::string& picture : pictures) {
-        const std::string plain = scratch + "\\plain" + std::to_string(n++) + picture.substr(picture.size() - 4);
-        ASSERT_TRUE(WritePatternPicture(plain, 40, 30, 7));
-        ASSERT_TRUE(CopyFileTo(plain, picture));
-    }
-    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(pictures[0]), PictureRecord(pictures[1]), PictureRecord(pictures[2])}));
-    ::SetCursorPos(500, 500);
-    auto* saver = new CSaverWnd;
-    ASSERT_TRUE(saver->Create());
-    const HWND hwnd = saver->m_hWnd;
-    for (const std::string& picture : pictures) {
-        SCOPED_TRACE(picture);
-        ASSERT_TRUE(PumpUntil([&] { return !saver->Preparation().Busy() && saver->Preparation().Picture(); }, 20000));
-        EXPECT_TRUE(saver->m_bLoaded);
-        EXPECT_EQ(saver->Preparation().Record().m_strPath, picture);
-        if (&picture == &pictures[0]) {
-            HDC screen = ::GetDC(nullptr);
-            unsigned char bgr[3];
-            PatternPixel(0, 29, 7, bgr); // the top-left corner
-            EXPECT_EQ(::GetPixel(screen, (::GetSystemMetrics(SM_CXSCREEN) - 40) / 2,
-                                 (::GetSystemMetrics(SM_CYSCREEN) - 30) / 2),
-                      RGB(bgr[2], bgr[1], bgr[0]));
-            ::ReleaseDC(nullptr, screen);
-        }
-        saver->ChangeNow();
-    }
-    ::DestroyWindow(hwnd);
-    DeleteLibrary();
-    DeleteWideTree(root);
 }
