@@ -125,7 +125,10 @@ int Make(const std::string& folder)
     // One picture in a folder and under a name that no ANSI code page of the West holds.
     const char kUnicodeFolder[] = "\xE5\x86\x99\xE7\x9C\x9F \xF0\x9F\x8C\x85"; // 写真 🌅
     ::CreateDirectoryW(Wide(folder + "\\" + kUnicodeFolder).c_str(), nullptr);
-    const std::string dusk = std::string(kUnicodeFolder) + "\\\xE5\xA4\x95\xE7\x84\xBC\xE3\x81\x91.jpg"; // 夕焼け.jpg
+    // "Łódź, закат.jpg": Polish and Cyrillic, which Wine's own dialog font draws (it has no
+    // Japanese), so the demo's tree shows the name as it is.
+    const std::string dusk = std::string(kUnicodeFolder) +
+                             "\\\xC5\x81\xC3\xB3\x64\xC5\xBA, \xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD1\x82.jpg";
     const std::vector<Sample> samples {
         {"Sunset.bmp", 1024, 768, Sunset, "0"},
         {dusk.c_str(), 960, 600, Sunset, "0"},
