@@ -16,6 +16,9 @@ cache="${MURLAVO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murlavo}"
 # (0.44 s native, 10.5 s here for a file of 192 scans), so they get 30 s.
 case $name in
   jpeg|jpeg_fitted) timeout=${FUZZ_TIMEOUT:-30} ;;
+  # The PNG decoder runs instrumented too; the bounds let a 64 KB file make a picture of up
+  # to 256 MB, decoded line by line.
+  png) timeout=${FUZZ_TIMEOUT:-30} ;;
   *) timeout=${FUZZ_TIMEOUT:-5} ;;
 esac
 
@@ -23,6 +26,10 @@ corpus=("$here/corpus/$name")
 # Pictures Debian ships with the libjpeg-turbo sources: read where they are, as extra seeds.
 testimages="$cache/libjpeg-turbo-src/testimages"
 case $name in jpeg|bitmap) [ -d "$testimages" ] && corpus+=("$testimages") ;; esac
+# And the pictures of libpng's source package (the test suite, the crashers).
+pngpictures="$cache/libpng-src/contrib"
+case $name in png) for d in pngsuite pngsuite/interlaced testpngs testpngs/crashers; do
+  [ -d "$pngpictures/$d" ] && corpus+=("$pngpictures/$d"); done ;; esac
 
 findings="$work/findings/$name"
 mkdir -p "$findings" "$work/$name" "$work/logs"

@@ -76,3 +76,24 @@ if [ ! -f "$deps/libjpeg-turbo-src/CMakeLists.txt" ]; then
   (cd "$deps/src-download" && dpkg-source -x libjpeg-turbo_*.dsc "$deps/libjpeg-turbo-src" >/dev/null 2>&1) \
     || setup_fail "could not unpack the libjpeg-turbo source package in $deps (remove $deps/src-download and try again)"
 fi
+
+# Other Debian source packages, unpacked once the same way: fetch_source PACKAGE FOLDER MARKER
+# (MARKER: a file inside FOLDER that only a complete unpack has).
+fetch_source() {
+  local package=$1 folder=$2 marker=$3
+  [ -e "$deps/$folder/$marker" ] && return 0
+  echo "setup: fetching the $package source package"
+  if [ $updated -eq 1 ]; then $SUDO apt-get update -qq; updated=0; fi
+  mkdir -p "$deps/src-download"
+  chmod 777 "$deps/src-download" 2>/dev/null || true
+  (cd "$deps/src-download" && apt-get source -qq --download-only "$package" >/dev/null) \
+    || setup_fail "could not fetch the $package source package (apt-get source needs a deb-src entry and Debian's servers)"
+  rm -rf "$deps/$folder"
+  (cd "$deps/src-download" && dpkg-source -x "$(ls -t "${package}"_*.dsc | head -1)" "$deps/$folder" >/dev/null 2>&1) \
+    || setup_fail "could not unpack the $package source package in $deps (remove $deps/src-download and try again)"
+}
+# PNG: libspng decodes, inflating with zlib; both are built static by cmake/png.cmake.
+fetch_source libspng libspng-src spng/spng.c
+fetch_source zlib zlib-src inflate.c
+# libpng only for its test pictures (contrib/pngsuite, contrib/testpngs), read in place.
+fetch_source libpng1.6 libpng-src contrib/pngsuite

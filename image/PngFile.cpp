@@ -1,0 +1,261 @@
+#include "image/PngFile.h"
+
+#include "framework/File.h"
+#include "image/AbortFlag.h"
+
+#include <spng.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr size_t kLastErrorSize = 256;
+
+void SetLastError(char* lastError, const char* text)
+{
+    if (lastError)
+        snprintf(lastError, kLastErrorSize, "%s", text);
+}
+
+void SetSpngError(char* lastError, const char* what, int error)
+{
+    if (lastError)
+        snprintf(lastError, kLastErrorSize, "%s: %s", what, spng_strerror(error));
+}
+
+struct ContextDeleter {
+    void operator()(spng_ctx* context) const { spng_ctx_free(context); }
+};
+using ContextPtr = std::unique_ptr<spng_ctx, ContextDeleter>;
+
+// The three channels of the background, blue first as in the picture rows.
+struct Background {
+    explicit Background(uint32_t colour)
+        : blue(uint8_t(colour >> 16)), green(uint8_t(colour >> 8)), red(uint8_t(colour)) {}
+    uint8_t blue, green, red;
+};
+
+uint8_t Blend(unsigned sample, unsigned alpha, unsigned background)
+{
+    return uint8_t((sample * alpha + background * (255 - alpha) + 127) / 255);
+}
+
+// One decoded line (red, green, blue, alpha) over the background into a picture line
+// (blue, green, red).
+void Composite(const uint8_t* in, uint8_t* out, uint32_t width, const Background& bg)
+{
+    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
+        const unsigned alpha = in[3];
+        if (alpha == 255) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        } else {
+            out[0] = Blend(in[2], alpha, bg.blue);
+            out[1] = Blend(in[1], alpha, bg.green);
+            out[2] = Blend(in[0], alpha, bg.red);
+        }
+    }
+}
+
+void FillLine(uint8_t* out, uint32_t width, const Background& bg)
+{
+    for (uint32_t x = 0; x < width; ++x, out += 3) {
+        out[0] = bg.blue;
+        out[1] = bg.green;
+        out[2] = bg.red;
+    }
+}
+
+// Lines straight into the rows of a whole picture.
+class CPictureLineSink : public IPngLineSink {
+public:
+    explicit CPictureLineSink(IPixelTarget& target) : m_target(target) {}
+    bool Begin(uint32_t width, uint32_t height) override
+    {
+        if (!m_target.CreatePixels(int32_t(width), int32_t(height)))
+            return false;
+        m_picture = m_target.Pixels();
+        return m_picture.bits && uint32_t(m_picture.width) == width && uint32_t(m_picture.height) == height;
+    }
+    // The first line is the top row, the last row of the bottom-up picture.
+    uint8_t* Line(uint32_t index) override { return m_picture.Row(int32_t(uint32_t(m_picture.height) - 1 - index)); }
+    bool LineDone(uint32_t) override { return true; }
+
+private:
+    IPixelTarget& m_target;
+    PixelImage m_picture;
+};
+
+template <class T> bool Allocate(std::vector<T>& buffer, size_t count)
+{
+    try {
+        buffer.assign(count, T());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// How a decode ended: every line handed over, a stop (the sink's, the abort flag, or an error
+// before the first line: the picture is not usable), or an error after some lines had come
+// (the rest is filled with the background).
+enum class Outcome { complete, stopped, brokenOff };
+
+// Hands lines first..height-1 of the decoded picture (rgba: 4 x width bytes a line, null for
+// background only) to the sink.
+bool HandOver(IPngLineSink& sink, const uint8_t* rgba, uint32_t first, uint32_t width, uint32_t height,
+              const Background& bg)
+{
+    for (uint32_t y = first; y < height; ++y) {
+        uint8_t* out = sink.Line(y);
+        if (rgba)
+            Composite(rgba + size_t(y) * width * 4, out, width, bg);
+        else
+            FillLine(out, width, bg);
+        if (!sink.LineDone(y))
+            return false;
+    }
+    return true;
+}
+
+// Errors of a file that ends too early, as opposed to damaged data.
+bool EndsEarly(int error)
+{
+    return error == SPNG_IO_EOF || error == SPNG_EOF || error == SPNG_EIDAT_TOO_SHORT;
+}
+
+constexpr const char* kAbortedMessage = "PNG decoding stopped";
+
+bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* lastError, const Background& bg)
+{
+    spng_set_image_limits(context, kMaxPngSide, kMaxPngSide);
+    spng_set_chunk_limits(context, kMaxPngChunkBytes, kMaxPngChunkCacheBytes);
+
+    spng_ihdr header;
+    if (const int error = spng_get_ihdr(context, &header)) {
+        SetSpngError(lastError, "PNG header refused", error);
+        return false;
+    }
+    const uint32_t width = header.width, height = header.height;
+    const bool interlaced = header.interlace_method != SPNG_INTERLACE_NONE;
+    char text[kLastErrorSize];
+    if (PictureBytes(int32_t(width), int32_t(height)) == 0) {
+        snprintf(text, sizeof text, "PNG picture too large: %u x %u pixels", unsigned(width), unsigned(height));
+        SetLastError(lastError, text);
+        return false;
+    }
+    // A tiny file claiming a huge picture is refused here, before anything of its size exists.
+    const int64_t memory = PngDecodeMemory(width, height, interlaced);
+    if (fileLength >= 0 && memory > kPngMemoryAlwaysAccepted && memory > fileLength * kMaxPngMemoryPerByte) {
+        snprintf(text, sizeof text, "PNG data too small for its size: %u x %u pixels in %lld bytes",
+                 unsigned(width), unsigned(height), static_cast<long long>(fileLength));
+        SetLastError(lastError, text);
+        return false;
+    }
+    // The decoder reads the chunks before the picture data here.
+    if (const int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA8,
+                                            SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE)) {
+        SetSpngError(lastError, "PNG file refused", error);
+        return false;
+    }
+    size_t imageBytes = 0;
+    if (spng_decoded_image_size(context, SPNG_FMT_RGBA8, &imageBytes) != 0 || imageBytes / height != size_t(width) * 4) {
+        SetLastError(lastError, "PNG picture size unknown");
+        return false;
+    }
+    // An interlaced file fills its lines in seven passes: the whole picture is kept until the
+    // last one. Otherwise one line at a time. Lines never decoded stay transparent.
+    std::vector<uint8_t> rgba;
+    if (!Allocate(rgba, interlaced ? imageBytes : size_t(width) * 4)) {
+        SetLastError(lastError, "Not enough memory for the PNG picture");
+        return false;
+    }
+    if (g_bAbortImageWork) {
+        SetLastError(lastError, kAbortedMessage);
+        return false;
+    }
+    if (!sink.Begin(width, height))
+        return false;
+
+    const size_t lineBytes = size_t(width) * 4;
+    uint32_t linesDone = 0; // lines handed over (not interlaced) or decoded in some pass
+    int error = 0;
+    for (;;) {
+        if (g_bAbortImageWork) {
+            SetLastError(lastError, kAbortedMessage);
+            return false;
+        }
+        spng_row_info row;
+        error = spng_get_row_info(context, &row);
+        if (error)
+            break;
+        if (row.row_num >= height) { // never: the decoder keeps within the picture
+            error = SPNG_EINTERNAL;
+            break;
+        }
+        uint8_t* line = interlaced ? rgba.data() + size_t(row.row_num) * lineBytes : rgba.data();
+        error = spng_decode_row(context, line, lineBytes);
+        if (error != 0 && error != SPNG_EOI)
+            break;
+        if (!interlaced) {
+            Composite(line, sink.Line(row.row_num), width, bg);
+            if (!sink.LineDone(row.row_num))
+                return false;
+        }
+        ++linesDone;
+        if (error == SPNG_EOI)
+            break;
+    }
+    if (error == SPNG_EOI) {
+        // The chunks after the picture data: a damaged checksum of the data just decoded
+        // (libspng checks a chunk's checksum once the whole chunk is read) is found here.
+        // A file that ends before its end chunk is still whole.
+        const int trailing = spng_decode_chunks(context);
+        if (trailing != 0 && !EndsEarly(trailing)) {
+            SetSpngError(lastError, "PNG file refused after its picture data", trailing);
+            return false;
+        }
+    } else if (linesDone == 0 || !EndsEarly(error)) {
+        SetSpngError(lastError, "PNG picture data refused", error);
+        return false;
+    } else {
+        SetSpngError(lastError, "PNG picture data broken off", error);
+    }
+    if (interlaced)
+        return HandOver(sink, rgba.data(), 0, width, height, bg);
+    return HandOver(sink, nullptr, error == SPNG_EOI ? height : linesDone, width, height, bg);
+}
+
+} // namespace
+
+int64_t PngDecodeMemory(uint32_t width, uint32_t height, bool interlaced)
+{
+    const int64_t pixels = int64_t(width) * height;
+    return pixels * 3 + (interlaced ? pixels * 4 : 0) + int64_t(width) * 32;
+}
+
+bool ReadPngFile(const char* path, IPngLineSink& sink, char* lastError, uint32_t background)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead)) {
+        SetLastError(lastError, "Cannot open the PNG file");
+        return false;
+    }
+    ContextPtr context(spng_ctx_new(0));
+    if (!context || spng_set_png_file(context.get(), file.Stream()) != 0) {
+        SetLastError(lastError, "Not enough memory for the PNG decoder");
+        return false;
+    }
+    return DecodePng(context.get(), file.GetLength(), sink, lastError, Background(background));
+}
+
+bool LoadPngFile(const char* path, IPixelTarget& target, char* lastError, uint32_t background)
+{
+    CPictureLineSink sink(target);
+    return ReadPngFile(path, sink, lastError, background);
+}
