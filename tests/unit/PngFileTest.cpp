@@ -257,7 +257,8 @@ TEST_F(PngFileTest, HostileFilesAreRefusedWithoutHarm)
 }
 
 // A small file whose picture data inflates to a huge picture is refused before the picture
-// exists; so is a tiny file claiming a huge size. A flat picture within the bounds loads.
+// exists; so is a tiny file claiming a huge size, and one whose text inflates to 64 MB. A flat
+// picture within the bounds loads.
 TEST_F(PngFileTest, DecompressionBombsAreRefusedBeforeAnyLargeAllocation)
 {
     const uint32_t side = 10000; // 1-bit grey: 12.5 MB of raw data deflating to about 12 KB
@@ -277,6 +278,18 @@ TEST_F(PngFileTest, DecompressionBombsAreRefusedBeforeAnyLargeAllocation)
         claim[29 + i] = uint8_t(crc >> (24 - 8 * i));
     EXPECT_FALSE(LoadPngFile(Write("claim.png", claim).c_str(), picture, lastError, 0));
     EXPECT_EQ(picture.creations, 0);
+
+    // Text inflating far beyond kMaxPngChunkBytes is refused; ordinary text is no hindrance.
+    for (const size_t textBytes : {size_t(1) << 20, size_t(64) << 20}) {
+        Bytes text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+        const Bytes inflated = Deflate(Bytes(textBytes, 'a'));
+        text.insert(text.end(), inflated.begin(), inflated.end());
+        Bytes zTXt;
+        PutChunk(zTXt, "zTXt", text);
+        MemoryPicture withText;
+        EXPECT_EQ(LoadPngFile(Write("text.png", MakePng(2, 2, 8, 0, Bytes(6, 0), zTXt)).c_str(), withText, lastError, 0),
+                  textBytes <= kMaxPngChunkBytes) << textBytes << ": " << lastError;
+    }
 
     const uint32_t flat = 2000; // 12 MB of picture from a few KB, within the always-accepted share
     const Bytes plain = MakePng(flat, flat, 8, 0, Bytes(size_t(flat) * (1 + flat), 0));
