@@ -132,7 +132,7 @@ PixelImage CPictureImage::Pixels() const
 
 BOOL CPictureImage::LoadFile(const char* path)
 {
-    switch (PictureFileKindOf(path)) {
+    switch (PictureFileKindOfFile(path)) {
     case PictureFileKind::bitmap:
         return LoadBitmapFile(path);
     case PictureFileKind::tga:
@@ -257,7 +257,7 @@ BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect
     *scaled = FALSE;
     m_bOutOfMemory = false;
     const FitRequest request {cx, cy, keepAspect, resample ? ScaleMethod::resample : ScaleMethod::resize};
-    if (PictureFileKindOf(path) == PictureFileKind::jpeg) {
+    if (PictureFileKindOfFile(path) == PictureFileKind::jpeg) {
         // Memory short here is not recorded: when the streamed scaling cannot be set up, the
         // whole-picture path below runs and records it as it always did.
         CScaleObserver observer;

@@ -75,7 +75,7 @@ TEST(FileKindTest, TheLastDotOfThePathChoosesTheReader)
     EXPECT_EQ(PictureFileKindOf("C:\\pics\\photo"), PictureFileKind::bitmap);
     EXPECT_EQ(PictureFileKindOf("beach.JPG"), PictureFileKind::jpeg);
     EXPECT_EQ(PictureFileKindOf("beach.Tga"), PictureFileKind::tga);
-    EXPECT_EQ(PictureFileKindOf("beach.jpeg"), PictureFileKind::unknown);
+    EXPECT_EQ(PictureFileKindOf("beach.jpeg"), PictureFileKind::jpeg);
     EXPECT_EQ(PictureFileKindOf("C:\\my.pics\\photo"), PictureFileKind::unknown);
     EXPECT_EQ(PictureFileKindOf("archive.bmp.gz"), PictureFileKind::unknown);
     EXPECT_EQ(PictureFileKindOf("trailing."), PictureFileKind::unknown);

@@ -175,27 +175,37 @@ TEST_F(PictureImageTest, BitmapsOtherPeopleMadeLoadAsThePortableReaderReadsThem)
         GTEST_SKIP() << "the libjpeg-turbo test pictures are not in " << folder;
 }
 
-TEST_F(PictureImageTest, TheExtensionChoosesTheReader)
+TEST_F(PictureImageTest, TheContentChoosesTheReaderAndTheExtensionWhereThereIsNoSignature)
 {
+    // A bitmap loads under any name: its signature says what it is.
     const std::string bitmap = BitmapFileBytes(twoByTwo);
     ::CreateDirectoryA((dir + "\\my.pics").c_str(), nullptr);
     for (const char* name : {"\\pic.BMP", "\\photo", "\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"})
         WriteFile(dir + name, bitmap);
-
     CPictureImage p;
-    ASSERT_TRUE(p.LoadFile((dir + "\\pic.BMP").c_str()));
-    ASSERT_TRUE(p.Create(1, 1));
-    ASSERT_TRUE(p.LoadFile((dir + "\\photo").c_str()));
-    EXPECT_EQ(Unpadded(p), twoByTwo.expected);
-    const BYTE* bits = p.m_pBits;
-    // Unknown extensions fail at once and leave the picture as it was.
-    for (const char* name : {"\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"}) {
-        EXPECT_FALSE(p.LoadFile((dir + name).c_str())) << name;
-        EXPECT_EQ(p.m_pBits, bits);
-        EXPECT_EQ(Unpadded(p), twoByTwo.expected);
+    for (const char* name : {"\\pic.BMP", "\\photo", "\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"}) {
+        ASSERT_TRUE(p.Create(1, 1));
+        ASSERT_TRUE(p.LoadFile((dir + name).c_str())) << name;
+        EXPECT_EQ(Unpadded(p), twoByTwo.expected) << name;
     }
+    // A JPEG likewise, under each of its extensions, none, or another kind's.
+    ASSERT_TRUE(p.SaveFile((dir + "\\source.jpg").c_str()));
+    const std::string jpeg = ReadWholeFile(dir + "\\source.jpg");
+    for (const char* name : {"\\a.jpeg", "\\a.JPE", "\\a.jfif", "\\a-jpeg", "\\a.bmp", "\\a.tga"}) {
+        WriteFile(dir + name, jpeg);
+        CPictureImage q;
+        EXPECT_TRUE(q.LoadFile((dir + name).c_str())) << name;
+        EXPECT_EQ(q.m_nWidth, 2) << name;
+    }
+    // Without a signature, a name of no kind fails at once and leaves the picture as it was.
+    const BYTE* bits = p.m_pBits;
+    WriteFile(dir + "\\notes.txt", "not a picture at all");
+    EXPECT_FALSE(p.LoadFile((dir + "\\notes.txt").c_str()));
+    EXPECT_EQ(p.m_pBits, bits);
+    EXPECT_EQ(Unpadded(p), twoByTwo.expected);
     EXPECT_FALSE(p.LoadFile((dir + "\\missing.bmp").c_str()));
 
+    // Writing still goes by the extension.
     EXPECT_TRUE(p.SaveFile((dir + "\\out").c_str()));
     EXPECT_EQ(ReadWholeFile(dir + "\\out").size(), 54u + 16u);
     EXPECT_FALSE(p.SaveFile((dir + "\\out.png").c_str()));
