@@ -5,6 +5,7 @@
 #include "image/FileKind.h"
 #include "image/FittedLoad.h"
 #include "image/JpegFile.h"
+#include "image/WicFile.h"
 #include "image/Scaling.h"
 #include "image/TgaFile.h"
 #include "platform/DrawDib.h"
@@ -140,7 +141,8 @@ BOOL CPictureImage::LoadFile(const char* path)
     case PictureFileKind::jpeg:
         return LoadJpegFile(path, *this, m_szLastError) ? TRUE : FALSE;
     default:
-        return FALSE;
+        // No reader of our own: whatever the system can decode.
+        return LoadWicFile(path, *this, m_crTransparent, m_szLastError) ? TRUE : FALSE;
     }
 }
 

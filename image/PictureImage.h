@@ -24,7 +24,9 @@ public:
     BOOL Create(int width, int height);
     void Destroy();
 
-    // Reader or writer chosen by the extension: none or ".bmp" bitmap, ".tga", ".jpg". Paths
+    // Reading: the reader is chosen by the file's content, by its extension where it has no
+    // signature (image/FileKind.h); kinds without a reader of the program's own go to the
+    // system's imaging codecs. Writing: by the extension, ".bmp" (or none) and ".jpg". Paths
     // are UTF-8, of any length.
     BOOL LoadFile(const char* path);
     BOOL SaveFile(const char* path);
@@ -68,4 +70,7 @@ public:
     // The last Resample (or LoadFitted) ran out of memory: its caller tells the user, from the
     // thread that owns the window ("Out of memory.").
     bool m_bOutOfMemory = false;
+    // What transparent pixels of a picture that has them are composited over (0x00BBGGRR):
+    // the show's background in the show roles, the desktop's colour for the wallpaper.
+    uint32_t m_crTransparent = 0;
 };

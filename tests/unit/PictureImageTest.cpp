@@ -547,3 +547,61 @@ TEST_F(PictureNamesTest, PicturesThreeHundredCharactersDeepLoad)
 }
 
 } // namespace
+
+namespace {
+
+// A 2 x 2 uncompressed RGB TIFF, top row red, green; bottom row blue, white.
+std::string TinyTiff()
+{
+    std::string t("II*\0\x08\0\0\0", 8);
+    auto u16 = [&t](unsigned v) { t += char(v & 0xFF); t += char(v >> 8); };
+    auto u32 = [&t, &u16](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto entry = [&](unsigned tag, unsigned type, uint32_t count, uint32_t value) {
+        u16(tag), u16(type), u32(count), u32(value);
+    };
+    const unsigned entries = 9;
+    const uint32_t bitsAt = 8 + 2 + entries * 12 + 4, pixelsAt = bitsAt + 6;
+    u16(entries);
+    entry(256, 3, 1, 2);        // width
+    entry(257, 3, 1, 2);        // height
+    entry(258, 3, 3, bitsAt);   // 8, 8, 8 bits
+    entry(259, 3, 1, 1);        // no compression
+    entry(262, 3, 1, 2);        // RGB
+    entry(273, 4, 1, pixelsAt); // the one strip
+    entry(277, 3, 1, 3);        // samples per pixel
+    entry(278, 3, 1, 2);        // rows per strip
+    entry(279, 4, 1, 12);       // strip bytes
+    u32(0);
+    u16(8), u16(8), u16(8);
+    t += std::string("\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\xFF", 12);
+    return t;
+}
+
+} // namespace
+
+// Kinds without a reader of our own go to the system's codecs: a TIFF loads with its pixels;
+// a kind no codec knows is refused and leaves the picture as it was.
+TEST_F(PictureImageTest, KindsWithoutAReaderOfOurOwnGoToTheSystemsCodecs)
+{
+    for (const char* name : {"\\tiny.tif", "\\tiny-tiff.dat"}) {
+        WriteFile(dir + name, TinyTiff());
+        CPictureImage p;
+        ASSERT_TRUE(p.LoadFile((dir + name).c_str())) << name << ": " << p.m_szLastError;
+        ASSERT_EQ(p.m_nWidth, 2);
+        ASSERT_EQ(p.m_nHeight, 2);
+        // Bottom-up, blue green red: the bottom row (blue, white) first.
+        const std::string bottom(reinterpret_cast<const char*>(p.m_pBits), 6);
+        const std::string top(reinterpret_cast<const char*>(p.m_pBits + p.m_nStride), 6);
+        EXPECT_EQ(bottom, std::string("\xFF\0\0\xFF\xFF\xFF", 6)) << name;
+        EXPECT_EQ(top, std::string("\0\0\xFF\0\xFF\0", 6)) << name;
+    }
+    // An ISO media file (the box layout of HEIC and AVIF) that no codec here reads.
+    WriteFile(dir + "\\photo.heic", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) + std::string(64, '\0'));
+    CPictureImage p;
+    ASSERT_TRUE(p.Create(3, 1));
+    const BYTE* bits = p.m_pBits;
+    EXPECT_FALSE(p.LoadFile((dir + "\\photo.heic").c_str()));
+    EXPECT_EQ(p.m_pBits, bits);
+    EXPECT_EQ(p.m_nWidth, 3);
+    EXPECT_STRNE(p.m_szLastError, "");
+}
