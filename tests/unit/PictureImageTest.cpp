@@ -5,6 +5,7 @@
 #include "image/AbortFlag.h"
 #include "image/Bitmap.h"
 #include "image/PictureImage.h"
+#include "image/Orientation.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 #include "unit/WidePictures.h"
@@ -604,4 +605,93 @@ TEST_F(PictureImageTest, KindsWithoutAReaderOfOurOwnGoToTheSystemsCodecs)
     EXPECT_EQ(p.m_pBits, bits);
     EXPECT_EQ(p.m_nWidth, 3);
     EXPECT_STRNE(p.m_szLastError, "");
+}
+
+namespace {
+
+// The JPEG file with an EXIF segment holding this orientation inserted after its SOI.
+std::string WithOrientation(const std::string& jpeg, int orientation)
+{
+    std::string exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += char(orientation);
+    exif += std::string(7, '\0'); // the rest of the value, then no next directory
+    const size_t length = exif.size() + 2;
+    std::string app1("\xFF\xE1", 2);
+    app1 += char(length >> 8);
+    app1 += char(length & 0xFF);
+    return jpeg.substr(0, 2) + app1 + exif + jpeg.substr(2);
+}
+
+std::string Pixels(const CPictureImage& p)
+{
+    std::string out;
+    for (int y = 0; y < p.m_nHeight; ++y)
+        out.append(reinterpret_cast<const char*>(p.m_pBits + size_t(y) * p.m_nStride), 3 * size_t(p.m_nWidth));
+    return out;
+}
+
+} // namespace
+
+// Photos that carry their orientation come out upright, loaded whole and fitted, on every
+// path: what the stored picture gives turned by the orientation.
+TEST_F(PictureImageTest, ExifOrientationTurnsPhotosUprightLoadedAndFitted)
+{
+    // 40 x 24, not symmetric in any direction.
+    CPictureImage source;
+    ASSERT_TRUE(source.Create(40, 24));
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x) {
+            BYTE* p = source.m_pBits + y * source.m_nStride + 3 * x;
+            p[0] = BYTE(x * 6), p[1] = BYTE(y * 10), p[2] = BYTE((x < 10 && y > 16) ? 255 : 0);
+        }
+    ASSERT_TRUE(source.SaveFile((dir + "\\plain.jpg").c_str()));
+    const std::string jpeg = ReadWholeFile(dir + "\\plain.jpg");
+    CPictureImage stored;
+    ASSERT_TRUE(stored.LoadFile((dir + "\\plain.jpg").c_str()));
+
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const std::string path = dir + "\\turned.jpg";
+        WriteFile(path, WithOrientation(jpeg, orientation));
+        CMemoryPicture expected;
+        ASSERT_TRUE(OrientPixels(stored.Pixels(), orientation, expected));
+        CPictureImage loaded;
+        ASSERT_TRUE(loaded.LoadFile(path.c_str()));
+        ASSERT_EQ(loaded.m_nWidth, expected.Pixels().width);
+        ASSERT_EQ(loaded.m_nHeight, expected.Pixels().height);
+        CPictureImage wanted;
+        ASSERT_TRUE(wanted.Create(expected.Pixels().width, expected.Pixels().height));
+        for (int y = 0; y < wanted.m_nHeight; ++y)
+            memcpy(wanted.m_pBits + y * wanted.m_nStride, expected.Pixels().Row(y), 3 * size_t(wanted.m_nWidth));
+        EXPECT_EQ(Pixels(loaded), Pixels(wanted));
+
+        // Fitted into a 20 x 20 box keeping the proportions: the upright shape, 20 wide when
+        // upright is landscape, 20 high when it is portrait; the stored picture fitted into
+        // the turned box, then turned.
+        for (bool resample : {false, true}) {
+            CPictureImage fitted, plainFitted;
+            BOOL scaled = FALSE;
+            ASSERT_TRUE(fitted.LoadFitted(path.c_str(), 20, 20, true, resample, &scaled));
+            EXPECT_TRUE(scaled);
+            const bool turned = OrientationSwapsSides(orientation);
+            EXPECT_EQ(fitted.m_nWidth, turned ? 12 : 20);
+            EXPECT_EQ(fitted.m_nHeight, turned ? 20 : 12);
+            ASSERT_TRUE(plainFitted.LoadFitted((dir + "\\plain.jpg").c_str(), 20, 20, true, resample, &scaled));
+            CMemoryPicture turnedPlain;
+            ASSERT_TRUE(OrientPixels(plainFitted.Pixels(), orientation, turnedPlain));
+            CPictureImage wantedFitted;
+            ASSERT_TRUE(wantedFitted.Create(turnedPlain.Pixels().width, turnedPlain.Pixels().height));
+            for (int y = 0; y < wantedFitted.m_nHeight; ++y)
+                memcpy(wantedFitted.m_pBits + y * wantedFitted.m_nStride, turnedPlain.Pixels().Row(y),
+                       3 * size_t(wantedFitted.m_nWidth));
+            EXPECT_EQ(Pixels(fitted), Pixels(wantedFitted));
+        }
+    }
+    // A damaged EXIF segment: upright as stored.
+    std::string damaged = WithOrientation(jpeg, 6);
+    damaged[4 + 2 + 6 + 4] = '\x7F'; // IFD0 offset far past the segment
+    WriteFile(dir + "\\damaged.jpg", damaged);
+    CPictureImage asStored;
+    ASSERT_TRUE(asStored.LoadFile((dir + "\\damaged.jpg").c_str()));
+    EXPECT_EQ(Pixels(asStored), Pixels(stored));
 }
