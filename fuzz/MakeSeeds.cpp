@@ -331,6 +331,48 @@ void TgaSeeds()
     Put("tga", "tga2-footer-only", TgaHeaderBytes(2, 4, 3, 24, 0) + std::string(pixels.begin(), pixels.end()) +
                                        TgaFooter(0, 0));
     Put("tga", "type1-colour-mapped", TgaHeaderBytes(1, 2, 2, 24, 0) + std::string(12, '\x05'));
+
+    // 15 and 16 bits, and greyscale, uncompressed and run-length.
+    for (int depth : {15, 16, 8}) {
+        const int bpp = depth == 8 ? 1 : 2;
+        const uint8_t type = depth == 8 ? 3 : 2;
+        const std::string b = depth == 8 ? "grey-8" : std::to_string(depth);
+        const auto small = TgaPixels(9, 5, bpp);
+        Put("tga", "type" + std::to_string(type) + "-" + b,
+            TgaHeaderBytes(type, 9, 5, uint8_t(depth), 0x30) + std::string(small.begin(), small.end()));
+        const auto wide = TgaPixels(150, 2, bpp);
+        Put("tga", "type" + std::to_string(type + 8) + "-" + b + "-across-rows",
+            TgaHeaderBytes(uint8_t(type + 8), 150, 2, uint8_t(depth), 0x20) + TgaRle(wide, bpp));
+    }
+    // Colour-mapped: 8-bit indexes into maps of every entry size starting at index 3, some
+    // indexes outside the map; 16-bit indexes into a map starting at 300.
+    for (int entrySize : {15, 16, 24, 32}) {
+        const int entryBytes = (entrySize + 7) / 8;
+        std::string header = TgaHeaderBytes(1, 9, 5, 8, 0x10);
+        header[1] = 1;
+        header.replace(3, 5, std::string {3, 0, 16, 0, char(entrySize)});
+        std::string map;
+        for (int i = 0; i < 16 * entryBytes; ++i)
+            map += char(i * 37 + 11);
+        std::vector<uint8_t> indexes;
+        for (int i = 0; i < 9 * 5; ++i)
+            indexes.push_back(uint8_t(i < 20 ? 3 + i % 16 : i % 22));
+        const std::string b = std::to_string(entrySize);
+        Put("tga", "type1-map" + b, header + map + std::string(indexes.begin(), indexes.end()));
+        header[2] = 9;
+        Put("tga", "type9-map" + b, header + map + TgaRle(indexes, 1));
+    }
+    std::string header = TgaHeaderBytes(9, 150, 2, 16, 0x20);
+    header[1] = 1;
+    header.replace(3, 5, std::string {char(300 & 0xFF), char(300 >> 8), 4, 0, 24});
+    std::vector<uint8_t> indexes;
+    for (int i = 0; i < 300; ++i) {
+        const int index = i < 140 ? 300 + (i / 40) : 299 + i % 6;
+        indexes.push_back(uint8_t(index));
+        indexes.push_back(uint8_t(index >> 8));
+    }
+    Put("tga", "type9-index16-across-rows", header + std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12) +
+                                                TgaRle(indexes, 2));
 }
 
 // ---- JPEG ------------------------------------------------------------------------------
