@@ -25,7 +25,7 @@ namespace {
 int Usage(const char* name)
 {
     std::fprintf(stderr,
-                 "usage: %s [--whole] [--resize] IN.jpg SCREEN_CX SCREEN_CY OUT.bmp\n"
+                 "usage: %s [--whole] [--resize] [--one-thread] IN.jpg SCREEN_CX SCREEN_CY OUT.bmp\n"
                  "       %s --make-photo OUT.ppm WIDTH HEIGHT [SEED]\n",
                  name, name);
     return 2;
@@ -86,6 +86,8 @@ int main(int argc, char** argv)
             whole = true;
         else if (!std::strcmp(argv[i], "--resize"))
             request.method = ScaleMethod::resize;
+        else if (!std::strcmp(argv[i], "--one-thread"))
+            g_nFittingThreads = 1;
         else
             return Usage(argv[0]);
     }

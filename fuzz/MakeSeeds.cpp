@@ -331,6 +331,48 @@ void TgaSeeds()
     Put("tga", "tga2-footer-only", TgaHeaderBytes(2, 4, 3, 24, 0) + std::string(pixels.begin(), pixels.end()) +
                                        TgaFooter(0, 0));
     Put("tga", "type1-colour-mapped", TgaHeaderBytes(1, 2, 2, 24, 0) + std::string(12, '\x05'));
+
+    // 15 and 16 bits, and greyscale, uncompressed and run-length.
+    for (int depth : {15, 16, 8}) {
+        const int bpp = depth == 8 ? 1 : 2;
+        const uint8_t type = depth == 8 ? 3 : 2;
+        const std::string b = depth == 8 ? "grey-8" : std::to_string(depth);
+        const auto small = TgaPixels(9, 5, bpp);
+        Put("tga", "type" + std::to_string(type) + "-" + b,
+            TgaHeaderBytes(type, 9, 5, uint8_t(depth), 0x30) + std::string(small.begin(), small.end()));
+        const auto wide = TgaPixels(150, 2, bpp);
+        Put("tga", "type" + std::to_string(type + 8) + "-" + b + "-across-rows",
+            TgaHeaderBytes(uint8_t(type + 8), 150, 2, uint8_t(depth), 0x20) + TgaRle(wide, bpp));
+    }
+    // Colour-mapped: 8-bit indexes into maps of every entry size starting at index 3, some
+    // indexes outside the map; 16-bit indexes into a map starting at 300.
+    for (int entrySize : {15, 16, 24, 32}) {
+        const int entryBytes = (entrySize + 7) / 8;
+        std::string header = TgaHeaderBytes(1, 9, 5, 8, 0x10);
+        header[1] = 1;
+        header.replace(3, 5, std::string {3, 0, 16, 0, char(entrySize)});
+        std::string map;
+        for (int i = 0; i < 16 * entryBytes; ++i)
+            map += char(i * 37 + 11);
+        std::vector<uint8_t> indexes;
+        for (int i = 0; i < 9 * 5; ++i)
+            indexes.push_back(uint8_t(i < 20 ? 3 + i % 16 : i % 22));
+        const std::string b = std::to_string(entrySize);
+        Put("tga", "type1-map" + b, header + map + std::string(indexes.begin(), indexes.end()));
+        header[2] = 9;
+        Put("tga", "type9-map" + b, header + map + TgaRle(indexes, 1));
+    }
+    std::string header = TgaHeaderBytes(9, 150, 2, 16, 0x20);
+    header[1] = 1;
+    header.replace(3, 5, std::string {char(300 & 0xFF), char(300 >> 8), 4, 0, 24});
+    std::vector<uint8_t> indexes;
+    for (int i = 0; i < 300; ++i) {
+        const int index = i < 140 ? 300 + (i / 40) : 299 + i % 6;
+        indexes.push_back(uint8_t(index));
+        indexes.push_back(uint8_t(index >> 8));
+    }
+    Put("tga", "type9-index16-across-rows", header + std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12) +
+                                                TgaRle(indexes, 2));
 }
 
 // ---- JPEG ------------------------------------------------------------------------------
@@ -426,6 +468,97 @@ void JpegSeeds()
     Put("jpeg_fitted", "same-size", request(1, 36, 20) + WriteJpeg(odd, cmyk, 60));
 }
 
+// ---- EXIF ------------------------------------------------------------------------------
+
+// The TIFF-structured data of an EXIF block: header, IFD0 with entries (tag, type, count,
+// value field as a number of the byte order), the next directory's offset.
+struct ExifEntry {
+    uint16_t tag, type;
+    uint32_t count, value;
+};
+
+std::string ExifData(bool big, const std::vector<ExifEntry>& entries, uint32_t next = 0)
+{
+    std::string s;
+    auto u16 = [&](uint32_t v) {
+        if (big) {
+            s += char(v >> 8);
+            s += char(v);
+        } else {
+            s += char(v);
+            s += char(v >> 8);
+        }
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(big ? v >> 16 : v & 0xFFFF);
+        u16(big ? v & 0xFFFF : v >> 16);
+    };
+    s += big ? "MM" : "II";
+    u16(42);
+    u32(8);
+    u16(uint32_t(entries.size()));
+    for (const ExifEntry& e : entries) {
+        u16(e.tag);
+        u16(e.type);
+        u32(e.count);
+        u32(e.value);
+    }
+    u32(next);
+    return s;
+}
+
+// A SHORT value field: the number in the first two bytes.
+uint32_t ExifShort(bool big, uint16_t value)
+{
+    return big ? uint32_t(value) << 16 : value;
+}
+
+std::string ExifWithOrientation(bool big, uint16_t value)
+{
+    return ExifData(big, {{0x010F, 2, 4, 0x00006F43}, {0x0112, 3, 1, ExifShort(big, value)}, {0x011A, 5, 1, 0},
+                             {0x8769, 4, 1, 0}});
+}
+
+void ExifSeeds()
+{
+    for (bool big : {false, true}) {
+        const std::string order = big ? "be" : "le";
+        for (uint16_t value = 1; value <= 8; ++value)
+            Put("exif", order + "-orientation-" + std::to_string(value), ExifWithOrientation(big, value));
+        Put("exif", order + "-orientation-9", ExifWithOrientation(big, 9));
+        Put("exif", order + "-orientation-as-long", ExifData(big, {{0x0112, 4, 1, 6}}));
+        Put("exif", order + "-count-huge", ExifData(big, {{0x0112, 3, 0x7FFFFFFF, ExifShort(big, 6)}}));
+        Put("exif", order + "-next-ifd-loop", ExifData(big, {{0x010F, 2, 4, 0}}, 8));
+        std::string cut = ExifWithOrientation(big, 6);
+        Put("exif", order + "-truncated", cut.substr(0, cut.size() - 3));
+        std::string many = cut;
+        many[big ? 8 : 9] = '\xFF';
+        Put("exif", order + "-entry-count-huge", many);
+    }
+    Put("exif", "app1-payload-le-6", std::string("Exif\0\0", 6) + ExifWithOrientation(false, 6));
+
+    // JPEG files of the program's own writer with an EXIF APP1 after SOI, or after the JFIF
+    // APP0 behind an XMP APP1.
+    CMemoryPicture small;
+    Pattern(small, 16, 8);
+    const std::string path = TempPath("exif.jpg");
+    SaveJpegFile(path.c_str(), small.Pixels());
+    const std::string written = ReadAll(path);
+    std::remove(path.c_str());
+    auto segment = [](char marker, const std::string& payload) {
+        const size_t length = payload.size() + 2;
+        return std::string("\xFF", 1) + marker + char(length >> 8) + char(length & 0xFF) + payload;
+    };
+    for (uint16_t value : {3, 6, 8}) {
+        const std::string app1 = segment('\xE1', std::string("Exif\0\0", 6) + ExifWithOrientation(value == 6, value));
+        Put("exif", "jpeg-orientation-" + std::to_string(value), written.substr(0, 2) + app1 + written.substr(2));
+    }
+    const size_t app0End = 4 + (size_t(uint8_t(written[4])) << 8 | uint8_t(written[5]));
+    Put("exif", "jpeg-after-xmp",
+        written.substr(0, app0End) + segment('\xE1', std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 33)) +
+            segment('\xE1', std::string("Exif\0\0", 6) + ExifWithOrientation(true, 5)) + written.substr(app0End));
+}
+
 void CommandLineSeeds()
 {
     const char* lines[] = {"/s", "-p 123456", "/c:4242", "/a 99", "-v", "", "/S", "-c 99999999999999999999",
@@ -449,5 +582,6 @@ int main(int argc, char** argv)
     TgaSeeds();
     JpegSeeds();
     CommandLineSeeds();
+    ExifSeeds();
     return 0;
 }

@@ -11,7 +11,8 @@ namespace {
 struct Channel {
     uint32_t mask = 0;
     int shift = 0;
-    int bits = 0; // from the lowest to the highest bit of the mask
+    int bits = 0;           // from the lowest to the highest bit of the mask
+    uint8_t scaled[256] {}; // channels of up to 8 bits: every value already scaled
 
     explicit Channel(uint32_t m) : mask(m)
     {
@@ -21,22 +22,15 @@ struct Channel {
             ++shift;
         for (uint32_t rest = mask >> shift; rest; rest >>= 1)
             ++bits;
+        for (uint32_t v = 0; bits <= 8 && v < (1u << bits); ++v)
+            scaled[v] = ScaleChannelTo8(v, bits);
     }
 
-    // The channel as 8 bits: wider channels keep their top 8 bits, narrower ones repeat
-    // their bits so that the largest value becomes 255.
+    // The channel as 8 bits, rounded to the nearest level whatever its width.
     uint8_t Expand(uint32_t pixel) const
     {
-        if (!bits)
-            return 0;
         const uint32_t value = (pixel & mask) >> shift;
-        if (bits >= 8)
-            return static_cast<uint8_t>(value >> (bits - 8));
-        uint32_t repeated = 0;
-        int have = 0;
-        for (; have < 8; have += bits)
-            repeated = (repeated << bits) | value;
-        return static_cast<uint8_t>(repeated >> (have - 8));
+        return bits <= 8 ? scaled[value] : ScaleChannelTo8(value, bits);
     }
 };
 

@@ -37,8 +37,10 @@ uint32_t DibColourCount(const DibHeader& header);
 // row first when the height is negative. 1, 4 and 8 bits look up the colour table
 // (colourCount entries; an index beyond it, or a missing table, gives black); 16 bits are
 // 5-5-5 and 32 bits blue, green, red, unused, unless the compression is kDibBitfields, when
-// masks (red, green, blue) say where the channels lie. Other depths leave the picture black.
-// False only when the picture cannot be created.
+// masks (red, green, blue) say where the channels lie. Channels of 16-bit pixels and masked
+// channels of any width (1 to 32 bits) become 8 bits through ScaleChannelTo8; a mask of no
+// bits gives 0, and bits above the channels (alpha) are ignored. Other depths leave the
+// picture black. False only when the picture cannot be created.
 bool ConvertDibPixels(const DibHeader& header, const void* bits, const DibColour* colours, uint32_t colourCount,
                       const uint32_t* masks, IPixelTarget& picture);
 

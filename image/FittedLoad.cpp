@@ -2,7 +2,110 @@
 
 #include "image/JpegFile.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+std::atomic<int32_t> g_nFittingThreads {0};
+
 namespace {
+
+bool OverlapDecoding()
+{
+    const int32_t wanted = g_nFittingThreads.load(std::memory_order_relaxed);
+    return wanted == 0 ? std::thread::hardware_concurrency() >= 2 : wanted >= 2;
+}
+
+// Decoded lines on their way from the decoder (the caller's thread) to the scaler (a thread of
+// its own): a few line buffers that the decoder fills and the scaler empties in turn, so that
+// decoding the next lines overlaps filtering the last ones on a second core. The scaler sees
+// the same lines in the same order as without it, so the output is the same.
+class CLineHandOver {
+public:
+    CLineHandOver(CStreamScaler& scaler, size_t lineBytes) : m_scaler(scaler)
+    {
+        for (auto& line : m_lines)
+            line.assign(lineBytes, 0);
+        m_thread = std::thread([this] { Consume(); });
+    }
+    ~CLineHandOver() { End(); }
+    CLineHandOver(const CLineHandOver&) = delete;
+    CLineHandOver& operator=(const CLineHandOver&) = delete;
+
+    // The buffer for the next decoded line: waits while every buffer is still to be scaled.
+    uint8_t* Line()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_filled - m_scaled < kLines; });
+        return m_lines[m_filled % kLines].data();
+    }
+    // That line is complete. False once the scaler has stopped (an abort, a row too many).
+    bool LineDone()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_filled;
+        }
+        m_changed.notify_all();
+        return !m_failed.load();
+    }
+    // No more lines: waits for the scaler to take the last one. True when it took every line.
+    bool End()
+    {
+        if (m_thread.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_ended = true;
+            }
+            m_changed.notify_all();
+            m_thread.join();
+        }
+        return !m_failed.load();
+    }
+
+private:
+    static constexpr size_t kLines = 16;
+
+    void Consume()
+    {
+        for (;;) {
+            size_t next;
+            {
+                std::unique_lock<std::mutex> lock(m_mutex);
+                m_changed.wait(lock, [this] { return m_scaled < m_filled || m_ended; });
+                if (m_scaled == m_filled)
+                    return; // ended, every line taken
+                next = m_scaled;
+            }
+            // A failed scaler takes no more lines, but still frees them for the decoder, which
+            // learns of the failure at its next LineDone.
+            if (!m_failed.load()) {
+                std::memcpy(m_scaler.NextRow(), m_lines[next % kLines].data(), m_lines[next % kLines].size());
+                if (!m_scaler.RowDone())
+                    m_failed = true;
+            }
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                ++m_scaled;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    CStreamScaler& m_scaler;
+    std::vector<uint8_t> m_lines[kLines];
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    size_t m_filled = 0; // lines the decoder has completed
+    size_t m_scaled = 0; // lines the scaler has taken
+    bool m_ended = false;
+    std::atomic<bool> m_failed {false};
+    std::thread m_thread;
+};
 
 // Decides at the headers whether the lines are scaled as they come or kept whole.
 class CFittingLineSink : public IJpegLineSink {
@@ -20,6 +123,13 @@ public:
         if (ScalesTo(m_request, int32_t(width), int32_t(height), size) && size.cx >= 1 && size.cy >= 1) {
             m_mode = m_scaler.Start(int32_t(width), int32_t(height), size.cx, size.cy, m_request.method) ? Mode::streamed
                                                                                                        : Mode::noScaler;
+            if (m_mode == Mode::streamed && OverlapDecoding()) {
+                try {
+                    m_handOver = std::make_unique<CLineHandOver>(m_scaler, 3 * size_t(width));
+                } catch (const std::exception&) {
+                    m_handOver.reset(); // no thread or no memory for it: the lines go as before
+                }
+            }
             return m_mode == Mode::streamed;
         }
         // Kept at its own size: the lines go straight into the picture's rows.
@@ -33,14 +143,21 @@ public:
     uint8_t* Line(uint32_t index) override
     {
         if (m_mode == Mode::streamed)
-            return m_scaler.NextRow();
+            return m_handOver ? m_handOver->Line() : m_scaler.NextRow();
         // The first line is the top row, the last row of the bottom-up picture.
         return m_picture.Row(int32_t(uint32_t(m_picture.height) - 1 - index));
     }
 
-    bool LineDone(uint32_t) override { return m_mode != Mode::streamed || m_scaler.RowDone(); }
+    bool LineDone(uint32_t) override
+    {
+        if (m_mode != Mode::streamed)
+            return true;
+        return m_handOver ? m_handOver->LineDone() : m_scaler.RowDone();
+    }
 
     Mode GetMode() const { return m_mode; }
+    // After the decoder's last line: the scaler's thread takes what is left first.
+    bool EndLines() { return !m_handOver || m_handOver->End(); }
     bool FinishScaling() { return m_scaler.Finish(); }
 
 private:
@@ -49,6 +166,7 @@ private:
     CStreamScaler m_scaler;
     PixelImage m_picture;
     Mode m_mode = Mode::before;
+    std::unique_ptr<CLineHandOver> m_handOver; // with a second core
 };
 
 } // namespace
@@ -66,7 +184,9 @@ FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixe
 {
     FittedLoad result;
     CFittingLineSink sink(request, target, observer);
-    const bool read = ReadJpegFile(path, sink, lastError);
+    bool read = ReadJpegFile(path, sink, lastError);
+    if (!sink.EndLines())
+        read = false; // the scaler stopped, which without a second core stops the decoder at once
     switch (sink.GetMode()) {
     case CFittingLineSink::Mode::noScaler:
         return result; // not streamed: the caller takes the whole-picture path

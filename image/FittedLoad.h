@@ -4,13 +4,19 @@
 //
 // For JPEG files the decoder's lines go straight through the scaler (image/ScalingStream.h):
 // the full-size picture never exists, which saves most of the time and memory of a large
-// photo. The result is the one of the whole-picture path, byte for byte.
+// photo. With a second core the scaler runs on a thread of its own, a few lines behind the
+// decoder. The result is the one of the whole-picture path, byte for byte.
 #pragma once
 #include "image/Pixels.h"
 #include "image/Scaling.h"
 #include "image/ScalingStream.h"
 
+#include <atomic>
 #include <cstdint>
+
+// How many threads a fitted JPEG load uses: 0 decides by the processor's cores (two when it
+// has two or more), 1 keeps decoding and scaling on the caller's thread, 2 overlaps them.
+extern std::atomic<int32_t> g_nFittingThreads;
 
 struct FitRequest {
     int32_t cx = 0;          // the box, not 0

@@ -4,7 +4,10 @@
 #include "image/Bitmap.h"
 #include "image/FileKind.h"
 #include "image/FittedLoad.h"
+#include "image/Exif.h"
 #include "image/JpegFile.h"
+#include "image/Orientation.h"
+#include "image/WicFile.h"
 #include "image/Scaling.h"
 #include "image/TgaFile.h"
 #include "platform/DrawDib.h"
@@ -130,9 +133,45 @@ PixelImage CPictureImage::Pixels() const
     return PixelImage {m_pBits, m_nWidth, m_nHeight, m_nStride};
 }
 
+namespace {
+
+// The EXIF orientation of a file of this kind; 1 (upright) when it has none.
+int OrientationOf(const char* path, PictureFileKind kind)
+{
+    return kind == PictureFileKind::jpeg ? JpegFileOrientation(path) : kOrientationUpright;
+}
+
+} // namespace
+
 BOOL CPictureImage::LoadFile(const char* path)
 {
-    switch (PictureFileKindOf(path)) {
+    const PictureFileKind kind = PictureFileKindOfFile(path);
+    m_bOutOfMemory = false;
+    return LoadStored(path, kind) && Orient(OrientationOf(path, kind)) ? TRUE : FALSE;
+}
+
+BOOL CPictureImage::Orient(int orientation)
+{
+    if (orientation <= kOrientationUpright || orientation > 8 || !m_pBits)
+        return TRUE;
+    CMemoryPicture upright;
+    if (!OrientPixels(Pixels(), orientation, upright)) {
+        m_bOutOfMemory = true;
+        return FALSE;
+    }
+    const PixelImage turned = upright.Pixels();
+    if (!Create(turned.width, turned.height)) {
+        m_bOutOfMemory = true;
+        return FALSE;
+    }
+    for (int32_t y = 0; y < turned.height; ++y)
+        std::memcpy(m_pBits + int64_t(y) * m_nStride, turned.Row(y), 3 * size_t(turned.width));
+    return TRUE;
+}
+
+BOOL CPictureImage::LoadStored(const char* path, PictureFileKind kind)
+{
+    switch (kind) {
     case PictureFileKind::bitmap:
         return LoadBitmapFile(path);
     case PictureFileKind::tga:
@@ -140,7 +179,8 @@ BOOL CPictureImage::LoadFile(const char* path)
     case PictureFileKind::jpeg:
         return LoadJpegFile(path, *this, m_szLastError) ? TRUE : FALSE;
     default:
-        return FALSE;
+        // No reader of our own: whatever the system can decode.
+        return LoadWicFile(path, *this, m_crTransparent, m_szLastError) ? TRUE : FALSE;
     }
 }
 
@@ -256,24 +296,29 @@ BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect
 {
     *scaled = FALSE;
     m_bOutOfMemory = false;
-    const FitRequest request {cx, cy, keepAspect, resample ? ScaleMethod::resample : ScaleMethod::resize};
-    if (PictureFileKindOf(path) == PictureFileKind::jpeg) {
+    const PictureFileKind kind = PictureFileKindOfFile(path);
+    // A picture stored on its side is fitted as stored into the box turned the same way.
+    const int orientation = OrientationOf(path, kind);
+    const bool turned = OrientationSwapsSides(orientation);
+    const FitRequest request {turned ? cy : cx, turned ? cx : cy, keepAspect,
+                              resample ? ScaleMethod::resample : ScaleMethod::resize};
+    if (kind == PictureFileKind::jpeg) {
         // Memory short here is not recorded: when the streamed scaling cannot be set up, the
         // whole-picture path below runs and records it as it always did.
         CScaleObserver observer;
         const FittedLoad result = LoadJpegFileFitted(path, request, *this, m_szLastError, &observer);
         if (result.streamed) {
             *scaled = result.scaled ? TRUE : FALSE;
-            return result.loaded ? TRUE : FALSE;
+            return result.loaded && Orient(orientation) ? TRUE : FALSE;
         }
     }
-    // Bitmap and TGA files are read whole by their readers (the system's loader among them).
-    if (!LoadFile(path))
+    // Other kinds are read whole by their readers (the system's loader among them).
+    if (!LoadStored(path, kind))
         return FALSE;
     PictureSize size;
     if (ScalesTo(request, m_nWidth, m_nHeight, size))
         *scaled = resample ? Resample(size.cx, size.cy) : Resize(size.cx, size.cy);
-    return TRUE;
+    return Orient(orientation);
 }
 
 SIZE CPictureImage::FitAspect(int cx, int cy) const

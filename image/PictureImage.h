@@ -6,6 +6,7 @@
 #pragma once
 #include "framework/Handles.h"
 #include "framework/Object.h"
+#include "image/FileKind.h"
 #include "image/Pixels.h"
 
 #include <windows.h>
@@ -24,8 +25,11 @@ public:
     BOOL Create(int width, int height);
     void Destroy();
 
-    // Reader or writer chosen by the extension: none or ".bmp" bitmap, ".tga", ".jpg". Paths
-    // are UTF-8, of any length.
+    // Reading: the reader is chosen by the file's content, by its extension where it has no
+    // signature (image/FileKind.h); kinds without a reader of the program's own go to the
+    // system's imaging codecs. A photo's EXIF orientation is applied: the picture comes out
+    // upright. Writing: by the extension, ".bmp" (or none) and ".jpg". Paths are UTF-8, of any
+    // length.
     BOOL LoadFile(const char* path);
     BOOL SaveFile(const char* path);
 
@@ -44,8 +48,13 @@ public:
     // LoadFile, then fitting into a cx x cy box (FitAspect of the box when keepAspect) with
     // Resample or Resize unless the picture already has that size; *scaled gets the scaler's
     // result (FALSE when none ran). A JPEG file is decoded and scaled together, line by line,
-    // so the full-size picture never exists; the bytes are the same.
+    // so the full-size picture never exists; the bytes are the same. A photo stored sideways
+    // is fitted as it is stored into the box turned with it, then turned upright, which costs
+    // a turn of the small picture only.
     BOOL LoadFitted(const char* path, int cx, int cy, bool keepAspect, bool resample, BOOL* scaled);
+    // Turns the picture upright by an EXIF orientation (1 and unknown values: nothing to do).
+    // FALSE, with m_bOutOfMemory set, when memory is short.
+    BOOL Orient(int orientation);
     // Test hook: called on the scaling thread after each row Resize or Resample finishes.
     static void (*s_pfnScaleRowDone)(int32_t y);
 
@@ -68,4 +77,11 @@ public:
     // The last Resample (or LoadFitted) ran out of memory: its caller tells the user, from the
     // thread that owns the window ("Out of memory.").
     bool m_bOutOfMemory = false;
+    // What transparent pixels of a picture that has them are composited over (0x00BBGGRR):
+    // the show's background in the show roles, the desktop's colour for the wallpaper.
+    uint32_t m_crTransparent = 0;
+
+private:
+    // The picture as the file stores it (no orientation applied).
+    BOOL LoadStored(const char* path, PictureFileKind kind);
 };

@@ -25,6 +25,18 @@ inline int64_t PictureBytes(int32_t width, int32_t height)
     return bytes <= kMaxPictureBytes ? bytes : 0;
 }
 
+// A colour channel of bits bits (0 to 32) with value v as 8 bits: round(v x 255 / (2^bits - 1)),
+// so that 0 stays 0 and the largest value becomes 255 at any width. A channel of no bits is 0.
+// The quotient is never exactly halfway (2^bits - 1 and 255 are odd), so no tie rule is needed.
+inline uint8_t ScaleChannelTo8(uint32_t value, int bits)
+{
+    if (bits <= 0 || bits > 32)
+        return 0;
+    const uint64_t largest = (uint64_t(1) << bits) - 1;
+    const uint64_t v = value < largest ? value : largest;
+    return static_cast<uint8_t>((v * 510 + largest) / (2 * largest));
+}
+
 // A view of a picture's pixels.
 struct PixelImage {
     uint8_t* bits = nullptr;

@@ -94,22 +94,51 @@ int BytesPerPixel(const TgaHeader& header)
     return (header.pixelDepth + 7) / 8;
 }
 
+int ColourMapEntryBytes(const TgaHeader& header)
+{
+    return (header.colorMapEntrySize + 7) / 8;
+}
+
+bool IsRunLength(const TgaHeader& header)
+{
+    return header.imageType >= 9;
+}
+
+// A 16-bit pixel or colour-map entry (x RRRRR GGGGG BBBBB, little-endian; the top bit, an
+// attribute, is ignored) as blue, green, red.
+void FromFifteenBits(const uint8_t* p, uint8_t* bgr)
+{
+    static const struct Levels {
+        uint8_t of[32];
+        Levels()
+        {
+            for (uint32_t v = 0; v < 32; ++v)
+                of[v] = ScaleChannelTo8(v, 5);
+        }
+    } levels;
+    const uint32_t value = p[0] | uint32_t(p[1]) << 8;
+    bgr[0] = levels.of[value & 31];
+    bgr[1] = levels.of[(value >> 5) & 31];
+    bgr[2] = levels.of[(value >> 10) & 31];
+}
+
 // Whether the file holds at least the smallest amount of pixel data a picture of this size
 // needs, so a tiny file cannot make the reader allocate a huge picture it can never fill.
 // This is the reader's memory limit: a run-length packet of 2 to 5 bytes gives at most 128
-// pixels, so a file of 64 KB makes a picture of at most 2 megapixels (6 MB). Image types the
-// reader cannot decode get no picture at all: an 18-byte header could otherwise have a
-// picture of up to kMaxPictureBytes made and zeroed only to fail.
+// pixels, so a file of 64 KB makes a picture of at most 4 megapixels (12 MB; 2 megapixels at
+// 24 and 32 bits). The colour map lies before the pixel data, so it must be in the file too.
+// Image types the reader cannot decode get no picture at all: an 18-byte header could
+// otherwise have a picture of up to kMaxPictureBytes made and zeroed only to fail.
 bool PixelDataMayFit(const TgaHeader& header)
 {
+    if (!TgaPixelsDecodable(header))
+        return false;
     const int64_t available = header.fileSize - header.dataOffset;
     const int64_t pixels = int64_t(header.width) * header.height;
     const int bpp = BytesPerPixel(header);
-    if (header.imageType == 2)
-        return available >= pixels * bpp;
-    if (header.imageType == 10)
+    if (IsRunLength(header))
         return available >= (pixels + 127) / 128 * (1 + bpp);
-    return false;
+    return available >= pixels * bpp;
 }
 
 } // namespace
@@ -205,9 +234,8 @@ int ReadTgaHeader(const char* path, TgaHeader& header)
     if (fread(header.imageId, 1, header.idLength, f) != header.idLength || feof(f) || ferror(f))
         return 0; // the header or the image id runs past the end of the file
 
-    // The colour map is skipped whatever the colour-map type says.
-    const int entryBytes = header.colorMapEntrySize / 8 + header.colorMapEntrySize % 2;
-    header.dataOffset = 18u + header.idLength + uint32_t(header.colorMapLength) * entryBytes;
+    // The pixel data follows the colour map, whatever the colour-map type says.
+    header.dataOffset = 18u + header.idLength + uint32_t(header.colorMapLength) * ColourMapEntryBytes(header);
 
     if (header.fileSize < kFooterSize || !SeekTo(f, header.fileSize - kFooterSize)) {
         puts("Error seeking to end of file for possible extension data");
@@ -222,7 +250,7 @@ int ReadTgaHeader(const char* path, TgaHeader& header)
             header.developerOffset = 0;
             if (header.imageType >= 1 && header.imageType <= 3) {
                 const int64_t expected = 18 + header.idLength +
-                    int64_t(header.colorMapLength) * ((header.colorMapEntrySize + 7) / 8) +
+                    int64_t(header.colorMapLength) * ColourMapEntryBytes(header) +
                     int64_t(header.width) * header.height * ((header.pixelDepth + 7) / 8);
                 if (expected != header.fileSize) {
                     puts("Image File Format Error");
@@ -287,16 +315,57 @@ int DecodeTgaRleRow(uint8_t* row, size_t length, int bpp, FILE* file, TgaRleStat
     return 0;
 }
 
+bool TgaPixelsDecodable(const TgaHeader& header)
+{
+    switch (header.imageType) {
+    case 1:
+    case 9:
+        return header.colorMapType == 1 && header.colorMapLength > 0 &&
+               (header.pixelDepth == 8 || header.pixelDepth == 16) &&
+               (header.colorMapEntrySize == 15 || header.colorMapEntrySize == 16 ||
+                header.colorMapEntrySize == 24 || header.colorMapEntrySize == 32);
+    case 2:
+    case 10:
+        return header.pixelDepth == 15 || header.pixelDepth == 16 || header.pixelDepth == 24 ||
+               header.pixelDepth == 32;
+    case 3:
+    case 11:
+        return header.pixelDepth == 8;
+    default:
+        return false;
+    }
+}
+
 bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& picture)
 {
-    if (header.imageType != 2 && header.imageType != 10)
-        return false;
-    if (header.pixelDepth != 24 && header.pixelDepth != 32)
+    if (!TgaPixelsDecodable(header) || header.dataOffset > header.fileSize)
         return false;
     if (!picture.bits || picture.width != header.width || picture.height != header.height)
         return false;
     FilePtr file(OpenFileStream(path, "rb"));
-    if (!file || !SeekTo(file.get(), header.dataOffset))
+    if (!file)
+        return false;
+
+    // The colour map as blue, green, red; it lies in the file (checked above), so its size is
+    // bounded by the file's.
+    const bool mapped = header.imageType == 1 || header.imageType == 9;
+    std::vector<uint8_t> map;
+    if (mapped) {
+        const size_t entryBytes = size_t(ColourMapEntryBytes(header));
+        std::vector<uint8_t> entries(header.colorMapLength * entryBytes);
+        if (!SeekTo(file.get(), 18 + header.idLength) ||
+            fread(entries.data(), 1, entries.size(), file.get()) != entries.size())
+            return false;
+        map.resize(3 * size_t(header.colorMapLength));
+        for (size_t i = 0; i < header.colorMapLength; ++i) {
+            const uint8_t* entry = entries.data() + i * entryBytes;
+            if (entryBytes == 2)
+                FromFifteenBits(entry, &map[3 * i]);
+            else
+                memcpy(&map[3 * i], entry, 3); // blue, green, red; a fourth (attribute) byte is dropped
+        }
+    }
+    if (!SeekTo(file.get(), header.dataOffset))
         return false;
 
     const int bpp = BytesPerPixel(header);
@@ -307,7 +376,7 @@ bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& 
     const bool topDown = (header.descriptor & 0x20) != 0;
     const bool rightToLeft = (header.descriptor & 0x10) != 0;
     for (int32_t i = 0; i < picture.height; ++i) {
-        if (header.imageType == 2) {
+        if (!IsRunLength(header)) {
             if (fread(line.data(), 1, rowBytes, file.get()) != rowBytes)
                 return false;
         } else if (DecodeTgaRleRow(line.data(), rowBytes, bpp, file.get(), rle) != 0) {
@@ -315,9 +384,22 @@ bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& 
         }
         uint8_t* target = picture.Row(topDown ? picture.height - 1 - i : i);
         for (int32_t x = 0; x < picture.width; ++x) {
-            const int32_t column = rightToLeft ? picture.width - 1 - x : x;
-            // Blue, green, red as in the picture; a fourth (attribute) byte is dropped.
-            memcpy(target + 3 * column, line.data() + size_t(x) * bpp, 3);
+            const uint8_t* source = line.data() + size_t(x) * bpp;
+            uint8_t* bgr = target + 3 * (rightToLeft ? picture.width - 1 - x : x);
+            if (mapped) {
+                // An index outside the map (a damaged file) gives black, as in bitmaps.
+                const uint32_t index = bpp == 1 ? source[0] : source[0] | uint32_t(source[1]) << 8;
+                if (index >= header.colorMapFirst && index - header.colorMapFirst < header.colorMapLength)
+                    memcpy(bgr, &map[3 * (index - header.colorMapFirst)], 3);
+                else
+                    memset(bgr, 0, 3);
+            } else if (bpp == 1) {
+                memset(bgr, source[0], 3); // grey
+            } else if (bpp == 2) {
+                FromFifteenBits(source, bgr);
+            } else {
+                memcpy(bgr, source, 3); // a fourth (attribute) byte is dropped
+            }
         }
     }
     return true;
@@ -327,8 +409,6 @@ bool LoadTgaFile(const char* path, IPixelTarget& target)
 {
     TgaHeader header;
     if (!ReadTgaHeader(path, header))
-        return false;
-    if (header.pixelDepth != 24 && header.pixelDepth != 32)
         return false;
     if (!PixelDataMayFit(header))
         return false;

@@ -1,6 +1,9 @@
 // Truevision TGA reader (portable).
-// True-colour files of 24 or 32 bits per pixel, uncompressed (type 2) or run-length encoded
-// (type 10). The whole TGA 2.0 header set is parsed; diagnostics found on the way are written
+// Uncompressed and run-length encoded files of every common kind: true colour (types 2 and 10)
+// of 15, 16, 24 or 32 bits per pixel, colour-mapped (types 1 and 9) with 8- or 16-bit indexes
+// into a map of 15-, 16-, 24- or 32-bit entries, and greyscale (types 3 and 11) of 8 bits.
+// 5-bit channels are scaled to 8 bits with rounding (ScaleChannelTo8); alpha and attribute
+// bits are ignored. The whole TGA 2.0 header set is parsed; diagnostics found on the way are written
 // as lines to standard output and never make a load fail.
 #pragma once
 #include "image/Pixels.h"
@@ -76,13 +79,19 @@ int ReadTgaHeader(const char* path, TgaHeader& header);
 // Reads the extension area at header.extensionOffset and the tables it points to.
 // 0, or -1 when the extension area lies outside the file.
 int ReadTgaExtension(FILE* file, TgaHeader& header);
+// Whether the reader decodes the header's image type at its pixel depth (and, for a
+// colour-mapped type, its colour map: present, not empty, of 15, 16, 24 or 32 bits an entry).
+bool TgaPixelsDecodable(const TgaHeader& header);
 // Reads the pixel data into a picture of the header's size, honouring the origin bits so the
-// picture is upright. False on a short file, an unsupported type or a picture of another size.
+// picture is upright. A colour index outside the map (colorMapFirst to colorMapFirst +
+// colorMapLength - 1) gives a black pixel. False on a short file (the colour map included), a
+// type TgaPixelsDecodable refuses or a picture of another size.
 bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& picture);
 // Fills exactly length bytes (a multiple of bpp, bpp 1 to 4) at row from run-length packets,
 // continuing any packet left over in state. 0, or -1 when the file ends inside a packet.
 int DecodeTgaRleRow(uint8_t* row, size_t length, int bpp, FILE* file, TgaRleState& state);
 
-// Reads a TGA file of type 2 or 10 at 24 or 32 bits into the target. False on any failure;
-// the target is untouched when the header already rules the file out.
+// Reads a TGA file of any type TgaPixelsDecodable accepts into the target. False on any
+// failure; the target is untouched when the header already rules the file out, as when the
+// colour map, or the least pixel data the picture needs, lies beyond the end of the file.
 bool LoadTgaFile(const char* path, IPixelTarget& target);

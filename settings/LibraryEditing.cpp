@@ -64,7 +64,13 @@ void CSettingsDlg::OnAddPictures()
 
     const std::string titleText = LoadResourceString(IDS_ADD_PICTURES);
     const std::wstring title = Wide(titleText.empty() ? "Add Pictures to Playlist" : titleText);
-    static const wchar_t kFilter[] = L"Bitmap Files\0*.bmp\0JPEG Files\0*.jpg\0All Files (*.*)\0*.*\0";
+    // Every kind the program reads, then each kind, then anything (a picture is read by its
+    // content, so a file of another name loads too).
+    static const wchar_t kFilter[] = L"All pictures\0*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif;*.tga\0"
+                                     L"Bitmap Files\0*.bmp\0"
+                                     L"JPEG Files\0*.jpg;*.jpeg;*.jpe;*.jfif\0"
+                                     L"TGA Files\0*.tga\0"
+                                     L"All Files (*.*)\0*.*\0";
     std::vector<wchar_t> names(kNamesBuffer, L'\0');
     OPENFILENAMEW ofn {};
     ofn.lStructSize = sizeof ofn;

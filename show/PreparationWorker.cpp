@@ -1,5 +1,7 @@
 #include "show/PreparationWorker.h"
 
+#include "library/Settings.h"
+
 #include "image/AbortFlag.h"
 #include "show/WallpaperChanger.h"
 
@@ -52,6 +54,10 @@ bool CPreparationWorker::Start(HWND notify, const CWallpaperObject& record, int 
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // Transparent pixels take the colour they will be seen against: the desktop's own for the
+    // wallpaper, the show's background for a slide.
+    job->pImage->m_crTransparent =
+        mode == PrepareMode::wallpaper ? ::GetSysColor(COLOR_BACKGROUND) : g_settings.m_crBkgndColor & 0xFFFFFF;
     job->hWnd = notify;
     job->cx = cx;
     job->cy = cy;

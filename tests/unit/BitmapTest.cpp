@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -75,7 +76,7 @@ TEST(FileKindTest, TheLastDotOfThePathChoosesTheReader)
     EXPECT_EQ(PictureFileKindOf("C:\\pics\\photo"), PictureFileKind::bitmap);
     EXPECT_EQ(PictureFileKindOf("beach.JPG"), PictureFileKind::jpeg);
     EXPECT_EQ(PictureFileKindOf("beach.Tga"), PictureFileKind::tga);
-    EXPECT_EQ(PictureFileKindOf("beach.jpeg"), PictureFileKind::unknown);
+    EXPECT_EQ(PictureFileKindOf("beach.jpeg"), PictureFileKind::jpeg);
     EXPECT_EQ(PictureFileKindOf("C:\\my.pics\\photo"), PictureFileKind::unknown);
     EXPECT_EQ(PictureFileKindOf("archive.bmp.gz"), PictureFileKind::unknown);
     EXPECT_EQ(PictureFileKindOf("trailing."), PictureFileKind::unknown);
@@ -102,26 +103,142 @@ TEST(BitmapTest, EveryDepthConvertsToTheExpectedPicture)
     }
 }
 
-TEST(BitmapTest, NarrowChannelsRepeatTheirBitsAndWideOnesKeepTheTop)
+// A channel of n bits as 8 bits, worked out here in floating point.
+uint8_t Nearest(uint64_t value, int bits)
+{
+    return uint8_t(std::lround(double(value) * 255.0 / double((uint64_t(1) << bits) - 1)));
+}
+
+TEST(ChannelScalingTest, EveryValueRoundsToTheNearestLevelAtEveryWidth)
+{
+    for (int bits = 1; bits <= 16; ++bits)
+        for (uint32_t v = 0; v < (1u << bits); ++v)
+            ASSERT_EQ(ScaleChannelTo8(v, bits), Nearest(v, bits)) << bits << " bits, value " << v;
+    for (int bits = 17; bits <= 32; ++bits) {
+        const uint64_t largest = (uint64_t(1) << bits) - 1;
+        for (uint64_t v = 0; v <= largest; v += largest / 4099 + 1)
+            ASSERT_EQ(ScaleChannelTo8(uint32_t(v), bits), Nearest(v, bits)) << bits << " bits, value " << v;
+        // Around every step between two levels, where truncation and rounding part.
+        for (int level = 0; level < 255; ++level) {
+            const uint64_t step = (2 * uint64_t(level) + 1) * largest / 510;
+            for (uint64_t v = step ? step - 1 : 0; v <= step + 1; ++v)
+                ASSERT_EQ(ScaleChannelTo8(uint32_t(v), bits), Nearest(v, bits)) << bits << " bits, value " << v;
+        }
+        EXPECT_EQ(ScaleChannelTo8(uint32_t(largest), bits), 255) << bits;
+    }
+    EXPECT_EQ(ScaleChannelTo8(0, 0), 0);
+    EXPECT_EQ(ScaleChannelTo8(0xFFFFFFFF, 0), 0);
+    // Levels worked out by hand: 3 x 255 / 31 = 24.68, 11 x 255 / 63 = 44.52, 3 x 255 / 1023 = 0.75.
+    EXPECT_EQ(ScaleChannelTo8(3, 5), 25);
+    EXPECT_EQ(ScaleChannelTo8(11, 6), 45);
+    EXPECT_EQ(ScaleChannelTo8(3, 10), 1);
+    EXPECT_EQ(ScaleChannelTo8(1, 3), 36);
+}
+
+// Masks of n bits (1 to 8) for blue and green, none for red: every value of a channel, through
+// 16-bit pixels; the default 5-5-5 layout likewise.
+TEST(BitmapTest, NarrowMaskedChannelsTakeEveryValueToTheNearestLevel)
+{
+    for (int bits = 1; bits <= 8; ++bits) {
+        const uint32_t largest = (1u << bits) - 1;
+        DibHeader header;
+        header.width = int32_t(largest + 1);
+        header.height = 1;
+        header.bitCount = 16;
+        header.compression = kDibBitfields;
+        const uint32_t masks[3] = {0, largest << bits, largest};
+        std::vector<uint8_t> row;
+        for (uint32_t v = 0; v <= largest; ++v)
+            row.insert(row.end(), {uint8_t(v | (largest - v) << bits), uint8_t((largest - v) >> (8 - bits))});
+        row.resize((row.size() + 3) & ~size_t(3), 0);
+        CMemoryPicture picture;
+        ASSERT_TRUE(ConvertDibPixels(header, row.data(), nullptr, 0, masks, picture));
+        const std::vector<uint8_t> got = Unpadded(picture.Pixels());
+        for (uint32_t v = 0; v <= largest; ++v) {
+            EXPECT_EQ(got[3 * v], Nearest(v, bits)) << bits << " bits, value " << v;
+            EXPECT_EQ(got[3 * v + 1], Nearest(largest - v, bits)) << bits << " bits, value " << v;
+            EXPECT_EQ(got[3 * v + 2], 0) << bits << " bits, value " << v; // a mask of no bits
+        }
+    }
+
+    DibHeader header;
+    header.width = 32;
+    header.height = 1;
+    header.bitCount = 16; // uncompressed: 5-5-5, the top bit ignored
+    std::vector<uint8_t> row;
+    for (uint32_t v = 0; v < 32; ++v) {
+        const uint32_t pixel = 0x8000 | (v * 7 % 32) << 10 | (31 - v) << 5 | v;
+        row.insert(row.end(), {uint8_t(pixel), uint8_t(pixel >> 8)});
+    }
+    CMemoryPicture picture;
+    ASSERT_TRUE(ConvertDibPixels(header, row.data(), nullptr, 0, nullptr, picture));
+    const std::vector<uint8_t> got = Unpadded(picture.Pixels());
+    for (uint32_t v = 0; v < 32; ++v) {
+        EXPECT_EQ(got[3 * v], Nearest(v, 5)) << v;
+        EXPECT_EQ(got[3 * v + 1], Nearest(31 - v, 5)) << v;
+        EXPECT_EQ(got[3 * v + 2], Nearest(v * 7 % 32, 5)) << v;
+    }
+}
+
+// Masks of 9 to 32 bits in 32-bit pixels, at the top, the bottom and the middle of the pixel;
+// the bits outside the masks (alpha) change nothing.
+TEST(BitmapTest, WideMaskedChannelsScaleDownWithTheSameRounding)
+{
+    for (int bits = 9; bits <= 32; ++bits) {
+        const uint64_t largest = (uint64_t(1) << bits) - 1;
+        std::vector<uint32_t> values = {0, 1, 2, 3, uint32_t(largest / 2), uint32_t(largest / 2 + 1),
+                                        uint32_t(largest - 1), uint32_t(largest)};
+        for (uint64_t v = 5; v < largest; v = v * 3 + 1)
+            values.push_back(uint32_t(v));
+        for (int shift : {0, 32 - bits, (32 - bits) / 2}) {
+            const uint32_t mask = uint32_t(largest << shift);
+            DibHeader header;
+            header.width = int32_t(values.size());
+            header.height = 1;
+            header.bitCount = 32;
+            header.compression = kDibBitfields;
+            const uint32_t masks[3] = {mask, 0, mask}; // red and blue alike, green of no bits
+            std::vector<uint8_t> row;
+            for (uint32_t v : values) {
+                const uint32_t pixel = uint32_t(uint64_t(v) << shift) | ~mask;
+                row.insert(row.end(), {uint8_t(pixel), uint8_t(pixel >> 8), uint8_t(pixel >> 16), uint8_t(pixel >> 24)});
+            }
+            CMemoryPicture picture;
+            ASSERT_TRUE(ConvertDibPixels(header, row.data(), nullptr, 0, masks, picture));
+            const std::vector<uint8_t> got = Unpadded(picture.Pixels());
+            for (size_t i = 0; i < values.size(); ++i) {
+                const std::string what = std::to_string(bits) + " bits from bit " + std::to_string(shift) + ", value " +
+                                         std::to_string(values[i]);
+                EXPECT_EQ(got[3 * i], Nearest(values[i], bits)) << what;
+                EXPECT_EQ(got[3 * i + 1], 0) << what;
+                EXPECT_EQ(got[3 * i + 2], Nearest(values[i], bits)) << what;
+            }
+        }
+    }
+}
+
+TEST(BitmapTest, MaskedChannelsGiveTheHandWorkedLevels)
 {
     DibHeader header;
-    header.width = 3;
+    header.width = 4;
     header.height = 1;
     header.bitCount = 16;
     header.compression = kDibBitfields;
     const uint32_t masks565[3] = {0xF800, 0x07E0, 0x001F};
-    // Green 1 and 32 of 63, red 1 of 31 with blue 16 of 31.
-    const uint8_t row565[8] = {0x20, 0x00, 0x00, 0x04, 0x10, 0x08};
+    // Green 1 and 32 of 63, red 1 of 31 with blue 16 of 31, then red 3, green 11, blue 24
+    // (where repeating the bits, as once done here, gave 24, 44 and 198).
+    const uint8_t row565[8] = {0x20, 0x00, 0x00, 0x04, 0x10, 0x08, 0x78, 0x19};
     CMemoryPicture picture;
     ASSERT_TRUE(ConvertDibPixels(header, row565, nullptr, 0, masks565, picture));
-    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {0, 4, 0, 0, 130, 0, 132, 0, 8}));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {0, 4, 0, 0, 130, 0, 132, 0, 8, 197, 45, 25}));
 
-    header.width = 1;
+    header.width = 2;
     header.bitCount = 32;
     const uint32_t masks10[3] = {0x3FF00000, 0x000FFC00, 0x000003FF}; // 10 bits a channel
-    const uint8_t row10[4] = {0xFF, 0x03, 0x00, 0x20};                // blue 1023, red 512
+    // Blue 1023 with red 512, then green 3 (which keeping the top 8 bits made 0); alpha set.
+    const uint8_t row10[8] = {0xFF, 0x03, 0x00, 0xE0, 0x00, 0x0C, 0x00, 0xC0};
     ASSERT_TRUE(ConvertDibPixels(header, row10, nullptr, 0, masks10, picture));
-    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {255, 0, 128}));
+    EXPECT_EQ(Unpadded(picture.Pixels()), (std::vector<uint8_t> {255, 0, 128, 0, 1, 0}));
 }
 
 TEST(BitmapTest, MissingColoursAndUnknownDepthsGiveBlackAndAbsurdSizesFail)

@@ -5,6 +5,7 @@
 #include "image/AbortFlag.h"
 #include "image/Bitmap.h"
 #include "image/PictureImage.h"
+#include "image/Orientation.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 #include "unit/WidePictures.h"
@@ -175,27 +176,37 @@ TEST_F(PictureImageTest, BitmapsOtherPeopleMadeLoadAsThePortableReaderReadsThem)
         GTEST_SKIP() << "the libjpeg-turbo test pictures are not in " << folder;
 }
 
-TEST_F(PictureImageTest, TheExtensionChoosesTheReader)
+TEST_F(PictureImageTest, TheContentChoosesTheReaderAndTheExtensionWhereThereIsNoSignature)
 {
+    // A bitmap loads under any name: its signature says what it is.
     const std::string bitmap = BitmapFileBytes(twoByTwo);
     ::CreateDirectoryA((dir + "\\my.pics").c_str(), nullptr);
     for (const char* name : {"\\pic.BMP", "\\photo", "\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"})
         WriteFile(dir + name, bitmap);
-
     CPictureImage p;
-    ASSERT_TRUE(p.LoadFile((dir + "\\pic.BMP").c_str()));
-    ASSERT_TRUE(p.Create(1, 1));
-    ASSERT_TRUE(p.LoadFile((dir + "\\photo").c_str()));
-    EXPECT_EQ(Unpadded(p), twoByTwo.expected);
-    const BYTE* bits = p.m_pBits;
-    // Unknown extensions fail at once and leave the picture as it was.
-    for (const char* name : {"\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"}) {
-        EXPECT_FALSE(p.LoadFile((dir + name).c_str())) << name;
-        EXPECT_EQ(p.m_pBits, bits);
-        EXPECT_EQ(Unpadded(p), twoByTwo.expected);
+    for (const char* name : {"\\pic.BMP", "\\photo", "\\pic.jpeg", "\\pic.gif", "\\my.pics\\photo"}) {
+        ASSERT_TRUE(p.Create(1, 1));
+        ASSERT_TRUE(p.LoadFile((dir + name).c_str())) << name;
+        EXPECT_EQ(Unpadded(p), twoByTwo.expected) << name;
     }
+    // A JPEG likewise, under each of its extensions, none, or another kind's.
+    ASSERT_TRUE(p.SaveFile((dir + "\\source.jpg").c_str()));
+    const std::string jpeg = ReadWholeFile(dir + "\\source.jpg");
+    for (const char* name : {"\\a.jpeg", "\\a.JPE", "\\a.jfif", "\\a-jpeg", "\\a.bmp", "\\a.tga"}) {
+        WriteFile(dir + name, jpeg);
+        CPictureImage q;
+        EXPECT_TRUE(q.LoadFile((dir + name).c_str())) << name;
+        EXPECT_EQ(q.m_nWidth, 2) << name;
+    }
+    // Without a signature, a name of no kind fails at once and leaves the picture as it was.
+    const BYTE* bits = p.m_pBits;
+    WriteFile(dir + "\\notes.txt", "not a picture at all");
+    EXPECT_FALSE(p.LoadFile((dir + "\\notes.txt").c_str()));
+    EXPECT_EQ(p.m_pBits, bits);
+    EXPECT_EQ(Unpadded(p), twoByTwo.expected);
     EXPECT_FALSE(p.LoadFile((dir + "\\missing.bmp").c_str()));
 
+    // Writing still goes by the extension.
     EXPECT_TRUE(p.SaveFile((dir + "\\out").c_str()));
     EXPECT_EQ(ReadWholeFile(dir + "\\out").size(), 54u + 16u);
     EXPECT_FALSE(p.SaveFile((dir + "\\out.png").c_str()));
@@ -537,3 +548,150 @@ TEST_F(PictureNamesTest, PicturesThreeHundredCharactersDeepLoad)
 }
 
 } // namespace
+
+namespace {
+
+// A 2 x 2 uncompressed RGB TIFF, top row red, green; bottom row blue, white.
+std::string TinyTiff()
+{
+    std::string t("II*\0\x08\0\0\0", 8);
+    auto u16 = [&t](unsigned v) { t += char(v & 0xFF); t += char(v >> 8); };
+    auto u32 = [&t, &u16](uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto entry = [&](unsigned tag, unsigned type, uint32_t count, uint32_t value) {
+        u16(tag), u16(type), u32(count), u32(value);
+    };
+    const unsigned entries = 9;
+    const uint32_t bitsAt = 8 + 2 + entries * 12 + 4, pixelsAt = bitsAt + 6;
+    u16(entries);
+    entry(256, 3, 1, 2);        // width
+    entry(257, 3, 1, 2);        // height
+    entry(258, 3, 3, bitsAt);   // 8, 8, 8 bits
+    entry(259, 3, 1, 1);        // no compression
+    entry(262, 3, 1, 2);        // RGB
+    entry(273, 4, 1, pixelsAt); // the one strip
+    entry(277, 3, 1, 3);        // samples per pixel
+    entry(278, 3, 1, 2);        // rows per strip
+    entry(279, 4, 1, 12);       // strip bytes
+    u32(0);
+    u16(8), u16(8), u16(8);
+    t += std::string("\xFF\0\0\0\xFF\0\0\0\xFF\xFF\xFF\xFF", 12);
+    return t;
+}
+
+} // namespace
+
+// Kinds without a reader of our own go to the system's codecs: a TIFF loads with its pixels;
+// a kind no codec knows is refused and leaves the picture as it was.
+TEST_F(PictureImageTest, KindsWithoutAReaderOfOurOwnGoToTheSystemsCodecs)
+{
+    for (const char* name : {"\\tiny.tif", "\\tiny-tiff.dat"}) {
+        WriteFile(dir + name, TinyTiff());
+        CPictureImage p;
+        ASSERT_TRUE(p.LoadFile((dir + name).c_str())) << name << ": " << p.m_szLastError;
+        ASSERT_EQ(p.m_nWidth, 2);
+        ASSERT_EQ(p.m_nHeight, 2);
+        // Bottom-up, blue green red: the bottom row (blue, white) first.
+        const std::string bottom(reinterpret_cast<const char*>(p.m_pBits), 6);
+        const std::string top(reinterpret_cast<const char*>(p.m_pBits + p.m_nStride), 6);
+        EXPECT_EQ(bottom, std::string("\xFF\0\0\xFF\xFF\xFF", 6)) << name;
+        EXPECT_EQ(top, std::string("\0\0\xFF\0\xFF\0", 6)) << name;
+    }
+    // An ISO media file (the box layout of HEIC and AVIF) that no codec here reads.
+    WriteFile(dir + "\\photo.heic", std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) + std::string(64, '\0'));
+    CPictureImage p;
+    ASSERT_TRUE(p.Create(3, 1));
+    const BYTE* bits = p.m_pBits;
+    EXPECT_FALSE(p.LoadFile((dir + "\\photo.heic").c_str()));
+    EXPECT_EQ(p.m_pBits, bits);
+    EXPECT_EQ(p.m_nWidth, 3);
+    EXPECT_STRNE(p.m_szLastError, "");
+}
+
+namespace {
+
+// The JPEG file with an EXIF segment holding this orientation inserted after its SOI.
+std::string WithOrientation(const std::string& jpeg, int orientation)
+{
+    std::string exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += char(orientation);
+    exif += std::string(7, '\0'); // the rest of the value, then no next directory
+    const size_t length = exif.size() + 2;
+    std::string app1("\xFF\xE1", 2);
+    app1 += char(length >> 8);
+    app1 += char(length & 0xFF);
+    return jpeg.substr(0, 2) + app1 + exif + jpeg.substr(2);
+}
+
+std::string Pixels(const CPictureImage& p)
+{
+    std::string out;
+    for (int y = 0; y < p.m_nHeight; ++y)
+        out.append(reinterpret_cast<const char*>(p.m_pBits + size_t(y) * p.m_nStride), 3 * size_t(p.m_nWidth));
+    return out;
+}
+
+} // namespace
+
+// Photos that carry their orientation come out upright, loaded whole and fitted, on every
+// path: what the stored picture gives turned by the orientation.
+TEST_F(PictureImageTest, ExifOrientationTurnsPhotosUprightLoadedAndFitted)
+{
+    // 40 x 24, not symmetric in any direction.
+    CPictureImage source;
+    ASSERT_TRUE(source.Create(40, 24));
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 40; ++x) {
+            BYTE* p = source.m_pBits + y * source.m_nStride + 3 * x;
+            p[0] = BYTE(x * 6), p[1] = BYTE(y * 10), p[2] = BYTE((x < 10 && y > 16) ? 255 : 0);
+        }
+    ASSERT_TRUE(source.SaveFile((dir + "\\plain.jpg").c_str()));
+    const std::string jpeg = ReadWholeFile(dir + "\\plain.jpg");
+    CPictureImage stored;
+    ASSERT_TRUE(stored.LoadFile((dir + "\\plain.jpg").c_str()));
+
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const std::string path = dir + "\\turned.jpg";
+        WriteFile(path, WithOrientation(jpeg, orientation));
+        CMemoryPicture expected;
+        ASSERT_TRUE(OrientPixels(stored.Pixels(), orientation, expected));
+        CPictureImage loaded;
+        ASSERT_TRUE(loaded.LoadFile(path.c_str()));
+        ASSERT_EQ(loaded.m_nWidth, expected.Pixels().width);
+        ASSERT_EQ(loaded.m_nHeight, expected.Pixels().height);
+        CPictureImage wanted;
+        ASSERT_TRUE(wanted.Create(expected.Pixels().width, expected.Pixels().height));
+        for (int y = 0; y < wanted.m_nHeight; ++y)
+            memcpy(wanted.m_pBits + y * wanted.m_nStride, expected.Pixels().Row(y), 3 * size_t(wanted.m_nWidth));
+        EXPECT_EQ(Pixels(loaded), Pixels(wanted));
+
+        // Fitted into a 20 x 20 box keeping the proportions: the upright shape, 20 wide when
+        // upright is landscape, 20 high when it is portrait; the stored picture fitted into
+        // the turned box, then turned.
+        for (bool resample : {false, true}) {
+            CPictureImage fitted, plainFitted;
+            BOOL scaled = FALSE;
+            ASSERT_TRUE(fitted.LoadFitted(path.c_str(), 20, 20, true, resample, &scaled));
+            EXPECT_TRUE(scaled);
+            const bool turned = OrientationSwapsSides(orientation);
+            EXPECT_EQ(fitted.m_nWidth, turned ? 12 : 20);
+            EXPECT_EQ(fitted.m_nHeight, turned ? 20 : 12);
+            ASSERT_TRUE(plainFitted.LoadFitted((dir + "\\plain.jpg").c_str(), 20, 20, true, resample, &scaled));
+            CMemoryPicture turnedPlain;
+            ASSERT_TRUE(OrientPixels(plainFitted.Pixels(), orientation, turnedPlain));
+            CPictureImage wantedFitted;
+            ASSERT_TRUE(wantedFitted.Create(turnedPlain.Pixels().width, turnedPlain.Pixels().height));
+            for (int y = 0; y < wantedFitted.m_nHeight; ++y)
+                memcpy(wantedFitted.m_pBits + y * wantedFitted.m_nStride, turnedPlain.Pixels().Row(y),
+                       3 * size_t(wantedFitted.m_nWidth));
+            EXPECT_EQ(Pixels(fitted), Pixels(wantedFitted));
+        }
+    }
+    // A damaged EXIF segment: upright as stored.
+    std::string damaged = WithOrientation(jpeg, 6);
+    damaged[4 + 2 + 6 + 4] = '\x7F'; // IFD0 offset far past the segment
+    WriteFile(dir + "\\damaged.jpg", damaged);
+    CPictureImage asStored;
+    ASSERT_TRUE(asStored.LoadFile((dir + "\\damaged.jpg").c_str()));
+    EXPECT_EQ(Pixels(asStored), Pixels(stored));
+}

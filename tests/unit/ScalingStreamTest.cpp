@@ -281,7 +281,19 @@ TEST_F(ScalingStreamTest, AbortAfterAnyRowStopsAsTheWholePictureScalerStops)
 
 // ---- JPEG files loaded fitted ----------------------------------------------------------
 
-TEST_F(ScalingStreamTest, FittedJpegLoadGivesTheWholePathsBytes)
+// Each case with decoding and scaling on one thread, and overlapped on two.
+class FittedThreadsTest : public ScalingStreamTest, public ::testing::WithParamInterface<int> {
+protected:
+    void SetUp() override { g_nFittingThreads = GetParam(); }
+    void TearDown() override
+    {
+        g_nFittingThreads = 0;
+        ScalingStreamTest::TearDown();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Threads, FittedThreadsTest, ::testing::Values(1, 2));
+
+TEST_P(FittedThreadsTest, FittedJpegLoadGivesTheWholePathsBytes)
 {
     struct File {
         int width, height, components;
@@ -326,7 +338,7 @@ TEST_F(ScalingStreamTest, FittedJpegLoadGivesTheWholePathsBytes)
 
 // Cut short, damaged, or no JPEG at all: the fitted load fails (or fills in) exactly where
 // the whole load does, and the sanitizers see no read beyond a buffer.
-TEST_F(ScalingStreamTest, DamagedFilesEndAsTheWholeLoadEnds)
+TEST_P(FittedThreadsTest, DamagedFilesEndAsTheWholeLoadEnds)
 {
     const std::string path = scratch.Path("photo.jpg");
     WriteJpeg(path, 320, 200, 3, false, PhotoSamples(320, 200, 3, random));
