@@ -1,6 +1,7 @@
 #include "image/FittedLoad.h"
 
 #include "image/JpegFile.h"
+#include "image/PngFile.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -179,14 +180,17 @@ bool ScalesTo(const FitRequest& request, int32_t width, int32_t height, PictureS
     return size.cx != 0 && (width != size.cx || height != size.cy);
 }
 
-FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
-                              IScaleObserver* observer)
+namespace {
+
+// Any reader that hands over its lines as the JPEG reader does, fitted.
+template <class Read>
+FittedLoad LoadFitted(const FitRequest& request, IPixelTarget& target, IScaleObserver* observer, Read read)
 {
     FittedLoad result;
     CFittingLineSink sink(request, target, observer);
-    bool read = ReadJpegFile(path, sink, lastError);
+    bool readWhole = read(sink);
     if (!sink.EndLines())
-        read = false; // the scaler stopped, which without a second core stops the decoder at once
+        readWhole = false; // the scaler stopped, which without a second core stops the decoder at once
     switch (sink.GetMode()) {
     case CFittingLineSink::Mode::noScaler:
         return result; // not streamed: the caller takes the whole-picture path
@@ -194,14 +198,30 @@ FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixe
         result.streamed = true;
         // A file that failed, or a stop seen by the decoder, ends as a failed load would; a
         // stop seen by the scaler after the last line ends as a stopped scaling would.
-        result.loaded = read;
-        result.scaled = read && sink.FinishScaling();
-        if (read && !result.scaled)
+        result.loaded = readWhole;
+        result.scaled = readWhole && sink.FinishScaling();
+        if (readWhole && !result.scaled)
             result.loaded = false;
         return result;
     default:
         result.streamed = true;
-        result.loaded = read;
+        result.loaded = readWhole;
         return result;
     }
+}
+
+} // namespace
+
+FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                              IScaleObserver* observer)
+{
+    return LoadFitted(request, target, observer,
+                      [&](CFittingLineSink& sink) { return ReadJpegFile(path, sink, lastError); });
+}
+
+FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                             uint32_t background, IScaleObserver* observer)
+{
+    return LoadFitted(request, target, observer,
+                      [&](CFittingLineSink& sink) { return ReadPngFile(path, sink, lastError, background); });
 }

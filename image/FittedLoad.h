@@ -45,3 +45,8 @@ struct FittedLoad {
 // unless Resize stopped because of it.
 FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
                               IScaleObserver* observer = nullptr);
+
+// The same for a PNG file, transparent pixels blended over background (0x00BBGGRR). An
+// interlaced file is decoded whole by its reader before its lines reach the scaler.
+FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                             uint32_t background, IScaleObserver* observer = nullptr);

@@ -6,6 +6,7 @@
 #include "image/FittedLoad.h"
 #include "image/Exif.h"
 #include "image/JpegFile.h"
+#include "image/PngFile.h"
 #include "image/Orientation.h"
 #include "image/WicFile.h"
 #include "image/Scaling.h"
@@ -178,6 +179,8 @@ BOOL CPictureImage::LoadStored(const char* path, PictureFileKind kind)
         return LoadTgaFile(path, *this) ? TRUE : FALSE;
     case PictureFileKind::jpeg:
         return LoadJpegFile(path, *this, m_szLastError) ? TRUE : FALSE;
+    case PictureFileKind::png:
+        return LoadPngFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
     default:
         // No reader of our own: whatever the system can decode.
         return LoadWicFile(path, *this, m_crTransparent, m_szLastError) ? TRUE : FALSE;
@@ -302,11 +305,14 @@ BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect
     const bool turned = OrientationSwapsSides(orientation);
     const FitRequest request {turned ? cy : cx, turned ? cx : cy, keepAspect,
                               resample ? ScaleMethod::resample : ScaleMethod::resize};
-    if (kind == PictureFileKind::jpeg) {
+    if (kind == PictureFileKind::jpeg || kind == PictureFileKind::png) {
         // Memory short here is not recorded: when the streamed scaling cannot be set up, the
         // whole-picture path below runs and records it as it always did.
         CScaleObserver observer;
-        const FittedLoad result = LoadJpegFileFitted(path, request, *this, m_szLastError, &observer);
+        const FittedLoad result =
+            kind == PictureFileKind::jpeg
+                ? LoadJpegFileFitted(path, request, *this, m_szLastError, &observer)
+                : LoadPngFileFitted(path, request, *this, m_szLastError, m_crTransparent, &observer);
         if (result.streamed) {
             *scaled = result.scaled ? TRUE : FALSE;
             return result.loaded && Orient(orientation) ? TRUE : FALSE;

@@ -695,3 +695,76 @@ TEST_F(PictureImageTest, ExifOrientationTurnsPhotosUprightLoadedAndFitted)
     ASSERT_TRUE(asStored.LoadFile((dir + "\\damaged.jpg").c_str()));
     EXPECT_EQ(Pixels(asStored), Pixels(stored));
 }
+
+namespace {
+
+uint32_t Crc32(const std::string& bytes)
+{
+    uint32_t crc = 0xFFFFFFFF;
+    for (unsigned char b : bytes) {
+        crc ^= b;
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+    }
+    return ~crc;
+}
+
+std::string BigEndian32(uint32_t v)
+{
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string Chunk(const std::string& type, const std::string& data)
+{
+    return BigEndian32(uint32_t(data.size())) + type + data + BigEndian32(Crc32(type + data));
+}
+
+// An RGBA PNG of one row: an opaque red pixel, a half-transparent green one, a transparent
+// blue one; its data in a stored (uncompressed) deflate block.
+std::string TinyPng()
+{
+    const std::string row = std::string("\0", 1) + std::string("\xFF\0\0\xFF" "\0\xFF\0\x80" "\0\0\xFF\0", 12);
+    std::string zlib("\x78\x01\x01", 3);
+    zlib += char(row.size()), zlib += char(0), zlib += char(~row.size()), zlib += char(0xFF);
+    zlib += row;
+    uint32_t a = 1, b = 0; // Adler-32
+    for (unsigned char c : row)
+        a = (a + c) % 65521, b = (b + a) % 65521;
+    zlib += BigEndian32((b << 16) | a);
+    const std::string header = BigEndian32(3) + BigEndian32(1) + std::string("\x08\x06\0\0\0", 5);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + Chunk("IHDR", header) + Chunk("IDAT", zlib) + Chunk("IEND", "");
+}
+
+} // namespace
+
+// A PNG, whatever its name, loads with its transparent pixels over the colour the picture is
+// to be seen against; fitted, it gives the bytes of loading and scaling.
+TEST_F(PictureImageTest, PngTransparencyTakesTheBackgroundColour)
+{
+    for (const char* name : {"\\tiny.png", "\\tiny-named.jpg"}) {
+        WriteFile(dir + name, TinyPng());
+        CPictureImage p;
+        p.m_crTransparent = 0x00204060; // red 0x60, green 0x40, blue 0x20
+        ASSERT_TRUE(p.LoadFile((dir + name).c_str())) << name << ": " << p.m_szLastError;
+        ASSERT_EQ(p.m_nWidth, 3);
+        ASSERT_EQ(p.m_nHeight, 1);
+        // Blue, green, red: red; green 0x80 over the background; the background.
+        const std::string pixels(reinterpret_cast<const char*>(p.m_pBits), 9);
+        EXPECT_EQ(pixels.substr(0, 3), std::string("\0\0\xFF", 3)) << name;
+        EXPECT_EQ(pixels.substr(6, 3), std::string("\x20\x40\x60", 3)) << name;
+        EXPECT_NEAR(uint8_t(pixels[4]), (0xFF * 0x80 + 0x40 * 0x7F) / 255, 1) << name;
+        EXPECT_NEAR(uint8_t(pixels[3]), (0x20 * 0x7F) / 255, 1) << name;
+    }
+    for (bool resample : {false, true}) {
+        CPictureImage fitted, whole;
+        fitted.m_crTransparent = whole.m_crTransparent = 0x00204060;
+        BOOL scaled = FALSE;
+        ASSERT_TRUE(fitted.LoadFitted((dir + "\\tiny.png").c_str(), 12, 4, false, resample, &scaled));
+        EXPECT_TRUE(scaled);
+        ASSERT_TRUE(whole.LoadFile((dir + "\\tiny.png").c_str()));
+        ASSERT_TRUE(resample ? whole.Resample(12, 4) : whole.Resize(12, 4));
+        ASSERT_EQ(fitted.m_nWidth, 12);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(fitted.m_pBits), size_t(fitted.m_nStride) * 4),
+                  std::string(reinterpret_cast<const char*>(whole.m_pBits), size_t(whole.m_nStride) * 4));
+    }
+}
