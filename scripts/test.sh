@@ -29,7 +29,7 @@ start_wine_session 1024x768x24
 failed=()
 step "native tests (ASan + UBSan)"
 ctest --test-dir build/native --output-on-failure -j "$jobs" || failed+=("native tests")
-step "fuzz targets: each over its corpus, then 30 s of new inputs"
+step "fuzz targets: each over its corpus, then 30 s of new inputs (10 s for the small ones)"
 ctest --test-dir build/fuzz --output-on-failure -j 2 || failed+=("fuzz targets")
 step "Windows tests under Wine"
 ctest --test-dir build/x64 --output-on-failure -j "$jobs" -LE soak || failed+=("Windows tests")
