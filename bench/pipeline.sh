@@ -14,7 +14,7 @@
 # the round-by-round ratios to libvips and djpeg. The machine may be shared: the spread (min,
 # max) says how noisy a run was; compare the ratios, which hold better than the times.
 # The other programs run with their own defaults (libvips and ImageMagick may use threads);
-# ours uses one thread.
+# ours decodes and scales on two threads where the machine has two cores (--one-thread: one).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-11}
