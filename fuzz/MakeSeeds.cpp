@@ -461,8 +461,8 @@ void JpegSeeds()
         Le(s, cy, 2);
         return s;
     };
-    Put("jpeg_fitted", "resize-aspect", request(1, 19, 19) + written);
-    Put("jpeg_fitted", "resample-aspect", request(3, 11, 30) + written);
+    Put("jpeg_fitted", "resize-keep-proportions", request(1, 19, 19) + written);
+    Put("jpeg_fitted", "resample-keep-proportions", request(3, 11, 30) + written);
     Put("jpeg_fitted", "resample-stretch-up", request(2, 80, 50) + WriteJpeg(odd, progressive, 60));
     Put("jpeg_fitted", "resize-grey", request(0, 8, 4) + WriteJpeg(small, greyscale, 60));
     Put("jpeg_fitted", "same-size", request(1, 36, 20) + WriteJpeg(odd, cmyk, 60));
