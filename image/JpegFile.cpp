@@ -163,26 +163,6 @@ void ConvertLine(const JSAMPLE* in, uint8_t* out, uint32_t width, J_COLOR_SPACE 
     }
 }
 
-// Lines straight into the rows of a whole picture.
-class CPictureLineSink : public IJpegLineSink {
-public:
-    explicit CPictureLineSink(IPixelTarget& target) : m_target(target) {}
-    bool Begin(uint32_t width, uint32_t height) override
-    {
-        if (!m_target.CreatePixels(int32_t(width), int32_t(height)))
-            return false;
-        m_picture = m_target.Pixels();
-        return m_picture.bits && uint32_t(m_picture.width) == width && uint32_t(m_picture.height) == height;
-    }
-    // The first line decoded is the top row, the last row of the bottom-up picture.
-    uint8_t* Line(uint32_t index) override { return m_picture.Row(int32_t(uint32_t(m_picture.height) - 1 - index)); }
-    bool LineDone(uint32_t) override { return true; }
-
-private:
-    IPixelTarget& m_target;
-    PixelImage m_picture;
-};
-
 // setjmp lives here. Nothing in this function has a destructor, so a jump back from the
 // library's frames skips no clean-up; everything the library allocated is released by
 // jpeg_destroy_decompress. fileLength is -1 when unknown.

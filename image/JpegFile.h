@@ -24,6 +24,27 @@ public:
     virtual bool LineDone(uint32_t index) = 0;
 };
 
+// A sink that puts the lines straight into the rows of a whole picture, made at Begin (the
+// first line is the top row, the last row of the bottom-up picture). The whole-picture loads
+// of every reader that hands over lines use it.
+class CPictureLineSink : public IJpegLineSink {
+public:
+    explicit CPictureLineSink(IPixelTarget& target) : m_target(target) {}
+    bool Begin(uint32_t width, uint32_t height) override
+    {
+        if (!m_target.CreatePixels(int32_t(width), int32_t(height)))
+            return false;
+        m_picture = m_target.Pixels();
+        return m_picture.bits && uint32_t(m_picture.width) == width && uint32_t(m_picture.height) == height;
+    }
+    uint8_t* Line(uint32_t index) override { return m_picture.Row(int32_t(uint32_t(m_picture.height) - 1 - index)); }
+    bool LineDone(uint32_t) override { return true; }
+
+private:
+    IPixelTarget& m_target;
+    PixelImage m_picture;
+};
+
 // LoadJpegFile with the lines handed to sink (LoadJpegFile's sink writes them into the
 // picture's rows). The same checks, messages and abort handling; false after the sink stopped
 // the read.
