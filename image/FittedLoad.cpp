@@ -1,5 +1,6 @@
 #include "image/FittedLoad.h"
 
+#include "image/GifFile.h"
 #include "image/JpegFile.h"
 #include "image/PngFile.h"
 
@@ -224,4 +225,26 @@ FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixel
 {
     return LoadFitted(request, target, observer,
                       [&](CFittingLineSink& sink) { return ReadPngFile(path, sink, lastError, background); });
+}
+
+FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                             uint32_t background, IScaleObserver* observer)
+{
+    return LoadFitted(request, target, observer,
+                      [&](CFittingLineSink& sink) { return ReadGifFile(path, sink, lastError, background); });
+}
+
+FittedLoad LoadFileFitted(PictureFileKind kind, const char* path, const FitRequest& request, IPixelTarget& target,
+                          char* lastError, uint32_t background, IScaleObserver* observer)
+{
+    switch (kind) {
+    case PictureFileKind::jpeg:
+        return LoadJpegFileFitted(path, request, target, lastError, observer);
+    case PictureFileKind::png:
+        return LoadPngFileFitted(path, request, target, lastError, background, observer);
+    case PictureFileKind::gif:
+        return LoadGifFileFitted(path, request, target, lastError, background, observer);
+    default:
+        return FittedLoad {};
+    }
 }

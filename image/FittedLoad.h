@@ -7,6 +7,7 @@
 // photo. With a second core the scaler runs on a thread of its own, a few lines behind the
 // decoder. The result is the one of the whole-picture path, byte for byte.
 #pragma once
+#include "image/FileKind.h"
 #include "image/Pixels.h"
 #include "image/Scaling.h"
 #include "image/ScalingStream.h"
@@ -50,3 +51,12 @@ FittedLoad LoadJpegFileFitted(const char* path, const FitRequest& request, IPixe
 // interlaced file is decoded whole by its reader before its lines reach the scaler.
 FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
                              uint32_t background, IScaleObserver* observer = nullptr);
+
+// The same for a GIF file's first frame on its screen, over background.
+FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                             uint32_t background, IScaleObserver* observer = nullptr);
+
+// The one of the above that reads files of this kind; streamed false, with nothing done, for
+// a kind whose reader does not hand over lines.
+FittedLoad LoadFileFitted(PictureFileKind kind, const char* path, const FitRequest& request, IPixelTarget& target,
+                          char* lastError, uint32_t background, IScaleObserver* observer = nullptr);

@@ -3,6 +3,7 @@
 #include "framework/WideText.h"
 #include "image/Bitmap.h"
 #include "image/FileKind.h"
+#include "image/GifFile.h"
 #include "image/FittedLoad.h"
 #include "image/Exif.h"
 #include "image/JpegFile.h"
@@ -181,6 +182,8 @@ BOOL CPictureImage::LoadStored(const char* path, PictureFileKind kind)
         return LoadJpegFile(path, *this, m_szLastError) ? TRUE : FALSE;
     case PictureFileKind::png:
         return LoadPngFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
+    case PictureFileKind::gif:
+        return LoadGifFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
     default:
         // No reader of our own: whatever the system can decode.
         return LoadWicFile(path, *this, m_crTransparent, m_szLastError) ? TRUE : FALSE;
@@ -305,18 +308,14 @@ BOOL CPictureImage::LoadFitted(const char* path, int cx, int cy, bool keepAspect
     const bool turned = OrientationSwapsSides(orientation);
     const FitRequest request {turned ? cy : cx, turned ? cx : cy, keepAspect,
                               resample ? ScaleMethod::resample : ScaleMethod::resize};
-    if (kind == PictureFileKind::jpeg || kind == PictureFileKind::png) {
-        // Memory short here is not recorded: when the streamed scaling cannot be set up, the
-        // whole-picture path below runs and records it as it always did.
-        CScaleObserver observer;
-        const FittedLoad result =
-            kind == PictureFileKind::jpeg
-                ? LoadJpegFileFitted(path, request, *this, m_szLastError, &observer)
-                : LoadPngFileFitted(path, request, *this, m_szLastError, m_crTransparent, &observer);
-        if (result.streamed) {
-            *scaled = result.scaled ? TRUE : FALSE;
-            return result.loaded && Orient(orientation) ? TRUE : FALSE;
-        }
+    // Readers that hand over their lines fit the picture as it comes. Memory short here is not
+    // recorded: when the streamed scaling cannot be set up, the whole-picture path below runs
+    // and records it as it always did.
+    CScaleObserver observer;
+    const FittedLoad result = LoadFileFitted(kind, path, request, *this, m_szLastError, m_crTransparent, &observer);
+    if (result.streamed) {
+        *scaled = result.scaled ? TRUE : FALSE;
+        return result.loaded && Orient(orientation) ? TRUE : FALSE;
     }
     // Other kinds are read whole by their readers (the system's loader among them).
     if (!LoadStored(path, kind))

@@ -95,5 +95,8 @@ fetch_source() {
 # PNG: libspng decodes, inflating with zlib; both are built static by cmake/png.cmake.
 fetch_source libspng libspng-src spng/spng.c
 fetch_source zlib zlib-src inflate.c
+# GIF: giflib's decoding part, compiled with our own code by cmake/gif.cmake; its pic/ folder
+# holds the test pictures.
+fetch_source giflib giflib-src dgif_lib.c
 # libpng only for its test pictures (contrib/pngsuite, contrib/testpngs), read in place.
 fetch_source libpng1.6 libpng-src contrib/pngsuite

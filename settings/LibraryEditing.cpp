@@ -66,12 +66,16 @@ void CSettingsDlg::OnAddPictures()
     const std::wstring title = Wide(titleText.empty() ? "Add Pictures to Playlist" : titleText);
     // Every kind the program reads, then each kind, then anything (a picture is read by its
     // content, so a file of another name loads too).
-    static const wchar_t kFilter[] = L"All pictures\0*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif;*.png;*.tga\0"
-                                     L"Bitmap Files\0*.bmp\0"
-                                     L"JPEG Files\0*.jpg;*.jpeg;*.jpe;*.jfif\0"
-                                     L"PNG Files\0*.png\0"
-                                     L"TGA Files\0*.tga\0"
-                                     L"All Files (*.*)\0*.*\0";
+    static const wchar_t kFilter[] =
+        L"All pictures\0*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif;*.png;*.gif;*.webp;*.tga;*.tif;*.tiff\0"
+        L"Bitmap Files\0*.bmp\0"
+        L"JPEG Files\0*.jpg;*.jpeg;*.jpe;*.jfif\0"
+        L"PNG Files\0*.png\0"
+        L"GIF Files\0*.gif\0"
+        L"WebP Files\0*.webp\0"
+        L"TGA Files\0*.tga\0"
+        L"TIFF Files\0*.tif;*.tiff\0"
+        L"All Files (*.*)\0*.*\0";
     std::vector<wchar_t> names(kNamesBuffer, L'\0');
     OPENFILENAMEW ofn {};
     ofn.lStructSize = sizeof ofn;

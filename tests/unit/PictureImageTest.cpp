@@ -768,3 +768,33 @@ TEST_F(PictureImageTest, PngTransparencyTakesTheBackgroundColour)
                   std::string(reinterpret_cast<const char*>(whole.m_pBits), size_t(whole.m_nStride) * 4));
     }
 }
+
+// A GIF of a 2 x 2 screen whose first frame, one line, is a red pixel and a transparent one.
+TEST_F(PictureImageTest, GifFirstFrameLiesOnItsScreenOverTheBackground)
+{
+    const std::string gif = std::string("GIF89a\x02\0\x02\0\x80\0\0" "\xFF\0\0" "\0\xFF\0", 19) +
+                            std::string("\x21\xF9\x04\x01\0\0\x01\0", 8) +   // transparent index 1
+                            std::string("\x2C\0\0\0\0\x02\0\x01\0\0", 10) +  // 2 x 1 at the top left
+                            std::string("\x02\x02\x44\x0A\0\x3B", 6);        // clear, 0, 1, end
+    WriteFile(dir + "\\tiny.gif", gif);
+    CPictureImage p;
+    p.m_crTransparent = 0x00204060;
+    ASSERT_TRUE(p.LoadFile((dir + "\\tiny.gif").c_str())) << p.m_szLastError;
+    ASSERT_EQ(p.m_nWidth, 2);
+    ASSERT_EQ(p.m_nHeight, 2);
+    // Bottom-up: the bottom line is all background, the top one red, then the background.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.m_pBits), 6), std::string("\x20\x40\x60\x20\x40\x60", 6));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.m_pBits + p.m_nStride), 6),
+              std::string("\0\0\xFF\x20\x40\x60", 6));
+    for (bool resample : {false, true}) {
+        CPictureImage fitted, whole;
+        fitted.m_crTransparent = whole.m_crTransparent = 0x00204060;
+        BOOL scaled = FALSE;
+        ASSERT_TRUE(fitted.LoadFitted((dir + "\\tiny.gif").c_str(), 9, 7, false, resample, &scaled));
+        EXPECT_TRUE(scaled);
+        ASSERT_TRUE(whole.LoadFile((dir + "\\tiny.gif").c_str()));
+        ASSERT_TRUE(resample ? whole.Resample(9, 7) : whole.Resize(9, 7));
+        ASSERT_EQ(fitted.m_nWidth, 9);
+        EXPECT_EQ(Pixels(fitted), Pixels(whole));
+    }
+}

@@ -182,9 +182,10 @@ TEST_F(SettingsEditTest, AddPicturesAppendsOneFileAndSortsSeveralIntoThePlaylist
         // The dialog as it was asked for.
         EXPECT_EQ(FakeOpenFile::asked.hwndOwner, dlg.m_hWnd);
         EXPECT_EQ(FakeOpenFile::title, "Add Pictures to Playlist");
-        EXPECT_EQ(FakeOpenFile::filter, "All pictures|*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif;*.png;*.tga|Bitmap Files|*.bmp|"
-                                        "JPEG Files|*.jpg;*.jpeg;*.jpe;*.jfif|PNG Files|*.png|TGA Files|*.tga|"
-                                        "All Files (*.*)|*.*|");
+        EXPECT_EQ(FakeOpenFile::filter,
+                  "All pictures|*.bmp;*.jpg;*.jpeg;*.jpe;*.jfif;*.png;*.gif;*.webp;*.tga;*.tif;*.tiff|"
+                  "Bitmap Files|*.bmp|JPEG Files|*.jpg;*.jpeg;*.jpe;*.jfif|PNG Files|*.png|GIF Files|*.gif|"
+                  "WebP Files|*.webp|TGA Files|*.tga|TIFF Files|*.tif;*.tiff|All Files (*.*)|*.*|");
         EXPECT_EQ(FakeOpenFile::asked.nFilterIndex, 1u);
         EXPECT_EQ(FakeOpenFile::asked.Flags & ~OFN_ENABLESIZING, DWORD(OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT
             | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER | OFN_NOCHANGEDIR));
