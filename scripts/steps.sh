@@ -27,6 +27,11 @@ fail() {
   exit 1
 }
 
+# step_time NAME SECONDS: a line of the report for work that ran beside the steps.
+step_time() {
+  STEP_TIMES+=("$1|$2")
+}
+
 on_step_error() {
   local status=$1
   # Only where a failing command ends the script (set -e): elsewhere failures are the
