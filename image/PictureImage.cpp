@@ -140,7 +140,14 @@ namespace {
 // The EXIF orientation of a file of this kind; 1 (upright) when it has none.
 int OrientationOf(const char* path, PictureFileKind kind)
 {
-    return kind == PictureFileKind::jpeg ? JpegFileOrientation(path) : kOrientationUpright;
+    switch (kind) {
+    case PictureFileKind::jpeg:
+        return JpegFileOrientation(path);
+    case PictureFileKind::png:
+        return PngFileOrientation(path);
+    default:
+        return kOrientationUpright;
+    }
 }
 
 } // namespace

@@ -2,8 +2,10 @@
 
 #include "framework/File.h"
 #include "image/AbortFlag.h"
+#include "image/Exif.h"
 
 #include <spng.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -238,4 +240,47 @@ bool LoadPngFile(const char* path, IPixelTarget& target, char* lastError, uint32
 {
     CPictureLineSink sink(target);
     return ReadPngFile(path, sink, lastError, background);
+}
+
+int PngFileOrientation(const char* path)
+{
+    CFile file;
+    if (!file.Open(path, CFile::modeRead))
+        return kOrientationUpright;
+    static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    uint8_t head[8];
+    if (file.Read(head, 8) != 8 || std::memcmp(head, kSignature, 8) != 0)
+        return kOrientationUpright;
+    constexpr uint32_t kMaxExifBytes = 64 * 1024;
+    int64_t position = 8;
+    // As many chunks as libspng reads at most; real files have a few before their data.
+    for (int chunks = 0; chunks < 1000; ++chunks) {
+        if (file.Read(head, 8) != 8)
+            return kOrientationUpright;
+        const uint32_t length = uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3];
+        if (length > 0x7FFFFFFFu || std::memcmp(head + 4, "IDAT", 4) == 0 || std::memcmp(head + 4, "IEND", 4) == 0)
+            return kOrientationUpright;
+        if (std::memcmp(head + 4, "eXIf", 4) == 0) {
+            if (length > kMaxExifBytes)
+                return kOrientationUpright;
+            std::vector<uint8_t> chunk(4 + size_t(length) + 4);
+            std::memcpy(chunk.data(), head + 4, 4);
+            if (file.Read(chunk.data() + 4, length + 4) != length + 4)
+                return kOrientationUpright;
+            const uint8_t* stored = chunk.data() + 4 + length;
+            const uint32_t checksum =
+                uint32_t(stored[0]) << 24 | uint32_t(stored[1]) << 16 | uint32_t(stored[2]) << 8 | stored[3];
+            if (crc32(0, chunk.data(), uInt(4 + length)) != checksum)
+                return kOrientationUpright;
+            // Some writers keep the "Exif\0\0" that starts the JPEG segment.
+            const uint8_t* exif = chunk.data() + 4;
+            return length >= 6 && std::memcmp(exif, "Exif\0\0", 6) == 0 ? ExifApp1Orientation(exif, length)
+                                                                           : ExifOrientation(exif, length);
+        }
+        // Over the chunk's data and checksum to the next chunk's header.
+        position += 8 + int64_t(length) + 4;
+        if (!file.Seek(position))
+            return kOrientationUpright;
+    }
+    return kOrientationUpright;
 }

@@ -48,3 +48,9 @@ constexpr size_t kMaxPngChunkCacheBytes = size_t(16) << 20;
 // The memory LoadPngFile would take for a width x height picture, interlaced or not
 // (the figure the bounds above hold to).
 int64_t PngDecodeMemory(uint32_t width, uint32_t height, bool interlaced);
+
+// The EXIF orientation of a PNG file (UTF-8 path): from its eXIf chunk when one comes before
+// the picture data (among the first 1000 chunks), whole, with a correct checksum and at most
+// 64 KB; its data is EXIF from the TIFF header on, or with JPEG's "Exif\0\0" before it. Reads
+// only the chunk headers up to there and that chunk. 1 (upright) for anything else.
+int PngFileOrientation(const char* path);

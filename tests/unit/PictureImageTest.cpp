@@ -798,3 +798,23 @@ TEST_F(PictureImageTest, GifFirstFrameLiesOnItsScreenOverTheBackground)
         EXPECT_EQ(Pixels(fitted), Pixels(whole));
     }
 }
+
+// A PNG's eXIf chunk turns it as a JPEG's EXIF segment does, loaded whole and fitted.
+TEST_F(PictureImageTest, PngExifOrientationTurnsThePicture)
+{
+    const std::string exif("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 26); // 6: turn right
+    std::string png = TinyPng();
+    png.insert(33, Chunk("eXIf", exif)); // after the header chunk
+    WriteFile(dir + "\\turned.png", png);
+    CPictureImage p;
+    ASSERT_TRUE(p.LoadFile((dir + "\\turned.png").c_str())) << p.m_szLastError;
+    ASSERT_EQ(p.m_nWidth, 1);
+    ASSERT_EQ(p.m_nHeight, 3);
+    // Turned right, the first stored pixel (red) is at the top: the last row of the picture.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.m_pBits + 2 * p.m_nStride), 3), std::string("\0\0\xFF", 3));
+    BOOL scaled = FALSE;
+    CPictureImage fitted;
+    ASSERT_TRUE(fitted.LoadFitted((dir + "\\turned.png").c_str(), 2, 6, false, false, &scaled));
+    EXPECT_EQ(fitted.m_nWidth, 2);
+    EXPECT_EQ(fitted.m_nHeight, 6);
+}

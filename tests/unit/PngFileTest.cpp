@@ -380,3 +380,45 @@ TEST_F(PngFileTest, LinesComeTopFirstAndTheSinkCanStop)
 }
 
 } // namespace
+
+namespace {
+
+// EXIF data (from its TIFF header) whose first directory holds only this orientation.
+Bytes ExifWithOrientation(int orientation)
+{
+    return {'I', 'I', '*', 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, uint8_t(orientation), 0, 0, 0, 0, 0, 0, 0};
+}
+
+} // namespace
+
+// The orientation of an eXIf chunk before the picture data, with or without JPEG's "Exif\0\0";
+// anything damaged, late or missing reads as upright.
+TEST_F(PngFileTest, TheExifChunkGivesTheOrientation)
+{
+    const Bytes line = {0, 1, 2, 3};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        Bytes chunk;
+        PutChunk(chunk, "eXIf", ExifWithOrientation(orientation));
+        EXPECT_EQ(PngFileOrientation(Write("o.png", MakePng(1, 1, 8, 2, line, chunk)).c_str()), orientation);
+    }
+    Bytes prefixed = {'E', 'x', 'i', 'f', 0, 0}, chunk;
+    const Bytes exif = ExifWithOrientation(6);
+    prefixed.insert(prefixed.end(), exif.begin(), exif.end());
+    PutChunk(chunk, "eXIf", prefixed);
+    EXPECT_EQ(PngFileOrientation(Write("p.png", MakePng(1, 1, 8, 2, line, chunk)).c_str()), 6);
+
+    // A wrong checksum, a chunk cut short, one after the picture data, none, not a PNG file.
+    Bytes damaged;
+    PutChunk(damaged, "eXIf", ExifWithOrientation(6));
+    damaged.back() ^= 1;
+    EXPECT_EQ(PngFileOrientation(Write("d.png", MakePng(1, 1, 8, 2, line, damaged)).c_str()), 1);
+    Bytes whole = MakePng(1, 1, 8, 2, line, chunk);
+    whole.resize(33 + 20);
+    EXPECT_EQ(PngFileOrientation(Write("c.png", whole).c_str()), 1);
+    Bytes late = MakePng(1, 1, 8, 2, line);
+    late.insert(late.end() - 12, chunk.begin(), chunk.end()); // before IEND, after IDAT
+    EXPECT_EQ(PngFileOrientation(Write("l.png", late).c_str()), 1);
+    EXPECT_EQ(PngFileOrientation(Write("n.png", MakePng(1, 1, 8, 2, line)).c_str()), 1);
+    EXPECT_EQ(PngFileOrientation(Write("j.png", {0xFF, 0xD8, 0xFF, 0xE0}).c_str()), 1);
+    EXPECT_EQ(PngFileOrientation(scratch.Path("missing.png").c_str()), 1);
+}
