@@ -1,17 +1,24 @@
-// One wallpaper change as a whole process, over the portable code: a JPEG file fitted into a
-// screen (proportions kept), scaled, and written as a 24-bit bitmap file. bench/pipeline.sh
-// times it beside other programs and compares the bytes of its two paths.
+// One wallpaper change as a whole process, over the portable code: a JPEG, PNG or GIF file
+// fitted into a screen (proportions kept), scaled, and written as a 24-bit bitmap file.
+// bench/pipeline.sh times it beside other programs and compares the bytes of its two paths.
 //
-//   murlavo_fit [--whole] [--resize] IN.jpg SCREEN_CX SCREEN_CY OUT.bmp
+//   murlavo_fit [--whole] [--resize] [--one-thread] IN SCREEN_CX SCREEN_CY OUT.bmp
 //       streamed (the preparation's path) unless --whole: the whole picture is decoded, then
-//       scaled (the reference); Resample unless --resize.
+//       scaled (the reference); Resample unless --resize. Transparent pixels over black.
 //   murlavo_fit --make-photo OUT.ppm WIDTH HEIGHT [SEED]
 //       writes a photo-like picture (smooth shapes, edges and fine noise) for cjpeg.
+//   murlavo_fit --inflate IN.png
+//       inflates the PNG file's picture data and nothing more: the floor of any PNG decode.
 #include "image/Bitmap.h"
+#include "image/FileKind.h"
 #include "image/FittedLoad.h"
+#include "image/GifFile.h"
 #include "image/JpegFile.h"
+#include "image/PngFile.h"
 #include "image/Pixels.h"
 #include "image/Scaling.h"
+
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -25,9 +32,10 @@ namespace {
 int Usage(const char* name)
 {
     std::fprintf(stderr,
-                 "usage: %s [--whole] [--resize] [--one-thread] IN.jpg SCREEN_CX SCREEN_CY OUT.bmp\n"
-                 "       %s --make-photo OUT.ppm WIDTH HEIGHT [SEED]\n",
-                 name, name);
+                 "usage: %s [--whole] [--resize] [--one-thread] IN SCREEN_CX SCREEN_CY OUT.bmp\n"
+                 "       %s --make-photo OUT.ppm WIDTH HEIGHT [SEED]\n"
+                 "       %s --inflate IN.png\n",
+                 name, name, name);
     return 2;
 }
 
@@ -69,6 +77,52 @@ int MakePhoto(const char* path, int width, int height, uint32_t seed)
     return std::fclose(file) == 0 ? 0 : 1;
 }
 
+// Inflates the IDAT chunks of a PNG file into a buffer that is reused; 0 when the stream
+// inflated to its end.
+int Inflate(const char* path)
+{
+    FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return 1;
+    std::vector<uint8_t> chunk, out(1 << 20);
+    z_stream stream {};
+    inflateInit(&stream);
+    int status = Z_OK;
+    uint8_t head[8];
+    bool ok = std::fread(head, 1, 8, file) == 8;
+    while (ok && status != Z_STREAM_END && std::fread(head, 1, 8, file) == 8) {
+        const uint32_t length = uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3];
+        chunk.resize(size_t(length) + 4);
+        if (std::fread(chunk.data(), 1, chunk.size(), file) != chunk.size())
+            break;
+        if (std::memcmp(head + 4, "IDAT", 4) != 0)
+            continue;
+        stream.next_in = chunk.data();
+        stream.avail_in = length;
+        while (stream.avail_in > 0 && status == Z_OK) {
+            stream.next_out = out.data();
+            stream.avail_out = uInt(out.size());
+            status = inflate(&stream, Z_NO_FLUSH);
+        }
+        ok = status == Z_OK || status == Z_STREAM_END;
+    }
+    inflateEnd(&stream);
+    std::fclose(file);
+    return status == Z_STREAM_END ? 0 : 1;
+}
+
+bool LoadWhole(PictureFileKind kind, const char* path, IPixelTarget& picture, char* lastError)
+{
+    switch (kind) {
+    case PictureFileKind::png:
+        return LoadPngFile(path, picture, lastError, 0);
+    case PictureFileKind::gif:
+        return LoadGifFile(path, picture, lastError, 0);
+    default:
+        return LoadJpegFile(path, picture, lastError);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -76,6 +130,8 @@ int main(int argc, char** argv)
     if (argc >= 5 && !std::strcmp(argv[1], "--make-photo"))
         return MakePhoto(argv[2], std::atoi(argv[3]), std::atoi(argv[4]),
                          argc > 5 ? uint32_t(std::strtoul(argv[5], nullptr, 10)) : 1);
+    if (argc == 3 && !std::strcmp(argv[1], "--inflate"))
+        return Inflate(argv[2]);
     bool whole = false;
     FitRequest request;
     request.keepAspect = true;
@@ -103,13 +159,14 @@ int main(int argc, char** argv)
     CMemoryPicture picture;
     char lastError[256] = "";
     bool loaded = false;
+    const PictureFileKind kind = PictureFileKindOfFile(in);
     if (!whole) {
-        const FittedLoad result = LoadJpegFileFitted(in, request, picture, lastError);
+        const FittedLoad result = LoadFileFitted(kind, in, request, picture, lastError, 0);
         whole = !result.streamed; // the scaler could not be set up: the whole path decides
         loaded = result.loaded;
     }
     if (whole) {
-        loaded = LoadJpegFile(in, picture, lastError);
+        loaded = LoadWhole(kind, in, picture, lastError);
         PictureSize size;
         if (loaded && ScalesTo(request, picture.Pixels().width, picture.Pixels().height, size)) {
             if (request.method == ScaleMethod::resample)

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <memory>
 #include <new>
 #include <vector>
@@ -139,21 +140,28 @@ bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* 
         SetLastError(lastError, text);
         return false;
     }
+    // An opaque 8-bit colour picture, the usual photo and screenshot, is decoded straight into
+    // the picture's lines, which only need their red and blue swapped; anything else comes as
+    // 8-bit red, green, blue, alpha and is blended over the background.
+    spng_trns transparency;
+    const bool direct = !interlaced && header.color_type == SPNG_COLOR_TYPE_TRUECOLOR && header.bit_depth == 8 &&
+                        spng_get_trns(context, &transparency) != 0;
+    const int format = direct ? SPNG_FMT_RGB8 : SPNG_FMT_RGBA8;
     // The decoder reads the chunks before the picture data here.
-    if (const int error = spng_decode_image(context, nullptr, 0, SPNG_FMT_RGBA8,
-                                            SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE)) {
+    if (const int error = spng_decode_image(context, nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE)) {
         SetSpngError(lastError, "PNG file refused", error);
         return false;
     }
+    const size_t lineBytes = size_t(width) * (direct ? 3 : 4);
     size_t imageBytes = 0;
-    if (spng_decoded_image_size(context, SPNG_FMT_RGBA8, &imageBytes) != 0 || imageBytes / height != size_t(width) * 4) {
+    if (spng_decoded_image_size(context, format, &imageBytes) != 0 || imageBytes / height != lineBytes) {
         SetLastError(lastError, "PNG picture size unknown");
         return false;
     }
     // An interlaced file fills its lines in seven passes: the whole picture is kept until the
     // last one. Otherwise one line at a time. Lines never decoded stay transparent.
     std::vector<uint8_t> rgba;
-    if (!Allocate(rgba, interlaced ? imageBytes : size_t(width) * 4)) {
+    if (!Allocate(rgba, interlaced ? imageBytes : direct ? 0 : lineBytes)) {
         SetLastError(lastError, "Not enough memory for the PNG picture");
         return false;
     }
@@ -164,7 +172,6 @@ bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* 
     if (!sink.Begin(width, height))
         return false;
 
-    const size_t lineBytes = size_t(width) * 4;
     uint32_t linesDone = 0; // lines handed over (not interlaced) or decoded in some pass
     int error = 0;
     for (;;) {
@@ -180,11 +187,18 @@ bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* 
             error = SPNG_EINTERNAL;
             break;
         }
-        uint8_t* line = interlaced ? rgba.data() + size_t(row.row_num) * lineBytes : rgba.data();
+        uint8_t* line = direct       ? sink.Line(row.row_num)
+                        : interlaced ? rgba.data() + size_t(row.row_num) * lineBytes
+                                     : rgba.data();
         error = spng_decode_row(context, line, lineBytes);
         if (error != 0 && error != SPNG_EOI)
             break;
-        if (!interlaced) {
+        if (direct) {
+            for (uint8_t* pixel = line; pixel != line + lineBytes; pixel += 3)
+                std::swap(pixel[0], pixel[2]);
+            if (!sink.LineDone(row.row_num))
+                return false;
+        } else if (!interlaced) {
             Composite(line, sink.Line(row.row_num), width, bg);
             if (!sink.LineDone(row.row_num))
                 return false;
