@@ -1,5 +1,5 @@
 // One wallpaper change as a whole process, over the portable code: a JPEG, PNG or GIF file
-// fitted into a screen (proportions kept), scaled, and written as a 24-bit bitmap file.
+// (or TGA) fitted into a screen (proportions kept), scaled, and written as a 24-bit bitmap file.
 // bench/pipeline.sh times it beside other programs and compares the bytes of its two paths.
 //
 //   murlavo_fit [--whole] [--resize] [--one-thread] IN SCREEN_CX SCREEN_CY OUT.bmp
@@ -17,6 +17,7 @@
 #include "image/PngFile.h"
 #include "image/Pixels.h"
 #include "image/Scaling.h"
+#include "image/TgaFile.h"
 
 #include <zlib.h>
 
@@ -118,6 +119,8 @@ bool LoadWhole(PictureFileKind kind, const char* path, IPixelTarget& picture, ch
         return LoadPngFile(path, picture, lastError, 0);
     case PictureFileKind::gif:
         return LoadGifFile(path, picture, lastError, 0);
+    case PictureFileKind::tga:
+        return LoadTgaFile(path, picture);
     default:
         return LoadJpegFile(path, picture, lastError);
     }

@@ -3,6 +3,7 @@
 #include "image/GifFile.h"
 #include "image/JpegFile.h"
 #include "image/PngFile.h"
+#include "image/TgaFile.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -234,6 +235,12 @@ FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixel
                       [&](CFittingLineSink& sink) { return ReadGifFile(path, sink, lastError, background); });
 }
 
+FittedLoad LoadTgaFileFitted(const char* path, const FitRequest& request, IPixelTarget& target,
+                             IScaleObserver* observer)
+{
+    return LoadFitted(request, target, observer, [&](CFittingLineSink& sink) { return ReadTgaFile(path, sink); });
+}
+
 FittedLoad LoadFileFitted(PictureFileKind kind, const char* path, const FitRequest& request, IPixelTarget& target,
                           char* lastError, uint32_t background, IScaleObserver* observer)
 {
@@ -244,6 +251,8 @@ FittedLoad LoadFileFitted(PictureFileKind kind, const char* path, const FitReque
         return LoadPngFileFitted(path, request, target, lastError, background, observer);
     case PictureFileKind::gif:
         return LoadGifFileFitted(path, request, target, lastError, background, observer);
+    case PictureFileKind::tga:
+        return LoadTgaFileFitted(path, request, target, observer);
     default:
         return FittedLoad {};
     }

@@ -2,10 +2,10 @@
 // (portable): the file is loaded, its size fitted (FitAspect when the proportions are kept),
 // and the picture scaled with Resample or Resize unless it already has that size.
 //
-// For JPEG files the decoder's lines go straight through the scaler (image/ScalingStream.h):
-// the full-size picture never exists, which saves most of the time and memory of a large
-// photo. With a second core the scaler runs on a thread of its own, a few lines behind the
-// decoder. The result is the one of the whole-picture path, byte for byte.
+// For JPEG, PNG, GIF and TGA files the decoder's lines go straight through the scaler
+// (image/ScalingStream.h): the full-size picture never exists, which saves most of the time and
+// memory of a large photo. With a second core the scaler runs on a thread of its own, a few
+// lines behind the decoder. The result is the one of the whole-picture path, byte for byte.
 #pragma once
 #include "image/FileKind.h"
 #include "image/Pixels.h"
@@ -55,6 +55,10 @@ FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixel
 // The same for a GIF file's first frame on its screen, over background.
 FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
                              uint32_t background, IScaleObserver* observer = nullptr);
+
+// The same for a TGA file (read as LoadTgaFile reads it).
+FittedLoad LoadTgaFileFitted(const char* path, const FitRequest& request, IPixelTarget& target,
+                             IScaleObserver* observer = nullptr);
 
 // The one of the above that reads files of this kind; streamed false, with nothing done, for
 // a kind whose reader does not hand over lines.

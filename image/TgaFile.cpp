@@ -336,11 +336,39 @@ bool TgaPixelsDecodable(const TgaHeader& header)
     }
 }
 
-bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& picture)
+namespace {
+
+// One line of the file (bpp bytes a pixel) as a picture line (blue, green, red).
+void ConvertLine(const uint8_t* line, uint8_t* out, const TgaHeader& header, int bpp, const std::vector<uint8_t>& map,
+                 bool rightToLeft)
+{
+    const bool mapped = !map.empty();
+    const int32_t width = header.width;
+    for (int32_t x = 0; x < width; ++x) {
+        const uint8_t* source = line + size_t(x) * bpp;
+        uint8_t* bgr = out + 3 * size_t(rightToLeft ? width - 1 - x : x);
+        if (mapped) {
+            // An index outside the map (a damaged file) gives black, as in bitmaps.
+            const uint32_t index = bpp == 1 ? source[0] : source[0] | uint32_t(source[1]) << 8;
+            if (index >= header.colorMapFirst && index - header.colorMapFirst < header.colorMapLength)
+                memcpy(bgr, &map[3 * (index - header.colorMapFirst)], 3);
+            else
+                memset(bgr, 0, 3);
+        } else if (bpp == 1) {
+            memset(bgr, source[0], 3); // grey
+        } else if (bpp == 2) {
+            FromFifteenBits(source, bgr);
+        } else {
+            memcpy(bgr, source, 3); // a fourth (attribute) byte is dropped
+        }
+    }
+}
+
+// Reads the pixel data into picture, in the file's order, or, without one, hands the lines to
+// sink top first.
+bool ReadTga(const char* path, const TgaHeader& header, IJpegLineSink* sink, const PixelImage* picture)
 {
     if (!TgaPixelsDecodable(header) || header.dataOffset > header.fileSize)
-        return false;
-    if (!picture.bits || picture.width != header.width || picture.height != header.height)
         return false;
     FilePtr file(OpenFileStream(path, "rb"));
     if (!file)
@@ -369,40 +397,74 @@ bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& 
         return false;
 
     const int bpp = BytesPerPixel(header);
+    const uint32_t height = header.height;
     const size_t rowBytes = size_t(header.width) * bpp;
-    std::vector<uint8_t> line(rowBytes);
-    TgaRleState rle;
     // Descriptor bit 5: the first row in the file is the top row; bit 4: pixels run right to left.
     const bool topDown = (header.descriptor & 0x20) != 0;
     const bool rightToLeft = (header.descriptor & 0x10) != 0;
-    for (int32_t i = 0; i < picture.height; ++i) {
-        if (!IsRunLength(header)) {
-            if (fread(line.data(), 1, rowBytes, file.get()) != rowBytes)
+    const bool runLength = IsRunLength(header);
+    TgaRleState rle;
+    if (picture) {
+        std::vector<uint8_t> line(rowBytes);
+        for (uint32_t i = 0; i < height; ++i) {
+            if (runLength ? DecodeTgaRleRow(line.data(), rowBytes, bpp, file.get(), rle) != 0
+                          : fread(line.data(), 1, rowBytes, file.get()) != rowBytes)
                 return false;
-        } else if (DecodeTgaRleRow(line.data(), rowBytes, bpp, file.get(), rle) != 0) {
+            ConvertLine(line.data(), picture->Row(int32_t(topDown ? height - 1 - i : i)), header, bpp, map, rightToLeft);
+        }
+        return true;
+    }
+    // The lines go out top first. A file stored top first is read in order; an uncompressed one
+    // stored bottom first is read from its last line back; a run-length one stored bottom first
+    // (its lines can only be found by decoding those before) is decoded whole first, at the
+    // file's bytes a pixel.
+    std::vector<uint8_t> lines;
+    const bool whole = runLength && !topDown;
+    try {
+        lines.resize(whole ? rowBytes * height : rowBytes);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (whole)
+        for (uint32_t i = 0; i < height; ++i)
+            if (DecodeTgaRleRow(lines.data() + rowBytes * (height - 1 - i), rowBytes, bpp, file.get(), rle) != 0)
+                return false;
+    if (!sink->Begin(header.width, height))
+        return false;
+    for (uint32_t i = 0; i < height; ++i) {
+        const uint8_t* line = lines.data();
+        if (whole) {
+            line += rowBytes * i;
+        } else if (runLength) {
+            if (DecodeTgaRleRow(lines.data(), rowBytes, bpp, file.get(), rle) != 0)
+                return false;
+        } else {
+            if ((!topDown && !SeekTo(file.get(), header.dataOffset + int64_t(rowBytes) * (height - 1 - i))) ||
+                fread(lines.data(), 1, rowBytes, file.get()) != rowBytes)
+                return false;
+        }
+        ConvertLine(line, sink->Line(i), header, bpp, map, rightToLeft);
+        if (!sink->LineDone(i))
             return false;
-        }
-        uint8_t* target = picture.Row(topDown ? picture.height - 1 - i : i);
-        for (int32_t x = 0; x < picture.width; ++x) {
-            const uint8_t* source = line.data() + size_t(x) * bpp;
-            uint8_t* bgr = target + 3 * (rightToLeft ? picture.width - 1 - x : x);
-            if (mapped) {
-                // An index outside the map (a damaged file) gives black, as in bitmaps.
-                const uint32_t index = bpp == 1 ? source[0] : source[0] | uint32_t(source[1]) << 8;
-                if (index >= header.colorMapFirst && index - header.colorMapFirst < header.colorMapLength)
-                    memcpy(bgr, &map[3 * (index - header.colorMapFirst)], 3);
-                else
-                    memset(bgr, 0, 3);
-            } else if (bpp == 1) {
-                memset(bgr, source[0], 3); // grey
-            } else if (bpp == 2) {
-                FromFifteenBits(source, bgr);
-            } else {
-                memcpy(bgr, source, 3); // a fourth (attribute) byte is dropped
-            }
-        }
     }
     return true;
+}
+
+} // namespace
+
+bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& picture)
+{
+    if (!picture.bits || picture.width != header.width || picture.height != header.height)
+        return false;
+    return ReadTga(path, header, nullptr, &picture);
+}
+
+bool ReadTgaFile(const char* path, IJpegLineSink& sink)
+{
+    TgaHeader header;
+    if (!ReadTgaHeader(path, header) || !PixelDataMayFit(header))
+        return false;
+    return ReadTga(path, header, &sink, nullptr);
 }
 
 bool LoadTgaFile(const char* path, IPixelTarget& target)

@@ -6,6 +6,7 @@
 // bits are ignored. The whole TGA 2.0 header set is parsed; diagnostics found on the way are written
 // as lines to standard output and never make a load fail.
 #pragma once
+#include "image/JpegFile.h"
 #include "image/Pixels.h"
 
 #include <cstdint>
@@ -90,6 +91,14 @@ bool ReadTgaPixels(const char* path, const TgaHeader& header, const PixelImage& 
 // Fills exactly length bytes (a multiple of bpp, bpp 1 to 4) at row from run-length packets,
 // continuing any packet left over in state. 0, or -1 when the file ends inside a packet.
 int DecodeTgaRleRow(uint8_t* row, size_t length, int bpp, FILE* file, TgaRleState& state);
+
+// The lines of the picture, top line first, as for ReadJpegFile (the same sink: Begin, then
+// Line and LineDone for every line in order), after the header checks of LoadTgaFile. A file
+// stored top line first, or uncompressed, is read a line at a time; a run-length one stored
+// bottom line first (its lines are found only by decoding those before) is decoded whole
+// first, at the file's bytes a pixel. False as for LoadTgaFile, or when the sink stopped the
+// read. No function of the sink may throw.
+bool ReadTgaFile(const char* path, IJpegLineSink& sink);
 
 // Reads a TGA file of any type TgaPixelsDecodable accepts into the target. False on any
 // failure; the target is untouched when the header already rules the file out, as when the

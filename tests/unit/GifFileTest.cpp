@@ -1,5 +1,7 @@
 #include "image/AbortFlag.h"
+#include "image/FittedLoad.h"
 #include "image/GifFile.h"
+#include "image/Scaling.h"
 #include "unit/FormatTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -307,6 +309,32 @@ TEST_F(GifFileTest, BadFilesFailOrLoadWhatTheyHold)
     MemoryPicture stopped;
     EXPECT_FALSE(LoadGifFile(Write("whole.gif", whole).c_str(), stopped, lastError, 0));
     EXPECT_STREQ(lastError, "GIF decoding stopped");
+}
+
+} // namespace
+
+namespace {
+
+// Fitted as they are read, giflib's pictures (interlaced or not, with transparency, an
+// animation) give the bytes of loading them whole and scaling.
+TEST_F(GifFileTest, FittedLoadsGiveTheWholePathsBytes)
+{
+    for (const char* name : {"porsche", "treescap-interlaced", "x-trans", "fire"})
+        for (const ScaleMethod method : {ScaleMethod::resample, ScaleMethod::resize}) {
+            SCOPED_TRACE(name);
+            const std::string path = GiflibFile(std::string("pic/") + name + ".gif");
+            const FitRequest request {97, 61, true, method};
+            MemoryPicture whole, fitted;
+            ASSERT_TRUE(LoadGifFile(path.c_str(), whole, lastError, kBackground)) << lastError;
+            PictureSize size;
+            ASSERT_TRUE(ScalesTo(request, whole.width, whole.height, size));
+            ASSERT_TRUE(method == ScaleMethod::resample ? ResamplePicture(whole, size.cx, size.cy)
+                                                        : ResizePicture(whole, size.cx, size.cy));
+            const FittedLoad result = LoadGifFileFitted(path.c_str(), request, fitted, lastError, kBackground);
+            EXPECT_TRUE(result.streamed && result.loaded && result.scaled) << lastError;
+            EXPECT_EQ(fitted.bytes, whole.bytes);
+            EXPECT_EQ(fitted.creations, 1);
+        }
 }
 
 } // namespace

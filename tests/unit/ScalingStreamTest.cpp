@@ -6,10 +6,12 @@
 #include "image/JpegFile.h"
 #include "image/Scaling.h"
 #include "image/ScalingStream.h"
+#include "image/TgaFile.h"
 #include "unit/FormatTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <random>
@@ -334,6 +336,93 @@ TEST_P(FittedThreadsTest, FittedJpegLoadGivesTheWholePathsBytes)
     // height of 0 that the scalers refuse).
     EXPECT_GT(streamedScaled, 40);
     EXPECT_GE(keptWhole, 12);
+}
+
+namespace {
+
+// A TGA file of width x height pixels: true colour (24 bits) or greyscale (8 bits), stored top
+// line first or bottom line first, left to right or right to left, raw or run-length (runs
+// of equal neighbours, raw packets elsewhere, packets running across the ends of lines).
+std::vector<uint8_t> MakeTga(int width, int height, bool grey, bool topDown, bool rightToLeft, bool runLength,
+                             std::mt19937& random)
+{
+    const int bpp = grey ? 1 : 3;
+    std::vector<uint8_t> file(18, 0);
+    file[2] = uint8_t((grey ? 3 : 2) + (runLength ? 8 : 0));
+    file[12] = uint8_t(width), file[13] = uint8_t(width >> 8);
+    file[14] = uint8_t(height), file[15] = uint8_t(height >> 8);
+    file[16] = uint8_t(8 * bpp);
+    file[17] = uint8_t((topDown ? 0x20 : 0) | (rightToLeft ? 0x10 : 0));
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < width * height; ++i) {
+        const bool repeat = i > 0 && random() % 3 == 0; // runs for the run-length packets
+        for (int c = 0; c < bpp; ++c)
+            pixels.push_back(repeat ? pixels[pixels.size() - bpp] : uint8_t(random()));
+    }
+    if (!runLength) {
+        file.insert(file.end(), pixels.begin(), pixels.end());
+        return file;
+    }
+    const size_t count = pixels.size() / bpp;
+    auto same = [&](size_t a, size_t b) { return std::equal(&pixels[a * bpp], &pixels[a * bpp] + bpp, &pixels[b * bpp]); };
+    for (size_t i = 0; i < count;) {
+        size_t run = 1;
+        while (i + run < count && run < 128 && same(i, i + run))
+            ++run;
+        if (run >= 2) {
+            file.push_back(uint8_t(0x80 | (run - 1)));
+            file.insert(file.end(), &pixels[i * bpp], &pixels[i * bpp] + bpp);
+        } else {
+            size_t raw = 1;
+            while (i + raw < count && raw < 128 && !(i + raw + 1 < count && same(i + raw, i + raw + 1)))
+                ++raw;
+            file.push_back(uint8_t(raw - 1));
+            file.insert(file.end(), &pixels[i * bpp], &pixels[(i + raw) * bpp]);
+            run = raw;
+        }
+        i += run;
+    }
+    return file;
+}
+
+} // namespace
+
+// TGA files of every storing order, raw and run-length, fitted as they are read, give the
+// bytes of loading them whole and scaling; a file cut short fails as the whole load fails.
+TEST_P(FittedThreadsTest, FittedTgaLoadGivesTheWholePathsBytes)
+{
+    int cases = 0;
+    for (const bool grey : {false, true})
+        for (const bool topDown : {false, true})
+            for (const bool runLength : {false, true}) {
+                const bool rightToLeft = topDown != runLength;
+                const std::string path = scratch.Path("picture.tga");
+                const std::vector<uint8_t> file = MakeTga(203, 151, grey, topDown, rightToLeft, runLength, random);
+                WriteWholeFile(path, file);
+                for (ScaleMethod method : kMethods)
+                    for (const FitRequest& request : {FitRequest {64, 48, true, method}, FitRequest {400, 90, false, method},
+                                                      FitRequest {203, 151, false, method}}) {
+                        SCOPED_TRACE(std::string(Name(method)) + (grey ? " grey" : " colour") +
+                                     (topDown ? " top down" : " bottom up") + (runLength ? " run-length" : " raw") +
+                                     " into " + std::to_string(request.cx) + "x" + std::to_string(request.cy));
+                        MemoryPicture whole, fitted;
+                        ASSERT_TRUE(LoadTgaFile(path.c_str(), whole));
+                        PictureSize size;
+                        const bool wholeScaled = ScalesTo(request, whole.width, whole.height, size) &&
+                                                 ScaleWhole(whole, size.cx, size.cy, request.method);
+                        const FittedLoad result = LoadTgaFileFitted(path.c_str(), request, fitted);
+                        ASSERT_TRUE(result.streamed);
+                        EXPECT_TRUE(result.loaded);
+                        EXPECT_EQ(result.scaled, wholeScaled);
+                        EXPECT_TRUE(SameBytes(fitted.Pixels(), whole.Pixels()));
+                        EXPECT_EQ(fitted.creations, 1);
+                        ++cases;
+                    }
+                WriteWholeFile(path, std::vector<uint8_t>(file.begin(), file.end() - 40));
+                MemoryPicture cut;
+                EXPECT_FALSE(LoadTgaFileFitted(path.c_str(), {64, 48, true, ScaleMethod::resample}, cut).loaded);
+            }
+    EXPECT_EQ(cases, 48);
 }
 
 // Cut short, damaged, or no JPEG at all: the fitted load fails (or fills in) exactly where
