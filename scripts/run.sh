@@ -48,7 +48,8 @@ samples() { "$WINE" "$here/build/x64/bin/murlavo_samples.exe" "$@"; }
 reg_dword() { "$WINE" reg add 'HKCU\Software\Orvane Inc.\Murlavo\Changer' /v "$1" /t REG_DWORD /d "$2" /f >/dev/null; }
 
 echo "== Murlavo in a Wine desktop on $DISPLAY"
-# Sample pictures (bitmap, JPEG, TGA; one tiled) in a Now Playing playlist, and the options.
+# Sample pictures (bitmap, JPEG, a phone photo stored on its side, a PNG with transparency,
+# TGA; one tiled) in a Now Playing playlist, and the options.
 samples make 'C:\Murlavo Samples'
 reg_dword Interval 10
 reg_dword Order 1
@@ -61,7 +62,7 @@ reg_dword BkgndColor $((0x402010))
 in_desktop "$exe" /v &
 changer=$!
 sleep 4
-for i in 1 2 3 4; do
+for i in 1 2 3 4 5 6; do
   samples post Murlavo 0x700 128 0x203   # WM_TRAYNOTIFY, icon 128, WM_LBUTTONDBLCLK
   sleep 3
   samples refresh

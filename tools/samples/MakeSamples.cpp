@@ -1,6 +1,7 @@
 // The demo's helper under Wine (used by `make run`):
-//   murlavo_samples make <folder>      sample pictures (bitmap, JPEG, TGA) and a library whose
-//                                      Now Playing playlist holds them, beside two others
+//   murlavo_samples make <folder>      sample pictures (bitmap, JPEG, a phone photo stored on
+//                                      its side, a PNG with transparency, TGA) and a library
+//                                      whose Now Playing playlist holds them, beside two others
 //   murlavo_samples post <title> <message> <wParam> <lParam>
 //                                      posts a message to the top-level window with that title
 //   murlavo_samples preview <seconds>  a stand-in display-settings window with the preview: the
@@ -16,6 +17,8 @@
 #include "dialogs/OptionsDlg.h"
 #include "framework/Application.h"
 #include "framework/WideText.h"
+#include "image/JpegFile.h"
+#include "image/Orientation.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
@@ -25,6 +28,8 @@
 
 #include <windows.h>
 #include <commctrl.h>
+
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -112,6 +117,91 @@ void Aurora(double u, double v, unsigned char bgr[3])
         Set(bgr, 15, 20, 30);
 }
 
+// A phone's portrait photo as phones store it: the picture lying on its side, with an EXIF
+// orientation (6: turn it clockwise to show) that the program applies.
+bool WritePhonePhoto(const std::string& path, int width, int height, const Shader& shader)
+{
+    CPictureImage upright;
+    CMemoryPicture lying;
+    // Orientation 8 turns counter-clockwise: undoes what 6 will do.
+    if (!Paint(upright, width, height, shader) || !OrientPixels(upright.Pixels(), 8, lying) ||
+        !SaveJpegFile(path.c_str(), lying.Pixels()))
+        return false;
+    // The JPEG with an APP1 segment after its start: "Exif", a TIFF header and one directory
+    // holding the orientation.
+    std::string jpeg;
+    {
+        FILE* file = _wfopen(Wide(path).c_str(), L"rb");
+        if (!file)
+            return false;
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            jpeg.append(buffer, n);
+        std::fclose(file);
+    }
+    const std::string exif("\xFF\xE1\0\x22" "Exif\0\0" "II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x06\0\0\0\0\0\0\0", 36);
+    jpeg.insert(2, exif);
+    FILE* file = _wfopen(Wide(path).c_str(), L"wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(jpeg.data(), 1, jpeg.size(), file) == jpeg.size();
+    return std::fclose(file) == 0 && written;
+}
+
+void PutBig32(std::string& out, uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += char(value >> shift);
+}
+
+void PutChunk(std::string& out, const char* type, const std::string& data)
+{
+    PutBig32(out, uint32_t(data.size()));
+    const std::string typed = type + data;
+    out += typed;
+    PutBig32(out, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(typed.data()), uInt(typed.size()))));
+}
+
+// A badge with soft edges on a transparent ground, as an RGBA PNG: the desktop's colour shows
+// around it as wallpaper, the show's background in the slide show.
+bool WriteBadgePng(const std::string& path, int size)
+{
+    std::string raw;
+    for (int y = 0; y < size; ++y) {
+        raw += '\0'; // no filter
+        for (int x = 0; x < size; ++x) {
+            const double u = (x + 0.5) / size - 0.5, v = (y + 0.5) / size - 0.5;
+            const double r = std::hypot(u, v);
+            const double edge = std::fmin(1.0, std::fmax(0.0, (0.45 - r) * size / 3)); // soft rim
+            const bool star = std::fabs(std::sin(std::atan2(v, u) * 5)) * 0.18 + 0.12 > r;
+            raw += char(star ? 255 : 40 + int(150 * (0.5 - v)));
+            raw += char(star ? 210 : 90 + int(100 * (0.5 + u)));
+            raw += char(star ? 60 : 200);
+            raw += char(int(255 * edge));
+        }
+    }
+    uLongf packedSize = compressBound(uLong(raw.size()));
+    std::string packed(packedSize, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
+                  uLong(raw.size()), 9) != Z_OK)
+        return false;
+    packed.resize(packedSize);
+    std::string header;
+    PutBig32(header, uint32_t(size));
+    PutBig32(header, uint32_t(size));
+    header += std::string("\x08\x06\0\0\0", 5); // 8 bits, RGBA
+    std::string png("\x89PNG\r\n\x1A\n", 8);
+    PutChunk(png, "IHDR", header);
+    PutChunk(png, "IDAT", packed);
+    PutChunk(png, "IEND", "");
+    FILE* file = _wfopen(Wide(path).c_str(), L"wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    return std::fclose(file) == 0 && written;
+}
+
 struct Sample {
     const char* file;
     int width, height;
@@ -131,6 +221,8 @@ int Make(const std::string& folder)
                              "\\\xC5\x81\xC3\xB3\x64\xC5\xBA, \xD0\xB7\xD0\xB0\xD0\xBA\xD0\xB0\xD1\x82.jpg";
     const std::vector<Sample> samples {
         {"Sunset.bmp", 1024, 768, Sunset, "0"},
+        {"Phone photo.jpg", 480, 640, Hills, "0"},
+        {"Badge.png", 360, 360, nullptr, "0"},
         {dusk.c_str(), 960, 600, Sunset, "0"},
         {"Hills.jpg", 800, 560, Hills, "0"},
         {"Tiles.tga", 96, 96, Tiles, "1"},
@@ -141,8 +233,17 @@ int Make(const std::string& folder)
     for (const Sample& sample : samples) {
         std::string path = folder + "\\" + sample.file;
         CPictureImage picture;
-        bool ok = Paint(picture, sample.width, sample.height, sample.shader);
-        ok = ok && (std::strstr(sample.file, ".tga") ? WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride}) : picture.SaveFile(path.c_str()) != FALSE);
+        bool ok;
+        if (std::strstr(sample.file, "Phone"))
+            ok = WritePhonePhoto(path, sample.width, sample.height, sample.shader);
+        else if (std::strstr(sample.file, ".png"))
+            ok = WriteBadgePng(path, sample.width);
+        else if (!Paint(picture, sample.width, sample.height, sample.shader))
+            ok = false;
+        else if (std::strstr(sample.file, ".tga"))
+            ok = WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride});
+        else
+            ok = picture.SaveFile(path.c_str()) != FALSE;
         std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str()); // UTF-8
         CWallpaperObject record(path, 1);
         record.m_strTile = sample.tile;
@@ -151,7 +252,7 @@ int Make(const std::string& folder)
     // Two more playlists for the Settings dialog to show: one that reuses two of the pictures,
     // and one still empty.
     CWallpaperObject holidays("Holidays", 0), winter("Winter \xE2\x9D\x84", 0); // Winter ❄
-    std::vector<CWallpaperObject> holidayPictures {pictures[2], pictures[0]};
+    std::vector<CWallpaperObject> holidayPictures {pictures[4], pictures[0]};
     std::vector<CLibraryEntry> entries {{&holidays, false}};
     for (auto& picture : holidayPictures)
         entries.push_back({&picture, false});
