@@ -47,16 +47,6 @@ struct GifCloser {
 };
 using GifPtr = std::unique_ptr<GifFileType, GifCloser>;
 
-template <class T> bool Allocate(std::vector<T>& buffer, size_t count)
-{
-    try {
-        buffer.assign(count, T());
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 // The frame's colours as picture pixels (blue, green, red), 256 of them: indexes beyond the
 // colour table are black, the transparent one the background.
 struct Palette {
@@ -237,7 +227,7 @@ private:
     bool ReadInOrder(GifFileType* gif)
     {
         std::vector<GifPixelType> line;
-        if (!Allocate(line, m_at.width)) {
+        if (!TryAssign(line, m_at.width)) {
             SetLastError(m_lastError, "Not enough memory for the GIF picture");
             return false;
         }
@@ -274,7 +264,7 @@ private:
     {
         std::vector<GifPixelType> frame;
         std::vector<uint8_t> decoded; // per line of the frame: 1 once it came whole
-        if (!Allocate(frame, size_t(m_at.width) * m_at.height) || !Allocate(decoded, m_at.height)) {
+        if (!TryAssign(frame, size_t(m_at.width) * m_at.height) || !TryAssign(decoded, m_at.height)) {
             SetLastError(m_lastError, "Not enough memory for the GIF picture");
             return false;
         }

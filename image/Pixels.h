@@ -2,7 +2,9 @@
 // 3 bytes per pixel in the order blue, green, red; row 0 is the bottom row; each row is
 // padded with zero bytes to a multiple of 4.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 // The largest pixel array a picture may have. Hostile files must not drive the program into
@@ -35,6 +37,18 @@ inline uint8_t ScaleChannelTo8(uint32_t value, int bits)
     const uint64_t largest = (uint64_t(1) << bits) - 1;
     const uint64_t v = value < largest ? value : largest;
     return static_cast<uint8_t>((v * 510 + largest) / (2 * largest));
+}
+
+// Makes buffer count default values; false when memory is short. For the readers' buffers of
+// a size a file decides.
+template <class T> bool TryAssign(std::vector<T>& buffer, size_t count)
+{
+    try {
+        buffer.assign(count, T());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 // A view of a picture's pixels.

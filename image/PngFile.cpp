@@ -74,16 +74,6 @@ void FillLine(uint8_t* out, uint32_t width, const Background& bg)
     }
 }
 
-template <class T> bool Allocate(std::vector<T>& buffer, size_t count)
-{
-    try {
-        buffer.assign(count, T());
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 // How a decode ended: every line handed over, a stop (the sink's, the abort flag, or an error
 // before the first line: the picture is not usable), or an error after some lines had come
 // (the rest is filled with the background).
@@ -161,7 +151,7 @@ bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* 
     // An interlaced file fills its lines in seven passes: the whole picture is kept until the
     // last one. Otherwise one line at a time. Lines never decoded stay transparent.
     std::vector<uint8_t> rgba;
-    if (!Allocate(rgba, interlaced ? imageBytes : direct ? 0 : lineBytes)) {
+    if (!TryAssign(rgba, interlaced ? imageBytes : direct ? 0 : lineBytes)) {
         SetLastError(lastError, "Not enough memory for the PNG picture");
         return false;
     }

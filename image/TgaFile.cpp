@@ -420,11 +420,8 @@ bool ReadTga(const char* path, const TgaHeader& header, IJpegLineSink* sink, con
     // file's bytes a pixel.
     std::vector<uint8_t> lines;
     const bool whole = runLength && !topDown;
-    try {
-        lines.resize(whole ? rowBytes * height : rowBytes);
-    } catch (const std::bad_alloc&) {
+    if (!TryAssign(lines, whole ? rowBytes * height : rowBytes))
         return false;
-    }
     if (whole)
         for (uint32_t i = 0; i < height; ++i)
             if (DecodeTgaRleRow(lines.data() + rowBytes * (height - 1 - i), rowBytes, bpp, file.get(), rle) != 0)

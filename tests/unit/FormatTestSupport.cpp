@@ -1,5 +1,7 @@
 #include "unit/FormatTestSupport.h"
 
+#include "image/AbortFlag.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -140,4 +142,16 @@ std::string StdoutCapture::Finish()
         if (c != '\r')
             text += static_cast<char>(c);
     return text;
+}
+
+void ReaderTest::TearDown()
+{
+    g_bAbortImageWork = 0;
+}
+
+std::string ReaderTest::Write(const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    const std::string path = scratch.Path(name);
+    WriteWholeFile(path, bytes);
+    return path;
 }

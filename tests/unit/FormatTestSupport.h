@@ -3,6 +3,8 @@
 #pragma once
 #include "image/Pixels.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -59,4 +61,16 @@ public:
 private:
     std::string m_path;
     int m_saved = -1;
+};
+
+// The fixture of a file reader's tests: files written into a scratch folder, the reader's
+// error text, and a stop request (g_bAbortImageWork) withdrawn after each test.
+class ReaderTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+    // Writes the file under this name in the scratch folder; returns its path.
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes);
+
+    ScratchFolder scratch;
+    char lastError[256] = "";
 };

@@ -128,21 +128,10 @@ Pixel Global(int i)
 constexpr uint32_t kBackground = 0x00305070;
 const Pixel kBackgroundPixel = {0x30, 0x50, 0x70};
 
-class GifFileTest : public ::testing::Test {
+class GifFileTest : public ReaderTest {
 protected:
-    void TearDown() override { g_bAbortImageWork = 0; }
-
-    std::string Write(const std::string& name, const Bytes& bytes)
-    {
-        const std::string path = scratch.Path(name);
-        WriteWholeFile(path, bytes);
-        return path;
-    }
     // Pixel (x, y) counted from the top line.
     static Pixel At(const MemoryPicture& picture, int x, int y) { return picture.Pixel(x, picture.height - 1 - y); }
-
-    ScratchFolder scratch;
-    char lastError[256] = "";
 };
 
 // giflib's still pictures, interlaced or not, equal what its own gif2rgb makes of them; the

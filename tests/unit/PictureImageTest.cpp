@@ -719,6 +719,24 @@ std::string Chunk(const std::string& type, const std::string& data)
     return BigEndian32(uint32_t(data.size())) + type + data + BigEndian32(Crc32(type + data));
 }
 
+// Fitted into cx x cy (the proportions not kept) with either scaler, the file gives the bytes
+// of loading it whole and scaling, its transparent pixels over colour.
+void ExpectFittedAsLoadedAndScaled(const std::string& path, int cx, int cy, COLORREF colour)
+{
+    for (bool resample : {false, true}) {
+        SCOPED_TRACE(resample ? "resampled" : "resized");
+        CPictureImage fitted, whole;
+        fitted.m_crTransparent = whole.m_crTransparent = colour;
+        BOOL scaled = FALSE;
+        ASSERT_TRUE(fitted.LoadFitted(path.c_str(), cx, cy, false, resample, &scaled));
+        EXPECT_TRUE(scaled);
+        ASSERT_TRUE(whole.LoadFile(path.c_str()));
+        ASSERT_TRUE(resample ? whole.Resample(cx, cy) : whole.Resize(cx, cy));
+        ASSERT_EQ(fitted.m_nWidth, cx);
+        EXPECT_EQ(Pixels(fitted), Pixels(whole));
+    }
+}
+
 // An RGBA PNG of one row: an opaque red pixel, a half-transparent green one, a transparent
 // blue one; its data in a stored (uncompressed) deflate block.
 std::string TinyPng()
@@ -755,18 +773,7 @@ TEST_F(PictureImageTest, PngTransparencyTakesTheBackgroundColour)
         EXPECT_NEAR(uint8_t(pixels[4]), (0xFF * 0x80 + 0x40 * 0x7F) / 255, 1) << name;
         EXPECT_NEAR(uint8_t(pixels[3]), (0x20 * 0x7F) / 255, 1) << name;
     }
-    for (bool resample : {false, true}) {
-        CPictureImage fitted, whole;
-        fitted.m_crTransparent = whole.m_crTransparent = 0x00204060;
-        BOOL scaled = FALSE;
-        ASSERT_TRUE(fitted.LoadFitted((dir + "\\tiny.png").c_str(), 12, 4, false, resample, &scaled));
-        EXPECT_TRUE(scaled);
-        ASSERT_TRUE(whole.LoadFile((dir + "\\tiny.png").c_str()));
-        ASSERT_TRUE(resample ? whole.Resample(12, 4) : whole.Resize(12, 4));
-        ASSERT_EQ(fitted.m_nWidth, 12);
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(fitted.m_pBits), size_t(fitted.m_nStride) * 4),
-                  std::string(reinterpret_cast<const char*>(whole.m_pBits), size_t(whole.m_nStride) * 4));
-    }
+    ExpectFittedAsLoadedAndScaled(dir + "\\tiny.png", 12, 4, 0x00204060);
 }
 
 // A GIF of a 2 x 2 screen whose first frame, one line, is a red pixel and a transparent one.
@@ -786,17 +793,7 @@ TEST_F(PictureImageTest, GifFirstFrameLiesOnItsScreenOverTheBackground)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.m_pBits), 6), std::string("\x20\x40\x60\x20\x40\x60", 6));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.m_pBits + p.m_nStride), 6),
               std::string("\0\0\xFF\x20\x40\x60", 6));
-    for (bool resample : {false, true}) {
-        CPictureImage fitted, whole;
-        fitted.m_crTransparent = whole.m_crTransparent = 0x00204060;
-        BOOL scaled = FALSE;
-        ASSERT_TRUE(fitted.LoadFitted((dir + "\\tiny.gif").c_str(), 9, 7, false, resample, &scaled));
-        EXPECT_TRUE(scaled);
-        ASSERT_TRUE(whole.LoadFile((dir + "\\tiny.gif").c_str()));
-        ASSERT_TRUE(resample ? whole.Resample(9, 7) : whole.Resize(9, 7));
-        ASSERT_EQ(fitted.m_nWidth, 9);
-        EXPECT_EQ(Pixels(fitted), Pixels(whole));
-    }
+    ExpectFittedAsLoadedAndScaled(dir + "\\tiny.gif", 9, 7, 0x00204060);
 }
 
 // A PNG's eXIf chunk turns it as a JPEG's EXIF segment does, loaded whole and fitted.

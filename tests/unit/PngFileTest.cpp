@@ -121,19 +121,7 @@ Bytes MakePng(uint32_t width, uint32_t height, int depth, int colourType, const 
 
 constexpr uint32_t kBackground = 0x00305070; // red 0x70, green 0x50, blue 0x30
 
-class PngFileTest : public ::testing::Test {
-protected:
-    void TearDown() override { g_bAbortImageWork = 0; }
-
-    std::string Write(const std::string& name, const Bytes& bytes)
-    {
-        const std::string path = scratch.Path(name);
-        WriteWholeFile(path, bytes);
-        return path;
-    }
-    ScratchFolder scratch;
-    char lastError[256] = "";
-};
+class PngFileTest : public ReaderTest {};
 
 // Every picture of the test suite, interlaced or not, all colour types and depths, and the
 // pictures of every type with and without tRNS and colour-space chunks, equal libspng's own
