@@ -1,6 +1,7 @@
 // Helpers of the fuzz targets: the readers take paths, so every input is handed over as a
 // file in memory (memfd) reached through /proc/self/fd, read by the program's own code.
 #pragma once
+#include "image/FittedLoad.h"
 #include "image/Pixels.h"
 
 #include <cstddef>
@@ -79,6 +80,21 @@ inline uint64_t TouchPixels(const PixelImage& image)
             sum += row[i];
     }
     return sum;
+}
+
+// The same input fitted into a small box as a wallpaper's preparation loads it (load takes the
+// request and the target): read line by line into the scaler, it must load exactly when the
+// whole load did.
+template <class Load> void CheckFittedLoad(bool wholeLoaded, Load load)
+{
+    CMemoryPicture fitted;
+    const FitRequest request {64, 48, true, ScaleMethod::resample};
+    const FittedLoad result = load(request, fitted);
+    if (result.streamed && result.loaded != wholeLoaded)
+        Fail(wholeLoaded ? "the fitted load failed where the whole load worked"
+                         : "the fitted load worked where the whole load failed");
+    if (result.loaded)
+        TouchPixels(fitted.Pixels());
 }
 
 } // namespace fuzz

@@ -1,6 +1,6 @@
 // The GIF loader as a picture object would call it: the header bounds checked before anything
 // of the picture's size exists, the first frame decoded (interlaced or not) and drawn on its
-// screen over the background.
+// screen over the background; then read line by line into the scaler as a fitted wallpaper is.
 // Seeds (corpus/gif): the pictures of giflib's source package (pic/), and one cut short.
 #include "fuzz/FuzzSupport.h"
 #include "image/GifFile.h"
@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* path = file.Hold(data, size);
     CMemoryPicture picture;
     char lastError[256] = "";
-    if (LoadGifFile(path, picture, lastError, 0x00336699)) {
+    const bool loaded = LoadGifFile(path, picture, lastError, 0x00336699);
+    if (loaded) {
         const PixelImage image = picture.Pixels();
         if (!image.bits || image.width <= 0 || image.height <= 0)
             fuzz::Fail("a GIF file loaded into an empty picture");
@@ -21,5 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (std::memchr(lastError, '\0', sizeof lastError) == nullptr) {
         fuzz::Fail("the error message is not terminated");
     }
+    picture.Destroy();
+    fuzz::CheckFittedLoad(loaded, [&](const FitRequest& request, CMemoryPicture& fitted) {
+        return LoadGifFileFitted(path, request, fitted, lastError, 0x00336699);
+    });
     return 0;
 }

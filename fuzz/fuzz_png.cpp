@@ -1,5 +1,6 @@
 // The PNG loader as a picture object would call it: the header bounds checked before anything
-// of the picture's size exists, decoding every colour type, blending over the background.
+// of the picture's size exists, decoding every colour type, blending over the background; then
+// read line by line into the scaler as a fitted wallpaper is.
 // Seeds (corpus/png): pictures of the PNG test suite by Willem van Schaik, free to copy and
 // distribute, as libpng's source package ships them (contrib/pngsuite), and one cut short.
 #include "fuzz/FuzzSupport.h"
@@ -13,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* path = file.Hold(data, size);
     CMemoryPicture picture;
     char lastError[256] = "";
-    if (LoadPngFile(path, picture, lastError, 0x00336699)) {
+    const bool loaded = LoadPngFile(path, picture, lastError, 0x00336699);
+    if (loaded) {
         const PixelImage image = picture.Pixels();
         if (!image.bits || image.width <= 0 || image.height <= 0)
             fuzz::Fail("a PNG file loaded into an empty picture");
@@ -21,5 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     } else if (std::memchr(lastError, '\0', sizeof lastError) == nullptr) {
         fuzz::Fail("the error message is not terminated");
     }
+    picture.Destroy();
+    fuzz::CheckFittedLoad(loaded, [&](const FitRequest& request, CMemoryPicture& fitted) {
+        return LoadPngFileFitted(path, request, fitted, lastError, 0x00336699);
+    });
     return 0;
 }
