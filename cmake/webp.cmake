@@ -38,7 +38,9 @@ if(webp_always OR NOT EXISTS "${WEBP_PREFIX}/lib/libwebpdecoder.a")
     BINARY_DIR "${CMAKE_BINARY_DIR}/webp-deps-build"
     INSTALL_DIR "${WEBP_PREFIX}"
     CMAKE_ARGS ${webp_args} -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR> -DCMAKE_POSITION_INDEPENDENT_CODE=OFF
-    BUILD_BYPRODUCTS ${WEBP_LIBRARIES})
+    BUILD_BYPRODUCTS ${WEBP_LIBRARIES}
+    # Natively, a change to the allocation cap (cmake/webp-deps) is built at once.
+    BUILD_ALWAYS ${webp_always})
   add_dependencies(webp_lib webp_deps)
 endif()
 file(MAKE_DIRECTORY "${WEBP_PREFIX}/include")

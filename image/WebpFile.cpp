@@ -366,15 +366,15 @@ bool DecodeAnimation(const std::vector<uint8_t>& file, uint32_t width, uint32_t 
 
 int64_t WebpDecodeMemory(uint32_t width, uint32_t height, WebpLayout layout)
 {
+    if (width > kMaxWebpSide || height > kMaxWebpSide) // beyond the format: more than anything allows
+        return std::numeric_limits<int64_t>::max();
     const int64_t pixels = int64_t(width) * height;
     int64_t perPixel = 4; // the RGBA picture (an animation's current canvas)
     if (layout != WebpLayout::lossy)
         perPixel += 6;
     if (layout == WebpLayout::animation)
         perPixel += 4;
-    const int64_t picture = std::max<int64_t>(PictureBytes(int32_t(std::min<uint32_t>(width, INT32_MAX)),
-                                                           int32_t(std::min<uint32_t>(height, INT32_MAX))),
-                                              pixels * 3);
+    const int64_t picture = std::max<int64_t>(PictureBytes(int32_t(width), int32_t(height)), pixels * 3);
     return picture + pixels * perPixel + int64_t(width) * 256;
 }
 

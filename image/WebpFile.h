@@ -49,9 +49,9 @@ int WebpFileOrientation(const char* path);
 // number only the picture data tells, included) is capped to what is left of the same figure,
 // so a file that asks for more is refused whatever its headers said.
 // How dense files get (pixels per byte of file), made with cwebp 1.2.4:
-//   photos 119x96 to 2048x2048, lossy at quality 50 to 95                     1 to 44
-//   the same, lossless                                                        0.6 to 9.5
-//   photos blown up 24 times (3072 x 2300, very smooth), lossy                37 to 150
+//   photos 119 x 96 to 2048 x 2048, lossy at quality 50 to 95                 1 to 44
+//   the same, lossless                                                        0.6 to 6.9
+//   photos blown up 24 times (3072 x 2300, very smooth): lossy 37 to 150, lossless 4 to 9.5
 //   screenshots and diagrams up to 3013 x 1561: lossy 11 to 84, lossless      30 to 78
 //   smooth gradient 4096 x 4096: lossy 200 to 410, lossless 2290
 //   flat 4096 x 4096: lossy 550 to 560 (with alpha 540), lossless 23800
@@ -75,5 +75,6 @@ enum class WebpLayout {
 };
 
 // The memory LoadWebpFile counts for a width x height picture of that layout, the file's own
-// bytes not included (the figure the bounds above hold to).
+// bytes not included (the figure the bounds above hold to); the largest int64_t for a side
+// beyond kMaxWebpSide.
 int64_t WebpDecodeMemory(uint32_t width, uint32_t height, WebpLayout layout);

@@ -1,4 +1,4 @@
-/* A cap on what libwebp allocates, per thread (C, part of the libwebp build).
+/* A cap on what libwebp allocates, per thread (C, built into the libwebp library).
    A reader opens a budget before it hands a file to the library and closes it after; while it
    is open, an allocation of the library on that thread that would take the total beyond the
    budget fails (libwebp then reports that memory ran out), and each block freed gives its

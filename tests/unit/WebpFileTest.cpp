@@ -425,24 +425,33 @@ TEST_F(WebpFileTest, DamagedFilesAreRefusedWithoutHarm)
 }
 
 // The cap on libwebp's allocations: a decode that needs more than the budget fails and says
-// so; what is freed is given back, so two decodes in turn fit a budget made for one; without a
-// budget nothing is counted.
+// so; what is freed is given back, so a budget just large enough for one decode holds any
+// number of them in turn; without a budget nothing is counted.
 TEST_F(WebpFileTest, TheBudgetCapsWhatTheLibraryAllocates)
 {
     const Bytes file = ReadWholeFile(DataPicture("lossless.webp"));
-    int width = 0, height = 0;
     auto decode = [&] {
+        int width = 0, height = 0;
         uint8_t* rgba = WebPDecodeRGBA(file.data(), file.size(), &width, &height);
         WebPFree(rgba);
         return rgba != nullptr;
     };
-    WebpBudgetBegin(1000);
-    EXPECT_FALSE(decode());
-    EXPECT_NE(WebpBudgetEnd(), 0);
-    WebpBudgetBegin(size_t(1) << 20);
-    EXPECT_TRUE(decode());
-    EXPECT_TRUE(decode());
-    EXPECT_EQ(WebpBudgetEnd(), 0);
+    auto fits = [&](size_t budget, int decodes) {
+        WebpBudgetBegin(budget);
+        bool ok = true;
+        for (int i = 0; i < decodes && ok; ++i)
+            ok = decode();
+        return WebpBudgetEnd() == 0 && ok;
+    };
+    size_t tooSmall = 0, enough = size_t(16) << 20; // the least budget one decode needs
+    ASSERT_TRUE(fits(enough, 1));
+    while (enough - tooSmall > 1) {
+        const size_t middle = tooSmall + (enough - tooSmall) / 2;
+        (fits(middle, 1) ? enough : tooSmall) = middle;
+    }
+    EXPECT_GT(enough, file.size());
+    EXPECT_TRUE(fits(enough, 3));
+    EXPECT_FALSE(fits(enough - 1, 1));
     EXPECT_TRUE(decode());
 }
 
