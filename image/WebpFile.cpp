@@ -158,9 +158,8 @@ class BudgetScope {
 public:
     explicit BudgetScope(int64_t bytes)
     {
-        const int64_t most = int64_t(std::min<uint64_t>(std::numeric_limits<size_t>::max(),
-                                                         uint64_t(std::numeric_limits<int64_t>::max())));
-        WebpBudgetBegin(size_t(std::max<int64_t>(0, std::min(bytes, most))));
+        const uint64_t wanted = bytes > 0 ? uint64_t(bytes) : 0;
+        WebpBudgetBegin(size_t(std::min<uint64_t>(wanted, std::numeric_limits<size_t>::max())));
     }
     ~BudgetScope() { End(); }
     BudgetScope(const BudgetScope&) = delete;
@@ -194,7 +193,6 @@ public:
         : m_sink(sink), m_width(width), m_height(height), m_bg(bg) {}
 
     uint32_t Done() const { return m_done; }
-    bool Begun() const { return m_begun; }
 
     // Lines m_done..end-1 from the RGBA picture (null: the background). False when the sink
     // stopped the read or the abort flag is up (then lastError says so).
@@ -283,6 +281,8 @@ bool DecodeStill(const std::vector<uint8_t>& file, uint32_t width, uint32_t heig
         }
         given += std::min(file.size() - given, std::max(kFirstPiece, given / 8));
         status = WebPIUpdate(decoder.get(), file.data(), given);
+        if (status == VP8_STATUS_NOT_ENOUGH_DATA)
+            status = VP8_STATUS_SUSPENDED; // the same: more data is wanted
         if (status != VP8_STATUS_OK && status != VP8_STATUS_SUSPENDED)
             break;
         int lastLine = 0;
