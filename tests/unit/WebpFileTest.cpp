@@ -382,6 +382,7 @@ TEST_F(WebpFileTest, DamagedFilesAreRefusedWithoutHarm)
     MemoryPicture missing;
     EXPECT_FALSE(LoadWebpFile(scratch.Path("missing.webp").c_str(), missing, lastError, 0));
     EXPECT_STREQ(lastError, "Cannot open the WebP file");
+    EXPECT_FALSE(LoadWebpFile(Write("bad.webp", Bytes(100, 'x')).c_str(), missing, nullptr, 0)); // no message wanted
 
     for (size_t at = 0; at < good.size(); ++at)
         for (const uint8_t flip : {uint8_t(0x01), uint8_t(0x80), uint8_t(0xFF)}) {
