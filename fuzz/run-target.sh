@@ -19,6 +19,8 @@ case $name in
   # The PNG decoder runs instrumented too; the bounds let a 64 KB file make a picture of up
   # to 256 MB, decoded line by line.
   png) timeout=${FUZZ_TIMEOUT:-30} ;;
+  # So does the WebP decoder; a 64 KB file may make a picture of up to 256 MB.
+  webp) timeout=${FUZZ_TIMEOUT:-30} ;;
   *) timeout=${FUZZ_TIMEOUT:-5} ;;
 esac
 

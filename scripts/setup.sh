@@ -100,3 +100,6 @@ fetch_source zlib zlib-src inflate.c
 fetch_source giflib giflib-src dgif_lib.c
 # libpng only for its test pictures (contrib/pngsuite, contrib/testpngs), read in place.
 fetch_source libpng1.6 libpng-src contrib/pngsuite
+# WebP: libwebp's decoder and demuxer, built static by cmake/webp.cmake; its test pictures
+# (examples/test.webp and its reference) are read in place.
+fetch_source libwebp libwebp-src src/dec/vp8_dec.c
