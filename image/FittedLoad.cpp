@@ -4,6 +4,7 @@
 #include "image/JpegFile.h"
 #include "image/PngFile.h"
 #include "image/TgaFile.h"
+#include "image/WebpFile.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -235,6 +236,13 @@ FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixel
                       [&](CFittingLineSink& sink) { return ReadGifFile(path, sink, lastError, background); });
 }
 
+FittedLoad LoadWebpFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                              uint32_t background, IScaleObserver* observer)
+{
+    return LoadFitted(request, target, observer,
+                      [&](CFittingLineSink& sink) { return ReadWebpFile(path, sink, lastError, background); });
+}
+
 FittedLoad LoadTgaFileFitted(const char* path, const FitRequest& request, IPixelTarget& target,
                              IScaleObserver* observer)
 {
@@ -251,6 +259,8 @@ FittedLoad LoadFileFitted(PictureFileKind kind, const char* path, const FitReque
         return LoadPngFileFitted(path, request, target, lastError, background, observer);
     case PictureFileKind::gif:
         return LoadGifFileFitted(path, request, target, lastError, background, observer);
+    case PictureFileKind::webp:
+        return LoadWebpFileFitted(path, request, target, lastError, background, observer);
     case PictureFileKind::tga:
         return LoadTgaFileFitted(path, request, target, observer);
     default:

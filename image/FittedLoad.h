@@ -4,7 +4,7 @@
 //
 // For JPEG, PNG, GIF and TGA files the decoder's lines go straight through the scaler
 // (image/ScalingStream.h): the full-size picture never exists, which saves most of the time and
-// memory of a large photo. With a second core the scaler runs on a thread of its own, a few
+// memory of a large photo. WebP's lines go the same way from libwebp's own whole picture. With a second core the scaler runs on a thread of its own, a few
 // lines behind the decoder. The result is the one of the whole-picture path, byte for byte.
 #pragma once
 #include "image/FileKind.h"
@@ -55,6 +55,11 @@ FittedLoad LoadPngFileFitted(const char* path, const FitRequest& request, IPixel
 // The same for a GIF file's first frame on its screen, over background.
 FittedLoad LoadGifFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
                              uint32_t background, IScaleObserver* observer = nullptr);
+
+// The same for a WebP file, over background. libwebp decodes into a whole picture of its own
+// (image/WebpFile.h); its lines then go through the scaler.
+FittedLoad LoadWebpFileFitted(const char* path, const FitRequest& request, IPixelTarget& target, char* lastError,
+                              uint32_t background, IScaleObserver* observer = nullptr);
 
 // The same for a TGA file (read as LoadTgaFile reads it).
 FittedLoad LoadTgaFileFitted(const char* path, const FitRequest& request, IPixelTarget& target,

@@ -2,16 +2,17 @@
 
 #include "framework/WideText.h"
 #include "image/Bitmap.h"
-#include "image/FileKind.h"
-#include "image/GifFile.h"
-#include "image/FittedLoad.h"
 #include "image/Exif.h"
+#include "image/FileKind.h"
+#include "image/FittedLoad.h"
+#include "image/GifFile.h"
 #include "image/JpegFile.h"
-#include "image/PngFile.h"
 #include "image/Orientation.h"
-#include "image/WicFile.h"
+#include "image/PngFile.h"
 #include "image/Scaling.h"
 #include "image/TgaFile.h"
+#include "image/WebpFile.h"
+#include "image/WicFile.h"
 #include "platform/DrawDib.h"
 
 #include <cstring>
@@ -145,6 +146,8 @@ int OrientationOf(const char* path, PictureFileKind kind)
         return JpegFileOrientation(path);
     case PictureFileKind::png:
         return PngFileOrientation(path);
+    case PictureFileKind::webp:
+        return WebpFileOrientation(path);
     default:
         return kOrientationUpright;
     }
@@ -191,6 +194,8 @@ BOOL CPictureImage::LoadStored(const char* path, PictureFileKind kind)
         return LoadPngFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
     case PictureFileKind::gif:
         return LoadGifFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
+    case PictureFileKind::webp:
+        return LoadWebpFile(path, *this, m_szLastError, m_crTransparent) ? TRUE : FALSE;
     default:
         // No reader of our own: whatever the system can decode.
         return LoadWicFile(path, *this, m_crTransparent, m_szLastError) ? TRUE : FALSE;

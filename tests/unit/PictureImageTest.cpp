@@ -4,8 +4,9 @@
 #include "BitmapCases.h"
 #include "image/AbortFlag.h"
 #include "image/Bitmap.h"
-#include "image/PictureImage.h"
 #include "image/Orientation.h"
+#include "image/PictureImage.h"
+#include "image/WebpFile.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 #include "unit/WidePictures.h"
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -26,6 +28,12 @@ namespace {
 void WriteFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::vector<uint8_t> Unpadded(const CPictureImage& p)
@@ -814,4 +822,36 @@ TEST_F(PictureImageTest, PngExifOrientationTurnsThePicture)
     ASSERT_TRUE(fitted.LoadFitted((dir + "\\turned.png").c_str(), 2, 6, false, false, &scaled));
     EXPECT_EQ(fitted.m_nWidth, 2);
     EXPECT_EQ(fitted.m_nHeight, 6);
+}
+
+// A WebP, whatever its name, loads as its reader reads it, over the colour the picture is to
+// be seen against; fitted, it gives the bytes of loading and scaling; its EXIF chunk turns it.
+TEST_F(PictureImageTest, WebpPicturesLoadOverTheBackgroundAndTurnUpright)
+{
+    const std::string data = MURLAVO_WEBP_TEST_DATA;
+    const std::string alpha = data + "/alpha-lossless.webp";
+    CMemoryPicture want;
+    char lastError[256] = "";
+    ASSERT_TRUE(LoadWebpFile(alpha.c_str(), want, lastError, 0x00204060)) << lastError;
+    WriteFile(dir + "\\alpha-named.jpg", ReadFile(alpha));
+    for (const std::string& path : {alpha, dir + "\\alpha-named.jpg"}) {
+        CPictureImage p;
+        p.m_crTransparent = 0x00204060;
+        ASSERT_TRUE(p.LoadFile(path.c_str())) << path << ": " << p.m_szLastError;
+        ASSERT_EQ(p.m_nWidth, want.Pixels().width);
+        ASSERT_EQ(p.m_nHeight, want.Pixels().height);
+        for (int y = 0; y < p.m_nHeight; ++y)
+            ASSERT_EQ(std::memcmp(p.m_pBits + y * p.m_nStride, want.Pixels().Row(y), 3 * size_t(p.m_nWidth)), 0) << y;
+    }
+    ExpectFittedAsLoadedAndScaled(alpha, 50, 30, 0x00204060);
+
+    // Stored 48 x 32 with orientation 6: shown 32 x 48, loaded whole and fitted.
+    CPictureImage turned, fitted;
+    ASSERT_TRUE(turned.LoadFile((data + "/oriented.webp").c_str())) << turned.m_szLastError;
+    EXPECT_EQ(turned.m_nWidth, 32);
+    EXPECT_EQ(turned.m_nHeight, 48);
+    BOOL scaled = FALSE;
+    ASSERT_TRUE(fitted.LoadFitted((data + "/oriented.webp").c_str(), 64, 96, true, true, &scaled));
+    EXPECT_EQ(fitted.m_nWidth, 64);
+    EXPECT_EQ(fitted.m_nHeight, 96);
 }

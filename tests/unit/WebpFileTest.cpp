@@ -128,19 +128,7 @@ Bytes Vp8x(uint8_t flags, uint32_t width, uint32_t height)
     return chunk;
 }
 
-class WebpFileTest : public ::testing::Test {
-protected:
-    void TearDown() override { g_bAbortImageWork = 0; }
-
-    std::string Write(const std::string& name, const Bytes& bytes)
-    {
-        const std::string path = scratch.Path(name);
-        WriteWholeFile(path, bytes);
-        return path;
-    }
-    ScratchFolder scratch;
-    char lastError[256] = "";
-};
+class WebpFileTest : public ReaderTest {};
 
 // libwebp's test picture equals the library's own decode exactly, and the reference picture
 // shipped beside it within 1: that one was made by an older version whose colour conversion

@@ -38,4 +38,8 @@ cwebp -quiet -q 90 "$work/second.pam" -o "$work/second.webp"
 # Canvas 40 x 30: the first frame at 10, 6 leaves the rest of the canvas empty.
 webpmux -frame "$work/first.webp" +100+10+6 -frame "$work/second.webp" +100+0+0 \
   -loop 0 -bgcolor 255,255,255,255 -o animated.webp >/dev/null 2>&1
+# The lossy picture with alpha again, with EXIF data whose orientation is 6 (turn it clockwise
+# to show), as phones write it: "Exif\0\0", a TIFF header and one directory.
+printf 'Exif\0\0II*\0\010\0\0\0\001\0\022\001\003\0\001\0\0\0\006\0\0\0\0\0\0\0' >"$work/exif"
+webpmux -set exif "$work/exif" alpha-lossy.webp -o oriented.webp >/dev/null 2>&1
 ls -l *.webp
