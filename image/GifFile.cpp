@@ -67,12 +67,12 @@ void FillLine(uint8_t* out, uint32_t width, const uint8_t* background)
         std::memcpy(out, background, 3);
 }
 
-// One screen line: the background, with the frame's line (indexes; null when the frame has no
-// such line) drawn over it.
+// One screen line: the background (a whole line of it), with the frame's line (indexes; null
+// when the frame has no such line) drawn over it.
 void DrawLine(uint8_t* out, const Placement& at, const GifPixelType* frameLine, const Palette& palette,
-              const uint8_t* background)
+              const std::vector<uint8_t>& background)
 {
-    FillLine(out, at.screenWidth, background);
+    std::memcpy(out, background.data(), background.size());
     if (!frameLine)
         return;
     uint8_t* pixel = out + size_t(at.left) * 3;
@@ -212,13 +212,21 @@ private:
         return true;
     }
 
-    bool Begin() { return m_sink.Begin(m_at.screenWidth, m_at.screenHeight); }
+    bool Begin()
+    {
+        if (!TryAssign(m_backgroundLine, 3 * size_t(m_at.screenWidth))) {
+            SetLastError(m_lastError, "Not enough memory for the GIF picture");
+            return false;
+        }
+        FillLine(m_backgroundLine.data(), m_at.screenWidth, m_background);
+        return m_sink.Begin(m_at.screenWidth, m_at.screenHeight);
+    }
 
     // Hands screen line y to the sink, the frame's line drawn over it where there is one.
     bool HandOver(uint32_t y, const GifPixelType* frameLine)
     {
         const bool onFrame = y >= m_at.top && y - m_at.top < m_at.visibleHeight;
-        DrawLine(m_sink.Line(y), m_at, onFrame ? frameLine : nullptr, m_palette, m_background);
+        DrawLine(m_sink.Line(y), m_at, onFrame ? frameLine : nullptr, m_palette, m_backgroundLine);
         return m_sink.LineDone(y);
     }
 
@@ -303,6 +311,7 @@ private:
     IGifLineSink& m_sink;
     char* m_lastError;
     uint8_t m_background[3];
+    std::vector<uint8_t> m_backgroundLine; // a screen line of the background colour
     Palette m_palette;
     Placement m_at;
 };
