@@ -23,6 +23,9 @@ case $name in
   webp) timeout=${FUZZ_TIMEOUT:-30} ;;
   *) timeout=${FUZZ_TIMEOUT:-5} ;;
 esac
+# make test runs the targets beside the Windows tests, at a lower priority: the wall-clock
+# limits stretch by FUZZ_TIMEOUT_FACTOR there (a hang still ends the run).
+timeout=$((timeout * ${FUZZ_TIMEOUT_FACTOR:-1}))
 
 corpus=("$here/corpus/$name")
 # Pictures Debian ships with the libjpeg-turbo sources: read where they are, as extra seeds.
