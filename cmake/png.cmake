@@ -33,8 +33,10 @@ else()
   if(MURLAVO_FUZZ)
     set(png_flags "${png_flags} -fsanitize=fuzzer-no-link")
   endif()
-  list(APPEND png_args -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    "-DCMAKE_C_FLAGS=${png_flags}")
+  # -O1 with line tables: the sanitizers' reports keep their lines, and the instrumented
+  # decoder compiles in half the time of -O2 -g.
+  list(APPEND png_args -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} -DCMAKE_BUILD_TYPE=Release
+    "-DCMAKE_C_FLAGS_RELEASE=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS=${png_flags}")
   set(png_always ON)
 endif()
 set(PNG_LIBRARIES "${PNG_PREFIX}/lib/libspng.a" "${PNG_PREFIX}/lib/libz.a")

@@ -36,8 +36,10 @@ else()
   if(MURLAVO_FUZZ)
     set(webp_flags "${webp_flags} -fsanitize=fuzzer-no-link")
   endif()
-  list(APPEND webp_args -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    "-DCMAKE_C_FLAGS=${webp_flags}")
+  # -O1 with line tables: the sanitizers' reports keep their lines, and the instrumented
+  # decoder compiles in half the time of -O2 -g.
+  list(APPEND webp_args -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER} -DCMAKE_BUILD_TYPE=Release
+    "-DCMAKE_C_FLAGS_RELEASE=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS=${webp_flags}")
   set(webp_always ON)
 endif()
 set(WEBP_LIBRARIES "${WEBP_PREFIX}/lib/libwebpdecoder.a")
