@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 // The largest pixel array a picture may have. Hostile files must not drive the program into
@@ -39,14 +40,16 @@ inline uint8_t ScaleChannelTo8(uint32_t value, int bits)
     return static_cast<uint8_t>((v * 510 + largest) / (2 * largest));
 }
 
-// Makes buffer count default values; false when memory is short. For the readers' buffers of
-// a size a file decides.
+// Makes buffer count default values; false when memory is short or count is beyond any
+// vector. For the readers' buffers of a size a file decides.
 template <class T> bool TryAssign(std::vector<T>& buffer, size_t count)
 {
     try {
         buffer.assign(count, T());
         return true;
     } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
         return false;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "framework/File.h"
 #include "image/AbortFlag.h"
+#include "image/Compositing.h"
 #include "image/Exif.h"
 
 #include <spng.h>
@@ -9,9 +10,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <utility>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -35,45 +36,6 @@ struct ContextDeleter {
 };
 using ContextPtr = std::unique_ptr<spng_ctx, ContextDeleter>;
 
-// The three channels of the background, blue first as in the picture rows.
-struct Background {
-    explicit Background(uint32_t colour)
-        : blue(uint8_t(colour >> 16)), green(uint8_t(colour >> 8)), red(uint8_t(colour)) {}
-    uint8_t blue, green, red;
-};
-
-uint8_t Blend(unsigned sample, unsigned alpha, unsigned background)
-{
-    return uint8_t((sample * alpha + background * (255 - alpha) + 127) / 255);
-}
-
-// One decoded line (red, green, blue, alpha) over the background into a picture line
-// (blue, green, red).
-void Composite(const uint8_t* in, uint8_t* out, uint32_t width, const Background& bg)
-{
-    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
-        const unsigned alpha = in[3];
-        if (alpha == 255) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        } else {
-            out[0] = Blend(in[2], alpha, bg.blue);
-            out[1] = Blend(in[1], alpha, bg.green);
-            out[2] = Blend(in[0], alpha, bg.red);
-        }
-    }
-}
-
-void FillLine(uint8_t* out, uint32_t width, const Background& bg)
-{
-    for (uint32_t x = 0; x < width; ++x, out += 3) {
-        out[0] = bg.blue;
-        out[1] = bg.green;
-        out[2] = bg.red;
-    }
-}
-
 // How a decode ended: every line handed over, a stop (the sink's, the abort flag, or an error
 // before the first line: the picture is not usable), or an error after some lines had come
 // (the rest is filled with the background).
@@ -87,9 +49,9 @@ bool HandOver(IPngLineSink& sink, const uint8_t* rgba, uint32_t first, uint32_t 
     for (uint32_t y = first; y < height; ++y) {
         uint8_t* out = sink.Line(y);
         if (rgba)
-            Composite(rgba + size_t(y) * width * 4, out, width, bg);
+            CompositeRgbaLine(rgba + size_t(y) * width * 4, out, width, bg);
         else
-            FillLine(out, width, bg);
+            FillBackgroundLine(out, width, bg);
         if (!sink.LineDone(y))
             return false;
     }
@@ -189,7 +151,7 @@ bool DecodePng(spng_ctx* context, int64_t fileLength, IPngLineSink& sink, char* 
             if (!sink.LineDone(row.row_num))
                 return false;
         } else if (!interlaced) {
-            Composite(line, sink.Line(row.row_num), width, bg);
+            CompositeRgbaLine(line, sink.Line(row.row_num), width, bg);
             if (!sink.LineDone(row.row_num))
                 return false;
         }

@@ -2,6 +2,7 @@
 
 #include "framework/File.h"
 #include "image/AbortFlag.h"
+#include "image/Compositing.h"
 #include "image/Exif.h"
 
 #include <WebpBudget.h>
@@ -57,57 +58,6 @@ void SetStatusError(char* lastError, const char* what, VP8StatusCode status)
         snprintf(lastError, kLastErrorSize, "%s: %s", what, StatusText(status));
 }
 
-// The three channels of the background, blue first as in the picture rows.
-struct Background {
-    explicit Background(uint32_t colour)
-        : blue(uint8_t(colour >> 16)), green(uint8_t(colour >> 8)), red(uint8_t(colour)) {}
-    uint8_t blue, green, red;
-};
-
-uint8_t Blend(unsigned sample, unsigned alpha, unsigned background)
-{
-    return uint8_t((sample * alpha + background * (255 - alpha) + 127) / 255);
-}
-
-// One decoded line (red, green, blue, alpha) over the background into a picture line
-// (blue, green, red).
-void Composite(const uint8_t* in, uint8_t* out, uint32_t width, const Background& bg)
-{
-    for (uint32_t x = 0; x < width; ++x, in += 4, out += 3) {
-        const unsigned alpha = in[3];
-        if (alpha == 255) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        } else {
-            out[0] = Blend(in[2], alpha, bg.blue);
-            out[1] = Blend(in[1], alpha, bg.green);
-            out[2] = Blend(in[0], alpha, bg.red);
-        }
-    }
-}
-
-void FillLine(uint8_t* out, uint32_t width, const Background& bg)
-{
-    for (uint32_t x = 0; x < width; ++x, out += 3) {
-        out[0] = bg.blue;
-        out[1] = bg.green;
-        out[2] = bg.red;
-    }
-}
-
-template <class T> bool Allocate(std::vector<T>& buffer, size_t count)
-{
-    try {
-        buffer.assign(count, T());
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
-        return false;
-    }
-}
-
 // The whole file in memory. False (with the reason) when it cannot be opened or read, or is
 // larger than kMaxWebpFileBytes. Read in pieces so that the abort flag is seen.
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes, char* lastError)
@@ -128,7 +78,7 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes, char* lastErro
         SetLastError(lastError, text);
         return false;
     }
-    if (!Allocate(bytes, size_t(length))) {
+    if (!TryAssign(bytes, size_t(length))) {
         SetLastError(lastError, "Not enough memory for the WebP file");
         return false;
     }
@@ -212,9 +162,9 @@ public:
             }
             uint8_t* out = m_sink.Line(m_done);
             if (rgba)
-                Composite(rgba + size_t(m_done) * stride, out, m_width, m_bg);
+                CompositeRgbaLine(rgba + size_t(m_done) * stride, out, m_width, m_bg);
             else
-                FillLine(out, m_width, m_bg);
+                FillBackgroundLine(out, m_width, m_bg);
             if (!m_sink.LineDone(m_done))
                 return false;
         }
@@ -243,7 +193,7 @@ bool DecodeStill(const std::vector<uint8_t>& file, uint32_t width, uint32_t heig
 {
     const size_t stride = size_t(width) * 4;
     std::vector<uint8_t> rgba;
-    if (!Allocate(rgba, stride * height)) {
+    if (!TryAssign(rgba, stride * height)) {
         SetLastError(lastError, "Not enough memory for the WebP picture");
         return false;
     }
@@ -471,7 +421,7 @@ int ReadOrientation(CFile& file)
             // The first directory, which holds the orientation, comes first.
             const size_t take = size_t(std::min<uint64_t>(size, kMaxWebpExifBytes));
             std::vector<uint8_t> exif;
-            if (!Allocate(exif, take) || file.Read(exif.data(), take) != take)
+            if (!TryAssign(exif, take) || file.Read(exif.data(), take) != take)
                 return kOrientationUpright;
             if (take >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0)
                 return ExifApp1Orientation(exif.data(), take);
