@@ -60,7 +60,7 @@ elseif(MURLAVO_FUZZ)
     INSTALL_DIR "${JPEG_PREFIX}"
     CMAKE_ARGS
       -DCMAKE_C_COMPILER=${CMAKE_C_COMPILER}
-      -DCMAKE_BUILD_TYPE=Release "-DCMAKE_C_FLAGS_RELEASE=-O1 -g1 -DNDEBUG"
+      -DCMAKE_BUILD_TYPE=RelWithDebInfo
       "-DCMAKE_C_FLAGS=-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined"
       -DENABLE_SHARED=OFF -DENABLE_STATIC=ON
       -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -DWITH_SIMD=OFF
