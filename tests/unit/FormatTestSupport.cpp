@@ -144,6 +144,16 @@ std::string StdoutCapture::Finish()
     return text;
 }
 
+void ExpectSamePicture(const MemoryPicture& got, const MemoryPicture& want, const std::string& name)
+{
+    ASSERT_EQ(got.width, want.width) << name;
+    ASSERT_EQ(got.height, want.height) << name;
+    for (int32_t y = 0; y < got.height; ++y)
+        for (int32_t x = 0; x < got.width; ++x)
+            ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << name << " at " << x << ", " << y << " from the bottom";
+    EXPECT_TRUE(got.RowEndsZero()) << name;
+}
+
 void ReaderTest::TearDown()
 {
     g_bAbortImageWork = 0;

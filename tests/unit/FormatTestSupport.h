@@ -63,6 +63,10 @@ private:
     int m_saved = -1;
 };
 
+// The two pictures have the same size and pixels (the first difference is reported with
+// name), and got's row ends are zero.
+void ExpectSamePicture(const MemoryPicture& got, const MemoryPicture& want, const std::string& name);
+
 // The fixture of a file reader's tests: files written into a scratch folder, the reader's
 // error text, and a stop request (g_bAbortImageWork) withdrawn after each test.
 class ReaderTest : public ::testing::Test {

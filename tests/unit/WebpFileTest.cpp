@@ -61,16 +61,6 @@ void ReferenceDecode(const std::string& path, uint32_t background, MemoryPicture
     WebPFree(rgba);
 }
 
-void ExpectSamePicture(const MemoryPicture& got, const MemoryPicture& want, const std::string& name)
-{
-    ASSERT_EQ(got.width, want.width) << name;
-    ASSERT_EQ(got.height, want.height) << name;
-    for (int32_t y = 0; y < got.height; ++y)
-        for (int32_t x = 0; x < got.width; ++x)
-            ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << name << " at " << x << ", " << y << " from the bottom";
-    EXPECT_TRUE(got.RowEndsZero()) << name;
-}
-
 // Hand-made files: chunks in the RIFF container, and a lossless bit stream written least
 // significant bit first.
 void PutChunk(Bytes& out, const char* type, const Bytes& payload)
