@@ -6,6 +6,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "framework/FileReplace.h"
+
+#include <algorithm>
 #include <cstring>
 
 char g_szLibraryPath[kLibraryPathSize];
@@ -285,4 +288,62 @@ bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t s
     if (savedTo)
         *savedTo = target;
     return true;
+}
+
+std::string UserStatePath(const char* name)
+{
+    const std::string folder = UserFolder(CSIDL_LOCAL_APPDATA);
+    if (folder.empty())
+        return {};
+    return folder + "\\" + kFolderName + "\\" + name;
+}
+
+std::string ReadStateFile(const std::string& path, size_t maxBytes)
+{
+    if (path.empty())
+        return {};
+    CFileHandle file(::CreateFileW(FilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart <= 0 || uint64_t(size.QuadPart) > maxBytes)
+        return {};
+    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+    size_t at = 0;
+    while (at < bytes.size()) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 20));
+        if (!::ReadFile(file.Get(), &bytes[at], want, &read, nullptr) || read == 0)
+            return {};
+        at += read;
+    }
+    return bytes;
+}
+
+bool WriteStateFile(const std::string& path, const void* data, size_t size)
+{
+    if (path.empty())
+        return false;
+    const size_t slash = path.find_last_of('\\');
+    if (slash != std::string::npos)
+        ::CreateDirectoryW(FilePath(path.substr(0, slash)).c_str(), nullptr);
+    const std::string temp = path + ".tmp";
+    {
+        CFileHandle file(::CreateFileW(FilePath(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+            FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file)
+            return false;
+        const auto* bytes = static_cast<const char*>(data);
+        size_t at = 0;
+        while (at < size) {
+            DWORD written = 0;
+            const DWORD want = static_cast<DWORD>(std::min<size_t>(size - at, 1u << 20));
+            if (!::WriteFile(file.Get(), bytes + at, want, &written, nullptr) || written == 0) {
+                file.Reset();
+                ::DeleteFileW(FilePath(temp).c_str());
+                return false;
+            }
+            at += written;
+        }
+    }
+    return ReplaceFileAtomically(temp.c_str(), path.c_str());
 }

@@ -95,3 +95,13 @@ bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t s
 // - a file that could not be read (read.unreadable) is never replaced: false, nothing written.
 bool SavePictureLibraryFile(const std::vector<CLibraryEntry>& entries, int32_t scaleMethod,
     const LibraryReadState& read, std::string* savedTo);
+
+// A file of the program's own state (the rotation's record) in the user's local
+// application-data folder: "<local application data>\Murlavo\<name>"; empty when that folder is
+// unknown.
+std::string UserStatePath(const char* name);
+// A whole state file of at most maxBytes; empty when it is missing, unreadable or larger.
+std::string ReadStateFile(const std::string& path, size_t maxBytes);
+// Writes a state file whole: a temporary file beside it replaces it in one step (the folder is
+// made when missing). False on failure, the old file then left as it was.
+bool WriteStateFile(const std::string& path, const void* data, size_t size);

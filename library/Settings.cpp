@@ -36,12 +36,16 @@ void CChangerSettings::Save(const CApplication& profile) const
 {
     profile.WriteProfileInt(kChanger, "Interval", m_nInterval);
     profile.WriteProfileInt(kChanger, "Order", m_nOrder);
-    profile.WriteProfileInt(kChanger, "LastChange", m_timeLastChange);
-    profile.WriteProfileString(kChanger, "LastWallpaper", m_strLastWallpaper.c_str());
     profile.WriteProfileInt(kChanger, "SlideShow", m_nSlideShow);
     profile.WriteProfileInt(kChanger, "FitToScreen", m_bFitToScreen);
     profile.WriteProfileInt(kChanger, "BkgndColor", static_cast<int>(m_crBkgndColor));
     profile.WriteProfileInt(kChanger, "ScaleMethod", m_nScaleMethod);
+}
+
+void CChangerSettings::SaveLastChange(const CApplication& profile) const
+{
+    profile.WriteProfileInt(kChanger, "LastChange", m_timeLastChange);
+    profile.WriteProfileString(kChanger, "LastWallpaper", m_strLastWallpaper.c_str());
 }
 
 void CChangerSettings::TakeOptionsFrom(const CChangerSettings& edited)

@@ -29,8 +29,11 @@ public:
     void Load(const CApplication& profile);
     // Reads the installation directory ("Path") once, at start-up.
     void LoadInstallDir(const CApplication& profile);
-    // Writes the eight "Changer" values the Settings dialog owns, in a fixed order.
+    // Writes the six "Changer" options the Settings dialog owns, in a fixed order.
     void Save(const CApplication& profile) const;
+    // Writes "LastChange" and "LastWallpaper": the wallpaper changer's, at every applied change
+    // (never from a Settings dialog, whose copies may be stale).
+    void SaveLastChange(const CApplication& profile) const;
     // Writes "TempImage": the one value written at every process end.
     void SaveTempImage(const CApplication& profile) const;
     // Takes the options the user edits (Options dialog) from another block: interval, order,

@@ -28,6 +28,7 @@
 // Commands of the notification icon's menu
 #define ID_TRAY_NEXT 32779
 #define ID_TRAY_SHOW 32780
+#define ID_TRAY_PREVIOUS 32790
 #define ID_TRAY_SETTINGS 32771
 #define ID_TRAY_ABOUT 32772
 #define ID_TRAY_HELP 57670

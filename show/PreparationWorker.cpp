@@ -2,6 +2,7 @@
 
 #include "library/Settings.h"
 
+#include "framework/WideText.h"
 #include "image/AbortFlag.h"
 #include "show/WallpaperChanger.h"
 
@@ -76,6 +77,16 @@ bool CPreparationWorker::Start(HWND notify, const CWallpaperObject& record, int 
     return true;
 }
 
+namespace {
+bool StoredLocally(const std::string& path)
+{
+    constexpr DWORD kNotHere = FILE_ATTRIBUTE_OFFLINE | 0x00040000 /* recall on open */
+        | 0x00400000 /* recall on data access */;
+    const DWORD attributes = ::GetFileAttributesW(FilePath(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & kNotHere);
+}
+} // namespace
+
 DWORD WINAPI CPreparationWorker::Run(void* param)
 {
     const std::unique_ptr<std::shared_ptr<Job>> share(static_cast<std::shared_ptr<Job>*>(param));
@@ -83,8 +94,12 @@ DWORD WINAPI CPreparationWorker::Run(void* param)
     CPictureImage& image = *job.pImage;
     BOOL result = FALSE;
     const char* path = job.record.m_strPath.c_str();
-    // In the preview the thread never fits; the painting scales instead.
-    if (job.cx != 0 && job.mode != PrepareMode::preview)
+    // In the preview the thread never fits; the painting scales instead. A file that is not
+    // stored on this computer (a cloud placeholder, an offline file) is not opened: reading it
+    // would download it, or wait for a server.
+    if (!StoredLocally(job.record.m_strPath))
+        job.loaded = false;
+    else if (job.cx != 0 && job.mode != PrepareMode::preview)
         job.loaded = image.LoadFitted(path, job.cx, job.cy, job.record.m_bMaintainAspect != 0,
                                       job.record.m_bResample != 0, &result) != FALSE;
     else

@@ -125,6 +125,9 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_PICTUREREADY:
         OnPictureReady();
         return 0;
+    case WM_FOLDERSSCANNED:
+        OnFoldersScanned();
+        return 0;
     case WM_TELLTEMPFOLDER:
         OnTellTempFolder();
         return 0;
@@ -240,8 +243,8 @@ int CShowWnd::OnCreate()
             return -1;
     }
     m_changer.Load(!g_bShowRole);
-    // The first picture appears at once.
-    if (g_bShowRole)
+    // The first picture appears at once (or once the library's folders are scanned).
+    if (g_bShowRole && !ScanFoldersFirst())
         ::PostMessageA(m_hWnd, WM_TIMER, kShowTimerId, 0);
     g_showRandom.Seed(static_cast<uint32_t>(CWallpaperChanger::s_pfnNow()));
     return 0;
@@ -257,6 +260,7 @@ void CShowWnd::StopPreparation()
 
 void CShowWnd::OnDestroy()
 {
+    m_scanner.Stop(1000);
     StopPreparation();
     DefaultProc(WM_DESTROY, 0, 0);
     m_fullScreen.OnWindowDestroyed();
@@ -273,6 +277,7 @@ void CShowWnd::OnDestroy()
 void CShowWnd::OnEndSession()
 {
     ::KillTimer(m_hWnd, kShowTimerId);
+    m_scanner.Stop(0);
     StopPreparation();
     m_fullScreen.OnWindowDestroyed(); // as good as destroyed: the screen saver comes back
     m_tray.Remove();
@@ -323,6 +328,8 @@ void CShowWnd::OnTimer()
             m_bLoaded = false;
             m_pShown.reset();
         }
+    } else if (m_changer.ChangeDue() && !m_bScanFresh && ScanFoldersFirst()) {
+        // The folders' pictures are found first, so files added meanwhile count now.
     } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper()) {
         StartPreparation(*record);
     } else if (m_tempFolderTold == Told::no && m_changer.TempFolderTooLong() && m_changer.ChangeDue() &&
@@ -332,7 +339,35 @@ void CShowWnd::OnTimer()
         m_tempFolderTold = Told::pending;
         ::PostMessageW(m_hWnd, WM_TELLTEMPFOLDER, 0, 0);
     }
+    m_bScanFresh = false;
     DefaultProc(WM_TIMER, kShowTimerId, 0);
+}
+
+bool CShowWnd::ScanFoldersFirst()
+{
+    std::vector<FolderRequest> folders = m_changer.FolderRequests();
+    if (folders.empty() || m_scanner.Busy())
+        return false;
+    if (!m_scanner.Start(m_hWnd, WM_FOLDERSSCANNED, std::move(folders)))
+        return false;
+    m_bStepWaitsForScan = true;
+    return true;
+}
+
+void CShowWnd::OnFoldersScanned()
+{
+    // Anybody may post the message: only a scan that has ended gives listings.
+    if (m_scanner.Busy())
+        return;
+    std::vector<FolderResult> results = m_scanner.Take();
+    if (results.empty() && !m_bStepWaitsForScan)
+        return;
+    m_changer.TakeFolderListings(std::move(results));
+    if (m_bStepWaitsForScan) {
+        m_bStepWaitsForScan = false;
+        m_bScanFresh = true;
+        StepWhenIdle();
+    }
 }
 
 // A change failed because the temporary folder's path is too long for the desktop: told once,
@@ -385,9 +420,19 @@ void CShowWnd::OnPictureReady()
     // What the job was started for decides: a wallpaper written while the full-screen show
     // began is still applied, a slide prepared for a show that has ended is not shown. A
     // picture that was not loaded leaves the wallpaper as it was.
+    bool tryAnother = false;
     if (m_worker.Mode() == PrepareMode::wallpaper) {
-        if (m_bLoaded && m_worker.Written())
+        if (m_bLoaded && m_worker.Written()) {
             m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
+            m_nFailedInARow = 0;
+        } else if (!m_bLoaded && !m_bStepWaiting) {
+            // A picture that cannot be shown is left out from now on, and the next one is tried
+            // at once (a few in a row; the next tick goes on).
+            m_changer.ChosenPictureFailed();
+            tryAnother = ++m_nFailedInARow < kMaxFailuresPerStep;
+            if (!tryAnother)
+                m_nFailedInARow = 0;
+        }
     } else if (m_bShowMode == 1) {
         m_pShown = m_bLoaded ? m_worker.Picture() : nullptr;
         m_shownRecord = m_worker.Record();
@@ -397,8 +442,9 @@ void CShowWnd::OnPictureReady()
             ::UpdateWindow(m_hWnd);
         }
     }
-    if (m_bStepWaiting) {
+    if (m_bStepWaiting || tryAnother) {
         m_bStepWaiting = false;
+        m_bScanFresh = tryAnother; // the folders were scanned for this step already
         OnTimer();
     }
     // Last: the box's own loop goes on dispatching this window's messages, and a close request
@@ -411,6 +457,14 @@ void CShowWnd::ChangeNow()
 {
     m_changer.ExpireInterval();
     OnTimer();
+}
+
+void CShowWnd::ChangeBack()
+{
+    if (m_bShowMode == 1 || m_worker.Busy())
+        return;
+    if (const CWallpaperObject* record = m_changer.ChoosePrevious())
+        StartPreparation(*record);
 }
 
 void CShowWnd::StartFullScreenShow()

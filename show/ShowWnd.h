@@ -18,6 +18,8 @@
 #include <memory>
 
 constexpr UINT_PTR kShowTimerId = 1;
+// Pictures that fail one after another are skipped at once, this many in one timer step.
+constexpr int kMaxFailuresPerStep = 20;
 // Posted to itself by the wallpaper changer's window: tell the user that the temporary folder's
 // path is too long for a wallpaper.
 constexpr UINT WM_TELLTEMPFOLDER = 0x702;
@@ -35,6 +37,9 @@ public:
     // Makes the interval test pass and runs the timer step now ("Next", double click,
     // display change).
     void ChangeNow();
+    // "&Previous": the wallpaper before the one on the desktop, when a preparation is not
+    // running (then nothing happens).
+    void ChangeBack();
 
     // "&Murlavo" in the icon's menu: the full-screen slide show in this window, until Escape.
     void StartFullScreenShow();
@@ -64,6 +69,7 @@ protected:
     void OnDestroy();
     void OnTimer();
     void OnPictureReady();
+    void OnFoldersScanned();
     void OnTellTempFolder();
     void OnPaint();
     LRESULT OnQueryNewPalette();
@@ -91,6 +97,10 @@ private:
     void StopPreparation();
     // Runs the timer step now or, while a preparation runs, as soon as it has ended.
     void StepWhenIdle();
+    // The library has folders: starts finding their pictures. True when the step waits for
+    // that (a scan started); false when one is running already (a slow share: the step goes on
+    // with what was found before) or none is needed.
+    bool ScanFoldersFirst();
     // (Re)opens both drawing handles; false when either cannot be opened.
     bool OpenDrawing();
     void CloseDrawing();
@@ -107,11 +117,17 @@ private:
     CWallpaperObject m_shownRecord;
     // A timer step waits for the running preparation to end (see StepWhenIdle).
     bool m_bStepWaiting = false;
+    // A timer step waits for the folders' scan; the scan it waited for has just come in.
+    bool m_bStepWaitsForScan = false;
+    bool m_bScanFresh = false;
+    // Pictures that failed one after another in this step (each is skipped at once).
+    int m_nFailedInARow = 0;
     // Whether the user was told that the temporary folder's path is too long (once per window).
     enum class Told { no, pending, yes };
     Told m_tempFolderTold = Told::no;
     CWallpaperChanger m_changer;
     CPreparationWorker m_worker;
+    CFolderScanner m_scanner;
     CTrayIcon m_tray {*this};
     CFullScreenShow m_fullScreen {*this};
 };

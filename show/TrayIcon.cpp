@@ -168,6 +168,9 @@ void CTrayIcon::ShowMenu(POINT screen)
     if (!popup)
         return;
     ::SetMenuDefaultItem(popup, 0, TRUE); // "&Next", in bold
+    // "&Previous" is greyed when there is nothing to go back to.
+    ::EnableMenuItem(popup, ID_TRAY_PREVIOUS,
+        MF_BYCOMMAND | (m_window.Changer().CanGoBack() ? MF_ENABLED : MF_GRAYED));
     HWND owner = m_window.m_hWnd;
     while (owner && (::GetWindowLongA(owner, GWL_STYLE) & WS_CHILD))
         owner = ::GetParent(owner);
@@ -182,6 +185,9 @@ bool CTrayIcon::OnCommand(int id)
     switch (id) {
     case ID_TRAY_NEXT:
         m_window.ChangeNow();
+        return true;
+    case ID_TRAY_PREVIOUS:
+        m_window.ChangeBack();
         return true;
     case ID_TRAY_SHOW:
         m_window.StartFullScreenShow();

@@ -2,12 +2,15 @@
 
 #include "framework/FileReplace.h"
 #include "framework/WideText.h"
+#include "framework/Application.h"
+#include "library/FolderRecord.h"
 #include "library/Library.h"
 #include "platform/Desktop.h"
 #include "show/Rotation.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -15,6 +18,11 @@ namespace {
 int64_t SystemNow()
 {
     return static_cast<int64_t>(std::time(nullptr));
+}
+
+std::string DefaultRotationRecordPath()
+{
+    return UserStatePath("Rotation.dat");
 }
 
 const wchar_t kWallpaperFileName[] = L"Murlavo Wallpaper.bmp";
@@ -74,60 +82,153 @@ TempPlace WallpaperPathInTempFolder(std::string& path, std::string& folder)
 } // namespace
 
 int64_t (*CWallpaperChanger::s_pfnNow)() = SystemNow;
+std::string (*CWallpaperChanger::s_pfnRecordPath)() = DefaultRotationRecordPath;
+
+CWallpaperChanger::CWallpaperChanger()
+    : m_random(static_cast<uint64_t>(std::time(nullptr)) ^ (uint64_t(::GetCurrentProcessId()) << 32)
+          ^ ::GetTickCount()),
+      m_rotation([this](uint64_t bound) { return std::uniform_int_distribution<uint64_t>(0, bound - 1)(m_random); })
+{
+}
 
 void CWallpaperChanger::Load(bool wallpaperRole)
 {
     m_list.reserve(10);
     ReadLibrary(m_list);
+    Expand({});
+    m_bWallpaperRole = wallpaperRole;
     if (wallpaperRole) {
         m_bTempFolderTooLong =
             WallpaperPathInTempFolder(m_strWallpaperPath, m_strTempFolder) == TempPlace::tooLong;
         g_settings.m_strTempImage = m_strWallpaperPath;
+        // Where the rotation stood; a missing or damaged record starts a new shuffle, and the
+        // sequence goes on after the last wallpaper.
+        RotationRecord record;
+        const std::string bytes = ReadStateFile(s_pfnRecordPath ? s_pfnRecordPath() : std::string(),
+            kMaxRotationRecordBytes);
+        const bool read = !bytes.empty()
+            && ReadRotationRecord(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), record);
+        m_rotation.Restore(read ? &record : nullptr, g_settings.m_strLastWallpaper);
     }
 }
 
 void CWallpaperChanger::Clear()
 {
     m_pCurrent = nullptr;
+    m_choice = CWallpaperRotation::Choice();
+    m_pictures.clear();
     m_list.clear();
+}
+
+void CWallpaperChanger::Expand(std::unordered_map<std::string, std::vector<std::string>> found)
+{
+    // What the folders held before, for those not scanned now. The paths are moved, not copied:
+    // a folder of 100,000 pictures is held once.
+    std::unordered_map<std::string, std::vector<std::string>> before;
+    for (RotationPicture& picture : m_pictures) {
+        const auto* record = static_cast<const CWallpaperObject*>(picture.tag);
+        if (record && FolderScopeOf(record->m_strPath) != FolderScope::none && !found.count(record->m_strPath))
+            before[record->m_strPath].push_back(std::move(picture.path));
+    }
+    m_pictures.clear();
+    m_choice = CWallpaperRotation::Choice();
+    for (const auto& record : m_list) {
+        if (FolderScopeOf(record->m_strPath) == FolderScope::none) {
+            m_pictures.push_back(MakeRotationPicture(record->m_strPath, record.get()));
+            continue;
+        }
+        auto it = found.find(record->m_strPath);
+        if (it == found.end()) {
+            it = before.find(record->m_strPath);
+            if (it == before.end())
+                continue;
+        }
+        // A folder that stands twice in the list gives its pictures once.
+        for (std::string& path : it->second)
+            m_pictures.push_back(MakeRotationPicture(std::move(path), record.get()));
+        it->second.clear();
+    }
+}
+
+std::vector<FolderRequest> CWallpaperChanger::FolderRequests() const
+{
+    std::vector<FolderRequest> requests;
+    for (const auto& record : m_list) {
+        const FolderScope scope = FolderScopeOf(record->m_strPath);
+        if (scope == FolderScope::none)
+            continue;
+        bool known = false;
+        for (const FolderRequest& request : requests)
+            known = known || request.recordPath == record->m_strPath;
+        if (!known)
+            requests.push_back({record->m_strPath, FolderOfRecord(record->m_strPath), scope == FolderScope::withSubFolders});
+    }
+    return requests;
+}
+
+void CWallpaperChanger::TakeFolderListings(std::vector<FolderResult> results)
+{
+    std::unordered_map<std::string, std::vector<std::string>> found;
+    for (FolderResult& result : results)
+        found[result.recordPath] = std::move(result.listing.pictures);
+    Expand(std::move(found));
+}
+
+const CWallpaperObject* CWallpaperChanger::Choose(const CWallpaperRotation::Choice& choice)
+{
+    if (choice.step == CWallpaperRotation::Step::none || choice.index >= m_pictures.size())
+        return nullptr;
+    const RotationPicture& picture = m_pictures[choice.index];
+    m_choice = choice;
+    // The record's options, the picture's path.
+    m_chosen = *static_cast<const CWallpaperObject*>(picture.tag);
+    m_chosen.m_strPath = picture.path;
+    m_pCurrent = &m_chosen;
+    return m_pCurrent;
 }
 
 const CWallpaperObject* CWallpaperChanger::ChooseWallpaper()
 {
-    const int n = static_cast<int>(m_list.size());
     // Nothing to show, or nowhere to write the wallpaper (an unusable temporary folder).
-    if (n == 0 || m_strWallpaperPath.empty())
+    if (m_pictures.empty() || m_strWallpaperPath.empty())
         return nullptr;
     if (!WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval))
         return nullptr;
-    int index;
-    if (g_settings.m_nOrder == 1) {
-        index = ChooseSequential(&m_nNextWallpaper, n);
-    } else {
-        std::vector<const std::string*> paths;
-        paths.reserve(m_list.size());
-        for (const auto& record : m_list)
-            paths.push_back(&record->m_strPath);
-        index = ChooseRandom(paths, g_showRandom.Next(), g_settings.m_strLastWallpaper);
-        m_nNextWallpaper = index;
-    }
-    m_pCurrent = m_list[index].get();
-    return m_pCurrent;
+    return Choose(m_rotation.ChooseNext(m_pictures, g_settings.m_nOrder == 1));
+}
+
+const CWallpaperObject* CWallpaperChanger::ChoosePrevious()
+{
+    if (m_strWallpaperPath.empty())
+        return nullptr;
+    return Choose(m_rotation.ChoosePrevious(m_pictures));
+}
+
+bool CWallpaperChanger::CanGoBack() const
+{
+    return !m_strWallpaperPath.empty() && m_rotation.CanGoBack(m_pictures);
+}
+
+void CWallpaperChanger::ChosenPictureFailed()
+{
+    m_rotation.Failed(m_pictures, m_choice);
 }
 
 bool CWallpaperChanger::ChangeDue() const
 {
-    return !m_list.empty() && WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval);
+    return !m_pictures.empty() && WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval);
 }
 
 const CWallpaperObject* CWallpaperChanger::ChooseSlide()
 {
-    const int n = static_cast<int>(m_list.size());
+    const int n = static_cast<int>(std::min<size_t>(m_pictures.size(), INT32_MAX));
     if (n < 1)
         return nullptr;
     // The show roles always go in list order.
-    m_pCurrent = m_list[ChooseSequential(&m_nNextShow, n)].get();
-    return m_pCurrent;
+    CWallpaperRotation::Choice choice;
+    choice.step = CWallpaperRotation::Step::fresh;
+    choice.index = static_cast<size_t>(ChooseSequential(&m_nNextShow, n));
+    return Choose(choice);
 }
 
 void CWallpaperChanger::ExpireInterval()
@@ -145,14 +246,61 @@ void CWallpaperChanger::ApplyWallpaper(const CWallpaperObject& record, const std
         return;
     g_settings.m_strLastWallpaper = record.m_strPath;
     g_settings.m_timeLastChange = StoredTime(s_pfnNow());
+    // The rotation moves on when this is the picture it chose (the list may have been read
+    // again while it was prepared: the choice is then found by its path, if still there).
+    CWallpaperRotation::Choice choice = m_choice;
+    if (choice.index >= m_pictures.size() || m_pictures[choice.index].path != record.m_strPath) {
+        choice.step = CWallpaperRotation::Step::none;
+        for (size_t i = 0; i < m_pictures.size(); ++i)
+            if (m_pictures[i].path == record.m_strPath) {
+                choice.index = i;
+                choice.step = m_choice.step == CWallpaperRotation::Step::none ? CWallpaperRotation::Step::fresh
+                                                                               : m_choice.step;
+                break;
+            }
+    }
+    m_rotation.Applied(m_pictures, choice);
+    m_choice = CWallpaperRotation::Choice();
+    if (CApplication* app = GetApp())
+        g_settings.SaveLastChange(*app);
+    StoreRotation();
+}
+
+void CWallpaperChanger::StoreRotation() const
+{
+    if (!m_bWallpaperRole)
+        return;
+    const std::string path = s_pfnRecordPath ? s_pfnRecordPath() : std::string();
+    if (path.empty())
+        return;
+    const std::vector<uint8_t> bytes = WriteRotationRecord(m_rotation.Record());
+    // Not kept is not fatal: the next start begins a new shuffle.
+    WriteStateFile(path, bytes.data(), bytes.size());
 }
 
 void CWallpaperChanger::ReloadSettingsAndLibrary(const CChangerSettings& options)
 {
     g_settings.TakeOptionsFrom(options);
+    std::vector<std::string> before;
+    for (const auto& record : m_list)
+        before.push_back(record->m_strPath);
+    // The folders' pictures found so far stay for the folders still in the list.
+    std::unordered_map<std::string, std::vector<std::string>> found;
+    for (RotationPicture& picture : m_pictures) {
+        const auto* record = static_cast<const CWallpaperObject*>(picture.tag);
+        if (record && FolderScopeOf(record->m_strPath) != FolderScope::none)
+            found[record->m_strPath].push_back(std::move(picture.path));
+    }
     Clear();
-    m_nNextWallpaper = 0;
     ReadLibrary(m_list);
+    Expand(std::move(found));
+    std::vector<std::string> after;
+    for (const auto& record : m_list)
+        after.push_back(record->m_strPath);
+    if (after != before) {
+        m_rotation.RestartSequence();
+        StoreRotation();
+    }
 }
 
 bool WriteWallpaperFile(CPictureImage& image, const std::string& path, const std::atomic<bool>& abort)

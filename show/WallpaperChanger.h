@@ -7,39 +7,68 @@
 #include "image/PictureImage.h"
 #include "library/Settings.h"
 #include "library/WallpaperObject.h"
+#include "show/FolderScanner.h"
+#include "show/WallpaperRotation.h"
 
 #include <atomic>
 #include <cstdint>
+#include <random>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class CWallpaperChanger {
 public:
+    CWallpaperChanger();
+
     // Reads the show list from the library. The wallpaper role also takes its wallpaper path
     // (the settings' "TempImage" holds only what the last process end stored; it is written
-    // at the end).
+    // at the end) and where its rotation stood when it last ran (RotationRecordPath).
     void Load(bool wallpaperRole);
     // Empties the show list.
     void Clear();
 
     // The next wallpaper, when the list has one, the wallpaper can be written and the interval
-    // has passed; null otherwise. Sequential or random as the settings say.
+    // has passed; null otherwise. Forward through the history after Previous, else sequential
+    // or a shuffle as the settings say. The record returned is the changer's own copy, its path
+    // the picture's (also for a picture of a folder), its options its library record's.
     const CWallpaperObject* ChooseWallpaper();
+    // The wallpaper before the one on the desktop ("Previous"), whatever the interval; null
+    // when there is none still in the list (or nowhere to write it).
+    const CWallpaperObject* ChoosePrevious();
+    bool CanGoBack() const;
+    // The picture of the last choice could not be shown (missing, unreadable, refused, not
+    // stored locally): it is left out for as long as the changer runs.
+    void ChosenPictureFailed();
     // The next slide in list order, or null when the list is empty.
     const CWallpaperObject* ChooseSlide();
+
+    // The library's folders, for a scan (CFolderScanner); empty when it has none.
+    std::vector<FolderRequest> FolderRequests() const;
+    // What a scan found: the folders' pictures join the list (those of a folder that was not
+    // scanned stay as they were).
+    void TakeFolderListings(std::vector<FolderResult> results);
+    // The pictures of the list, folders expanded, in list order.
+    const std::vector<RotationPicture>& Pictures() const { return m_pictures; }
+    const CWallpaperRotation& Rotation() const { return m_rotation; }
+    int32_t NextWallpaperIndex() const { return static_cast<int32_t>(m_rotation.SequentialNext()); }
     // Makes the interval test pass at the next choice ("Next", double click, display change).
     void ExpireInterval();
     // The slides start again from the first picture.
     void RestartSlides() { m_nNextShow = 0; }
 
     // Hands the written wallpaper file to the desktop with the record's tile mode, and records
-    // what was applied and when (nothing when the desktop refused the file).
+    // what was applied and when (nothing when the desktop refused the file): "LastWallpaper"
+    // and "LastChange" in the settings and the rotation's record are stored at once, so a
+    // restart goes on from here.
     void ApplyWallpaper(const CWallpaperObject& record, const std::string& wallpaperPath);
 
     // Takes the options of a Settings dialog that ended with OK (in this process or another)
     // and reads the library again: the new list takes effect at the next choice, sequential
     // order from its first picture. The changer's own wallpaper path and rotation state (last
     // wallpaper, time of the last change) stay as they are. A preparation still running works
-    // on its own copy of the record. Stores nothing.
+    // on its own copy of the record. When the Now Playing list changed, the sequence starts
+    // again from its first picture; options alone leave it where it was.
     void ReloadSettingsAndLibrary(const CChangerSettings& options);
 
     const CWallpaperList& List() const { return m_list; }
@@ -48,7 +77,6 @@ public:
     CWallpaperList& ListForTests() { return m_list; }
     // The record of the last choice (an element of the list), or null.
     const CWallpaperObject* Current() const { return m_pCurrent; }
-    int32_t NextWallpaperIndex() const { return m_nNextWallpaper; }
     int32_t NextSlideIndex() const { return m_nNextShow; }
     // Where the wallpaper is written (UTF-8); empty when the temporary folder is unusable.
     const std::string& WallpaperPath() const { return m_strWallpaperPath; }
@@ -63,11 +91,26 @@ public:
 
     // The clock of the rotation, in seconds since 1970; replaceable by tests.
     static int64_t (*s_pfnNow)();
+    // Where the rotation's record is kept: the local application-data folder followed by
+    // "\Murlavo\Rotation.dat" (empty: not kept); replaceable by tests.
+    static std::string (*s_pfnRecordPath)();
 
 private:
+    // Builds the pictures from the list: a picture record stands for itself, a folder record
+    // for the pictures found in it (`found`, by record path, else what was found before).
+    void Expand(std::unordered_map<std::string, std::vector<std::string>> found);
+    const CWallpaperObject* Choose(const CWallpaperRotation::Choice& choice);
+    void StoreRotation() const;
+
     CWallpaperList m_list;
-    CWallpaperObject* m_pCurrent = nullptr;
-    int32_t m_nNextWallpaper = 0;
+    std::vector<RotationPicture> m_pictures;
+    std::mt19937_64 m_random;
+    CWallpaperRotation m_rotation;
+    // The last choice, and the record prepared for it (a picture of a folder has none in the list).
+    CWallpaperRotation::Choice m_choice;
+    CWallpaperObject m_chosen;
+    bool m_bWallpaperRole = false;
+    const CWallpaperObject* m_pCurrent = nullptr;
     int32_t m_nNextShow = 0;
     std::string m_strWallpaperPath;
     bool m_bTempFolderTooLong = false;

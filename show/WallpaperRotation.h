@@ -90,6 +90,8 @@ public:
     const std::vector<std::string>& History() const { return m_history; }
     size_t HistoryPosition() const { return m_historyPosition; }
     size_t ShownCount() const { return m_shown.size(); }
+    // Where the sequence goes on (unless the picture before it has moved).
+    size_t SequentialNext() const { return m_sequenceAnchor.empty() ? 0 : m_sequentialNext; }
 
 private:
     // The first index at or after `from` (wrapping, one round) that may be shown; npos if none.

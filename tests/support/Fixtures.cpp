@@ -1,6 +1,7 @@
 #include "support/Fixtures.h"
 
 #include "framework/Application.h"
+#include "framework/WideText.h"
 #include "image/PictureImage.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
@@ -36,8 +37,14 @@ std::string LibraryPath()
     return g_szLibraryPath;
 }
 
+void ForgetRotation()
+{
+    ::DeleteFileW(FilePath(UserStatePath("Rotation.dat")).c_str());
+}
+
 bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures)
 {
+    ForgetRotation();
     // The program's writer gives every picture the resample flag of the global scale method,
     // so a file holds one method for all its pictures.
     const int32_t resample = pictures.empty() ? 0 : pictures.front().m_bResample;

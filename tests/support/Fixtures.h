@@ -20,8 +20,12 @@ CWallpaperObject PictureRecord(const std::string& path, const char* tile = "0", 
 
 // Writes the library file (Windows directory + "\Murlavo.ini") with one playlist marked Now
 // Playing that holds these pictures. All pictures must have the same resample flag (the
-// program writes one method for the whole library).
+// program writes one method for the whole library). Also forgets the wallpaper rotation's
+// record, so a changer starts afresh on the new library.
 bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures);
+// Deletes the wallpaper rotation's record: a new library starts a new rotation, not what an
+// earlier test left behind.
+void ForgetRotation();
 // Removes the library file.
 void DeleteLibrary();
 // The library file's path.

@@ -97,9 +97,12 @@ protected:
         g_bAbortImageWork = 0;
         ::DeleteFileA(WallpaperFile().c_str());
         dir = ScratchDir("wallpaper_faults");
+        // Only the wallpaper's own file steps are counted and failed here.
+        CWallpaperChanger::s_pfnRecordPath = nullptr;
     }
     void TearDown() override
     {
+        CWallpaperChanger::s_pfnRecordPath = savedRecordPath;
         g_pfnFileFault = nullptr;
         if (window && ::IsWindow(hwnd))
             ::DestroyWindow(hwnd);
@@ -129,6 +132,7 @@ protected:
     std::string dir;
     CShowWnd* window = nullptr;
     HWND hwnd = nullptr;
+    std::string (*savedRecordPath)() = CWallpaperChanger::s_pfnRecordPath;
 };
 
 TEST_F(WallpaperFaultTest, WallpaperWriteFailingAtAnyStepKeepsTheOldWallpaper)

@@ -180,6 +180,7 @@ protected:
         CWallpaperObject cat(Picture("cat.bmp", 1), 1), dog(Picture("dog.bmp", 2), 1), one(Picture("one.bmp", 3), 1);
         ASSERT_TRUE(SaveLibraryFile(LibraryPath().c_str(),
             {{&animals, true}, {&cat, false}, {&dog, false}, {&lake, false}, {&one, false}}, 1));
+        ForgetRotation();
         g_bShowRole = false;
         window = new CShowWnd;
         ASSERT_TRUE(window->CreateHidden());
@@ -215,7 +216,7 @@ TEST_F(TrayTest, RightClickOpensTheMenuBesideThePointerWithNextInBold)
     ASSERT_TRUE(MenuReader::seen);
     EXPECT_EQ(MenuReader::place.left, 305);
     EXPECT_EQ(MenuReader::place.top, 205);
-    EXPECT_EQ(MenuReader::items, "32779 &Next;32780 &Murlavo;32771 &Settings...;-;57670 &Help;32772 &About;-;57665 &Close;");
+    EXPECT_EQ(MenuReader::items, "32779 &Next;32790 &Previous;32780 &Murlavo;32771 &Settings...;-;57670 &Help;32772 &About;-;57665 &Close;");
     EXPECT_EQ(MenuReader::defaultId, UINT(ID_TRAY_NEXT));
     EXPECT_FALSE(::IsMenu(MenuReader::menu)); // destroyed afterwards
     // The other mouse messages are not the icon's business.
