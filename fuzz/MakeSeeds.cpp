@@ -5,6 +5,7 @@
 #include "framework/Archive.h"
 #include "image/Bitmap.h"
 #include "image/JpegFile.h"
+#include "library/FolderIndexFile.h"
 #include "library/LibraryFile.h"
 
 #include <cstdio>
@@ -568,6 +569,49 @@ void CommandLineSeeds()
         Put("commandline", "line-" + std::to_string(n++), line);
 }
 
+// ---- folder index files --------------------------------------------------------------
+
+FolderIndexEntry IndexFolder(const std::string& path, const std::vector<std::string>& pictures,
+    const std::vector<std::string>& folders, uint64_t lastWrite)
+{
+    FolderIndexEntry entry;
+    entry.path = path;
+    entry.lastWrite = lastWrite;
+    entry.volume = 0x43000000;
+    entry.fileIndex = lastWrite % 100000;
+    entry.pictureCount = uint32_t(pictures.size());
+    for (const auto& name : pictures)
+        entry.names += name + '\0';
+    for (size_t i = 0; i < folders.size(); ++i) {
+        entry.names += folders[i] + '\0';
+        entry.folderAttributes.push_back(i % 2 ? 0x410 : 0x10);
+    }
+    return entry;
+}
+
+void FolderIndexSeeds()
+{
+    Put("folderindex", "empty", FolderIndexBytes(std::vector<FolderIndexEntry> {}));
+    Put("folderindex", "one-folder",
+        FolderIndexBytes({IndexFolder("C:\\Pictures", {"1.jpg", "2.png", "10.gif"}, {}, 132223104000000000ull)}));
+    const std::vector<FolderIndexEntry> tree {
+        IndexFolder("C:\\Pictures", {"a.jpg", "夕焼け.jpg"}, {"Holidays", "Фото ✨"}, 132223104000000000ull),
+        IndexFolder("C:\\Pictures\\Holidays", {"beach.JPEG", "Łódź 🌅.png"}, {"2024"}, 132223104000000001ull),
+        IndexFolder("C:\\Pictures\\Holidays\\2024", {"x.webp", "y.tga", "z.tiff"}, {}, 0),
+        IndexFolder("C:\\Pictures\\Фото ✨", {}, {}, 132223104000000002ull),
+    };
+    const std::string bytes = FolderIndexBytes(tree);
+    Put("folderindex", "tree-unicode", bytes);
+    Put("folderindex", "cut-short", bytes.substr(0, bytes.size() - 7));
+    Put("folderindex", "long-names", FolderIndexBytes({IndexFolder("\\\\server\\share\\" + std::string(200, 'p'),
+        {std::string(1016, 'n') + ".jpg"}, {std::string(1020, 'f')}, 1)}));
+    std::vector<FolderIndexEntry> wide;
+    for (int i = 0; i < 40; ++i)
+        wide.push_back(
+            IndexFolder("D:\\Scans\\" + std::to_string(i), {std::to_string(i) + ".bmp"}, {"sub"}, uint64_t(i)));
+    Put("folderindex", "forty-folders", FolderIndexBytes(wide));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -583,5 +627,6 @@ int main(int argc, char** argv)
     JpegSeeds();
     CommandLineSeeds();
     ExifSeeds();
+    FolderIndexSeeds();
     return 0;
 }

@@ -11,6 +11,14 @@
 // folders is listed again quickly: a folder whose last-write time (and size of listing) is what
 // the index recorded is taken from the index; any other is read again. The index is only ever a
 // cache: a missing, damaged or foreign index file is ignored and rebuilt.
+//
+// (Added with the implementation.) The index is trusted only on file systems that change a
+// folder's time when its entries change (NTFS, ReFS); on FAT and exFAT (memory cards, USB
+// sticks) every folder is read at every List. A folder written less than two seconds before it
+// was read is read again next time (an entry added within the same tick of the clock leaves
+// the time as it was). Hidden and system files and folders are left out, as Explorer does.
+// One CFolderIndex may be used by several threads at once (List and Save); its file by one
+// process at a time.
 #pragma once
 #include <atomic>
 #include <cstddef>
@@ -61,6 +69,29 @@ private:
     std::unique_ptr<Data> m_data;
 };
 
+// Whether the file is there and stored on this computer (no placeholder attribute above): one
+// look at its attributes, without opening it. A listing is as new as the folders it was taken
+// from; a file made a placeholder since ("free up space") leaves its folder's time as it was
+// and stays listed, so whoever is about to open a listed picture asks this first.
+bool IsStoredLocally(const std::string& path);
+
 // The per-user index file: the local application-data folder followed by
 // "\Murlavo\Folder index.dat"; empty when that folder is unknown.
 std::string UserFolderIndexPath();
+
+// Test seams (the program never sets them; set them while no walk runs). Wine keeps neither
+// FILE_ATTRIBUTE_OFFLINE nor the cloud placeholders' attributes, and cannot make a junction,
+// so the tests give a walk those through here.
+namespace folder_walk_testing {
+// Called with each entry of a folder being read (its full path, UTF-8) and the attributes the
+// system gave; may change them.
+using EntryHook = void (*)(const std::string& path, uint32_t& attributes);
+void SetEntryHook(EntryHook hook);
+// Called with the identity of each folder as the system gave it (volume serial number, file
+// index), whenever the walk opens a folder to learn it; may change it.
+using IdentityHook = void (*)(const std::string& path, uint32_t& volume, uint64_t& fileIndex);
+void SetIdentityHook(IdentityHook hook);
+// How many folders this process has read from the disk (their entries listed), all walks
+// together; a folder taken from an index is not counted.
+size_t FoldersRead();
+} // namespace folder_walk_testing
