@@ -216,7 +216,8 @@ void CWallpaperChanger::ChosenPictureFailed()
 
 bool CWallpaperChanger::ChangeDue() const
 {
-    return !m_pictures.empty() && WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval);
+    // The list's records: a folder's pictures may not have been found yet.
+    return !m_list.empty() && WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval);
 }
 
 const CWallpaperObject* CWallpaperChanger::ChooseSlide()

@@ -486,3 +486,82 @@ TEST_F(ShowRolesNamesTest, TheSaverPlaysAPictureOfAnyNameAndDepth)
     ::PostMessageW(saver, WM_KEYDOWN, 'X', 1);
     EXPECT_TRUE(child.WaitForExit(10000));
 }
+
+namespace {
+// The picture the changer applied last, as it stored it.
+std::string StoredLastWallpaper()
+{
+    std::string value;
+    ReadRegString(HKEY_CURRENT_USER, kChanger, "LastWallpaper", &value);
+    return value;
+}
+
+// Sends a command of the icon's menu and waits until the changer has stored `expected` as the
+// wallpaper it applied.
+bool CommandUntilApplied(HWND changer, int command, const std::string& expected)
+{
+    ::PostMessageA(changer, WM_COMMAND, command, 0);
+    return PumpUntil([&] { return StoredLastWallpaper() == expected; }, 20000);
+}
+
+bool EndChanger(ChildProcess& child, HWND hwnd)
+{
+    ::PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    DWORD code = 1;
+    return child.WaitForExit(20000, &code) && code == 0;
+}
+} // namespace
+
+// The sequence goes on across a restart from the picture after the last one, and Previous goes
+// back through what was applied; each change is stored at once.
+TEST_F(ShowRolesTest, TheRotationGoesOnAfterARestartAndPreviousGoesBack)
+{
+    std::vector<std::string> paths;
+    for (const char* name : {"one.bmp", "two.bmp", "three.bmp"}) {
+        paths.push_back(dir + "\\" + name);
+        ASSERT_TRUE(WritePatternPicture(paths.back(), 8, 8, int(paths.size())));
+    }
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(paths[0]), PictureRecord(paths[1]), PictureRecord(paths[2])}));
+    SetChangerInt("LastChange", static_cast<DWORD>(std::time(nullptr)));
+
+    ChildProcess first;
+    ASSERT_TRUE(first.Start(MurlavoExe(), "/v"));
+    HWND hwnd = WaitForWindow(first, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, paths[0]));
+    ASSERT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, paths[1]));
+    DWORD stored = 0;
+    EXPECT_TRUE(ReadRegDword(HKEY_CURRENT_USER, kChanger, "LastChange", &stored));
+    EXPECT_GE(int64_t(stored), int64_t(std::time(nullptr)) - 120) << "the time of the change is stored with it";
+    ASSERT_TRUE(EndChanger(first, hwnd));
+
+    ChildProcess second;
+    ASSERT_TRUE(second.Start(MurlavoExe(), "/v"));
+    hwnd = WaitForWindow(second, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, paths[2])) << StoredLastWallpaper();
+    EXPECT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_PREVIOUS, paths[1])) << StoredLastWallpaper();
+    EXPECT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_PREVIOUS, paths[0])) << StoredLastWallpaper();
+    EXPECT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, paths[1])) << "Next walks forward through the history";
+    EXPECT_TRUE(EndChanger(second, hwnd));
+}
+
+// A folder in the library stands for the pictures in it, found again at every change.
+TEST_F(ShowRolesTest, AFolderPlaylistPicksUpAPictureAddedWhileTheChangerRuns)
+{
+    const std::string folder = dir + "\\folder";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WritePatternPicture(folder + "\\a.bmp", 8, 8, 1));
+    ::DeleteFileA((folder + "\\b.bmp").c_str());
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(folder + "\\*")}));
+    SetChangerInt("LastChange", static_cast<DWORD>(std::time(nullptr)));
+
+    ChildProcess child;
+    ASSERT_TRUE(child.Start(MurlavoExe(), "/v"));
+    HWND hwnd = WaitForWindow(child, "Murlavo");
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, folder + "\\a.bmp")) << StoredLastWallpaper();
+    ASSERT_TRUE(WritePatternPicture(folder + "\\b.bmp", 8, 8, 2));
+    EXPECT_TRUE(CommandUntilApplied(hwnd, ID_TRAY_NEXT, folder + "\\b.bmp")) << StoredLastWallpaper();
+    EXPECT_TRUE(EndChanger(child, hwnd));
+}
