@@ -6,6 +6,10 @@
 //   murlavo_change_bench changer PHOTO.jpg [resize]
 //       the wallpaper changer's window: double click, wait for the wallpaper (fitted to the
 //       screen, proportions kept; Resample unless "resize")
+//   murlavo_change_bench folder "C:\\Pictures\\**"
+//       a library of one folder: the changer's window created, its first change (the folders
+//       found, then the picture applied), then a second change; prints
+//       "first_ms=N next_ms=N pictures=N ws_mb_before=N ws_mb_after=N"
 //   murlavo_change_bench whole|fitted PHOTO.jpg CX CY [resize]
 //       the preparation's work alone on the picture object, written to a bitmap file:
 //       "whole" loads the full picture and scales it (the path before streaming), "fitted"
@@ -82,6 +86,51 @@ int Changer(const std::string& photo, bool resample)
     return Report(ms, startMb);
 }
 
+// Waits for the next applied wallpaper (the changer's stored "LastWallpaper" changes).
+bool WaitForChange(CShowWnd* window, const std::string& before)
+{
+    return testing_support::PumpUntil([&] { return !window->Preparation().Busy() && g_settings.m_strLastWallpaper != before; }, 120000);
+}
+
+int Folder(const std::string& record)
+{
+    using namespace testing_support;
+    g_settings = CChangerSettings();
+    g_settings.m_nOrder = 0; // the shuffle: every change walks the whole list
+    g_settings.m_nInterval = 10;
+    g_bShowRole = false;
+    if (!WriteNowPlayingLibrary({PictureRecord(record)}))
+        return 1;
+    const double before = WorkingSetMb(false);
+    const double start = NowMs();
+    auto* window = new CShowWnd;
+    if (!window->CreateHidden())
+        return 1;
+    const HWND hwnd = window->m_hWnd;
+    // As at logon: the first change is due at once.
+    window->ChangeNow();
+    if (!WaitForChange(window, "")) {
+        std::fprintf(stderr, "no first change\n");
+        return 1;
+    }
+    const double first = NowMs() - start;
+    const std::string applied = g_settings.m_strLastWallpaper;
+    const double nextStart = NowMs();
+    window->ChangeNow();
+    if (!WaitForChange(window, applied)) {
+        std::fprintf(stderr, "no second change\n");
+        return 1;
+    }
+    const double next = NowMs() - nextStart;
+    const double after = WorkingSetMb(false);
+    const size_t pictures = window->Changer().Pictures().size();
+    ::DestroyWindow(hwnd);
+    DeleteLibrary();
+    std::printf("first_ms=%.1f next_ms=%.1f pictures=%zu ws_mb_before=%.1f ws_mb_after=%.1f\n", first, next, pictures,
+        before, after);
+    return 0;
+}
+
 int Preparation(bool whole, const std::string& photo, int cx, int cy, bool resample)
 {
     char temp[MAX_PATH] = "";
@@ -114,6 +163,8 @@ int Preparation(bool whole, const std::string& photo, int cx, int cy, bool resam
 int main(int argc, char** argv)
 {
     const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "folder" && argc >= 3)
+        return Folder(argv[2]);
     if (mode == "changer" && argc >= 3)
         return Changer(argv[2], !(argc > 3 && !std::strcmp(argv[3], "resize")));
     if ((mode == "whole" || mode == "fitted") && argc >= 5)

@@ -7,7 +7,9 @@
 #include "image/JpegFile.h"
 #include "library/FolderIndexFile.h"
 #include "library/LibraryFile.h"
+#include "show/WallpaperRotation.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -612,6 +614,34 @@ void FolderIndexSeeds()
     Put("folderindex", "forty-folders", FolderIndexBytes(wide));
 }
 
+std::string Bytes(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void RotationSeeds()
+{
+    RotationRecord empty;
+    Put("rotation", "empty", Bytes(WriteRotationRecord(empty)));
+    RotationRecord record;
+    record.sequentialNext = 3;
+    record.sequenceAnchor = "C:\\Pictures\\2.jpg";
+    record.history = {"C:\\Pictures\\1.jpg", "D:\\Фото\\夕焼け.png", "C:\\Pictures\\2.jpg"};
+    record.historyPosition = 1;
+    record.shown = {PictureKey(record.history[0]), PictureKey(record.history[2])};
+    const std::string bytes = Bytes(WriteRotationRecord(record));
+    Put("rotation", "gone-back", bytes);
+    Put("rotation", "cut-short", bytes.substr(0, bytes.size() - 5));
+    RotationRecord full;
+    for (int i = 0; i < 50; ++i)
+        full.history.push_back("C:\\P\\" + std::to_string(i) + ".jpg");
+    full.historyPosition = 49;
+    for (uint64_t i = 0; i < 500; ++i)
+        full.shown.push_back(i * 0x9E3779B97F4A7C15ull);
+    std::sort(full.shown.begin(), full.shown.end());
+    Put("rotation", "fifty-and-a-shuffle", Bytes(WriteRotationRecord(full)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -628,5 +658,6 @@ int main(int argc, char** argv)
     CommandLineSeeds();
     ExifSeeds();
     FolderIndexSeeds();
+    RotationSeeds();
     return 0;
 }
