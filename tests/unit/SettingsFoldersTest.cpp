@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 
 using namespace testing_support;
 
@@ -268,3 +269,46 @@ TEST_F(SettingsFoldersTest, PicturesThatCannotBeShownShowTheRedCrossAndTheirReas
     EXPECT_EQ(notes[0], "Folder of pictures, with its sub-folders. The folder is gone.");
     EXPECT_EQ(notes.back(), "Folder of pictures, without its sub-folders.");
 }
+
+// The counter on its own: each folder's end comes with its count and first picture, a folder
+// that is not there says why, and stopping cancels what is queued and leaves nothing to take.
+TEST_F(SettingsFoldersTest, TheCounterAnswersEachFolderAndStopsWithoutAnnouncingMore)
+{
+    HWND target = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(target, nullptr);
+    constexpr UINT kNews = WM_APP + 7;
+    std::map<uint64_t, CFolderCounter::Count> counts;
+    {
+        CFolderCounter counter;
+        counter.SetTarget(target, kNews);
+        ASSERT_TRUE(counter.Request(1, m_holidays, true));
+        ASSERT_TRUE(counter.Request(2, m_holidays, false));
+        ASSERT_TRUE(counter.Request(3, m_dir + "\\Nowhere", true));
+        // The pump hands the announcements to the window; the news is taken as it comes.
+        EXPECT_TRUE(PumpUntil([&] {
+            for (CFolderCounter::Count& count : counter.Take())
+                counts[count.id] = std::move(count);
+            return counts.size() == 3 && counts[1].done && counts[2].done && counts[3].done;
+        }, 10000));
+        // Many more, then the end: the walk is cancelled and nothing more arrives.
+        for (uint64_t id = 10; id < 200; ++id)
+            counter.Request(id, m_holidays, true);
+        const DWORD start = ::GetTickCount();
+        counter.Stop(2000);
+        EXPECT_LT(::GetTickCount() - start, 2000u);
+        EXPECT_TRUE(counter.Take().empty());
+    }
+    EXPECT_EQ(counts[1].pictures, 5u);
+    EXPECT_EQ(counts[1].first, m_holidays + "\\a.bmp");
+    EXPECT_TRUE(counts[1].available);
+    EXPECT_EQ(counts[2].pictures, 3u);
+    EXPECT_FALSE(counts[3].available);
+    EXPECT_FALSE(counts[3].reason.empty());
+    EXPECT_EQ(counts[3].pictures, 0u);
+    // A message still queued from before the end finds nothing to take.
+    MSG msg;
+    while (::PeekMessageW(&msg, target, kNews, kNews, PM_REMOVE)) {
+    }
+    ::DestroyWindow(target);
+}
+
