@@ -1,5 +1,7 @@
-// The Picture Location dialog: shows a picture's full path in a read-only field, from which
-// it can be selected and copied. No buttons: Enter and Escape close it.
+// The Picture Location dialog: shows a picture's full path (a folder's, for a folder of
+// pictures) in a read-only field, from which it can be selected and copied, and a note under
+// it: why the picture cannot be shown, or whether a folder's sub-folders are included. No
+// buttons: Enter and Escape close it.
 #pragma once
 #include "framework/Dialog.h"
 
@@ -12,6 +14,7 @@ public:
     explicit CLocationDlg(HWND owner);
 
     std::string m_strLocation;
+    std::string m_strNote;
 
 protected:
     bool DoDataExchange(CDataExchange& dx) override;

@@ -73,10 +73,14 @@
 #define IDC_SETTINGS_ABOUT 1012
 #define IDC_SET_NOW_PLAYING 1022
 #define IDC_NOW_PLAYING 1029
+#define IDC_ADD_FOLDER 1030
+#define IDC_PREVIEW 1031
+#define IDC_PREVIEW_INFO 1032
 
 // Controls of the Add Playlist and Picture Location dialogs
 #define IDC_PLAYLIST_NAME 1007
 #define IDC_LOCATION 1021
+#define IDC_LOCATION_NOTE 1023
 
 // Controls of the About dialog
 #define IDC_HEADING 1005
@@ -92,6 +96,8 @@
 // Strings
 #define IDS_PLAYLISTS 105
 #define IDS_ADD_PICTURES 106
+#define IDS_ADD_FOLDER 111
+#define IDS_INCLUDE_SUBFOLDERS 112
 #define IDS_BUILD 107
 #define IDS_VERSION 108
 #define IDS_SELECT_PICTURES 110

@@ -156,6 +156,10 @@ void CSettingsDlg::MoveDraggedPicture(HTREEITEM target)
     m_bDragging = true;
     TreeView_DeleteItem(m_tree, dragged);
     m_bDragging = false;
+    // A folder's count goes on showing in the new item.
+    const auto folder = m_folders.find(RecordOf(moved));
+    if (folder != m_folders.end())
+        folder->second.item = moved;
     m_bModified = true;
 
     TreeView_SelectItem(m_tree, moved);

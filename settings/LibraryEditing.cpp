@@ -6,8 +6,10 @@
 #include "dialogs/AddPlaylistDlg.h"
 #include "dialogs/LocationDlg.h"
 #include "framework/WideText.h"
+#include "library/FolderRecord.h"
 #include "library/WallpaperObject.h"
 #include "resource.h"
+#include "settings/FolderPicker.h"
 
 #include <shellapi.h>
 
@@ -41,6 +43,7 @@ BOOL(WINAPI* CSettingsDlg::s_pfnGetOpenFileName)(OPENFILENAMEW*) = ::GetOpenFile
 DWORD(WINAPI* CSettingsDlg::s_pfnCommDlgExtendedError)() = ::CommDlgExtendedError;
 BOOL (*CSettingsDlg::s_pfnTrackPopupMenu)(HMENU, UINT, int, int, HWND) = TrackMenu;
 void (*CSettingsDlg::s_pfnOpenFile)(HWND, const char*) = OpenWithShell;
+bool (*CSettingsDlg::s_pfnPickFolder)(HWND, std::string&, bool&) = PickFolderWithShell;
 
 void CSettingsDlg::OnAddPlaylist()
 {
@@ -130,6 +133,23 @@ void CSettingsDlg::OnAddPictures()
     TreeView_Expand(m_tree, playlist, TVE_EXPAND);
 }
 
+void CSettingsDlg::OnAddFolder()
+{
+    HTREEITEM playlist = TreeView_GetSelection(m_tree);
+    const CWallpaperObject* selected = RecordOf(playlist);
+    if (!selected || selected->m_bPicture)
+        return; // folders go into playlists only (the button is disabled otherwise)
+    std::string folder;
+    bool withSubFolders = true;
+    if (!s_pfnPickFolder(m_hWnd, folder, withSubFolders) || folder.empty())
+        return;
+    // A folder is a picture record with the options a picture is given; its count follows.
+    m_bModified |= InsertPictureItem(playlist,
+                       std::make_unique<CWallpaperObject>(FolderRecordPath(folder, withSubFolders), 1).release(), true)
+        != nullptr;
+    TreeView_Expand(m_tree, playlist, TVE_EXPAND);
+}
+
 void CSettingsDlg::OnTreeRightClick()
 {
     POINT screen;
@@ -190,6 +210,12 @@ void CSettingsDlg::ShowContextMenu(HTREEITEM item, POINT screen, UINT flags)
         shown.hItem = item;
         if (GetItem(shown) && shown.iImage == kMissingFile)
             ::EnableMenuItem(popup, ID_LIBRARY_PREVIEW, MF_BYCOMMAND | MF_GRAYED);
+        // A folder previews its first picture, once one is found.
+        if (FolderScopeOf(record->m_strPath) != FolderScope::none) {
+            const auto folder = m_folders.find(record);
+            if (folder == m_folders.end() || folder->second.count.first.empty())
+                ::EnableMenuItem(popup, ID_LIBRARY_PREVIEW, MF_BYCOMMAND | MF_GRAYED);
+        }
     }
     s_pfnTrackPopupMenu(popup, flags, screen.x, screen.y, m_hWnd);
 }
@@ -216,12 +242,19 @@ void CSettingsDlg::OnContextCommand(int id)
         return;
     switch (id) {
     case ID_LIBRARY_PREVIEW:
-        s_pfnOpenFile(m_hWnd, record->m_strPath.c_str());
+        if (FolderScopeOf(record->m_strPath) == FolderScope::none) {
+            s_pfnOpenFile(m_hWnd, record->m_strPath.c_str());
+        } else {
+            const auto folder = m_folders.find(record);
+            if (folder != m_folders.end() && !folder->second.count.first.empty())
+                s_pfnOpenFile(m_hWnd, folder->second.count.first.c_str());
+        }
         break;
     case ID_LIBRARY_LOCATION: {
         // Owned by this dialog: the item cannot be deleted while its path is shown.
         CLocationDlg dlg(m_hWnd);
-        dlg.m_strLocation = record->m_strPath;
+        dlg.m_strLocation = FolderOfRecord(record->m_strPath);
+        dlg.m_strNote = LocationNote(m_hContextItem);
         dlg.DoModal();
         break;
     }

@@ -4,6 +4,7 @@
 
 #include "app/ChangerApp.h"
 #include "framework/WideText.h"
+#include "library/FolderRecord.h"
 #include "library/Library.h"
 #include "library/Settings.h"
 #include "resource.h"
@@ -176,14 +177,15 @@ HTREEITEM CSettingsDlg::InsertPictureItem(HTREEITEM parent, CWallpaperObject* re
     if (sorted) {
         // The sorted place depends on the label: the provisional one, the file's name, which
         // is what the shell shows too, or near it.
+        const bool folder = FolderScopeOf(record->m_strPath) != FolderScope::none;
         try {
-            label = Wide(ProvisionalLabel(record->m_strPath));
+            label = folder ? FolderLabel(*record) : Wide(ProvisionalLabel(record->m_strPath));
         } catch (const std::bad_alloc&) {
             delete record;
             return nullptr;
         }
         insert.hInsertAfter = TVI_SORT;
-        insert.item.iImage = insert.item.iSelectedImage = kPicturePage;
+        insert.item.iImage = insert.item.iSelectedImage = folder ? kClosedFolder : kPicturePage;
         insert.item.pszText = &label[0];
     } else {
         // A library holds thousands of pictures: the label and the image are looked up when
@@ -212,17 +214,20 @@ void CSettingsDlg::ShowPictureItem(NMTVDISPINFOW& info, const CWallpaperObject& 
     // Whether the file is there, its icon and its name can take the file system or the shell
     // long to tell (a share that is offline): the item shows its file's name and the neutral
     // picture until the look-up answers.
-    std::wstring label = Wide(ProvisionalLabel(record.m_strPath));
+    // A folder shows its own name (its count follows).
+    const bool folder = FolderScopeOf(record.m_strPath) != FolderScope::none;
+    std::wstring label = folder ? FolderLabel(record) : Wide(ProvisionalLabel(record.m_strPath));
+    const int image = folder ? kClosedFolder : kPicturePage;
     // The answer to this request first: the tree's buffer may move once the item is changed.
     if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0)
         ::lstrcpynW(info.item.pszText, label.c_str(), info.item.cchTextMax);
-    info.item.iImage = info.item.iSelectedImage = kPicturePage;
+    info.item.iImage = info.item.iSelectedImage = image;
     // Then the label and the image become the item's own, and the tree asks no more.
     TVITEMW fixed {};
     fixed.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
     fixed.hItem = info.item.hItem;
     fixed.pszText = &label[0];
-    fixed.iImage = fixed.iSelectedImage = kPicturePage;
+    fixed.iImage = fixed.iSelectedImage = image;
     SetItem(fixed);
     RequestPictureInfo(info.item.hItem, record);
 }
@@ -240,6 +245,8 @@ void CSettingsDlg::RequestPictureInfo(HTREEITEM item, const CWallpaperObject& re
         return;
     }
     ::SetTimer(m_hWnd, kLookupTimer, USER_TIMER_MINIMUM, nullptr);
+    if (FolderScopeOf(record.m_strPath) != FolderScope::none)
+        StartFolderCount(item, record);
 }
 
 void CSettingsDlg::OnLookupTimer()
@@ -270,6 +277,37 @@ void CSettingsDlg::ApplyPictureInfo(CPictureLookup::Result& result)
         return;
     HTREEITEM item = pending->second;
     m_pendingInfo.erase(pending);
+
+    // Why the picture cannot be shown is kept for the Location dialog and the preview.
+    const CWallpaperObject* record = RecordOf(item);
+    if (record) {
+        try {
+            if (result.reason.empty())
+                m_reasons.erase(record);
+            else
+                m_reasons[record] = result.reason;
+        } catch (const std::bad_alloc&) {
+            // The item still shows the red cross.
+        }
+    }
+    // The selected picture's preview waited for this answer.
+    const bool selected = item == TreeView_GetSelection(m_tree);
+    if (record && FolderScopeOf(record->m_strPath) != FolderScope::none) {
+        // A folder shows its name and count (kept up by the counting), the red cross when it
+        // is gone.
+        std::wstring label = result.exists ? FolderLabel(*record) : Wide(FolderOfRecord(record->m_strPath));
+        TVITEMW shown {};
+        shown.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        shown.hItem = item;
+        shown.pszText = &label[0];
+        shown.iImage = shown.iSelectedImage = result.exists ? kClosedFolder : kMissingFile;
+        SetItem(shown);
+        if (item == m_hNowPlaying)
+            ShowNowPlayingRow();
+        if (selected)
+            UpdatePreview();
+        return;
+    }
 
     int image = kMissingFile;
     if (result.exists) {
@@ -303,6 +341,8 @@ void CSettingsDlg::ApplyPictureInfo(CPictureLookup::Result& result)
     SetItem(shown);
     if (item == m_hNowPlaying)
         ShowNowPlayingRow();
+    if (selected)
+        UpdatePreview();
 }
 
 int CSettingsDlg::FolderImage(HTREEITEM item) const
@@ -335,7 +375,15 @@ void CSettingsDlg::OnDeleteItem(const NMTREEVIEWW& info)
     // A picture being moved keeps its record: the moved item takes it over.
     if (m_bDragging)
         return;
-    delete reinterpret_cast<CWallpaperObject*>(info.itemOld.lParam);
+    const auto* record = reinterpret_cast<const CWallpaperObject*>(info.itemOld.lParam);
+    m_reasons.erase(record);
+    const auto folder = m_folders.find(record);
+    if (folder != m_folders.end()) {
+        // A count still running is dropped when it answers.
+        m_counting.erase(folder->second.count.id);
+        m_folders.erase(folder);
+    }
+    delete record;
     if (info.itemOld.hItem == m_hNowPlaying) {
         ListView_DeleteItem(m_listNowPlaying, 0);
         m_hNowPlaying = nullptr;

@@ -1,6 +1,8 @@
 #include "settings/PictureLookup.h"
 
 #include "framework/WideText.h"
+#include "library/FolderRecord.h"
+#include "settings/PicturePreview.h"
 
 #include <objbase.h>
 
@@ -71,22 +73,58 @@ bool ShareReachable(const std::string& share)
     return ::GetLastError() == ERROR_ACCESS_DENIED;
 }
 
+// The user's words for a file or folder the file system could not find or reach.
+std::string MissingReason(DWORD error, bool folder)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+        return folder ? "The folder is gone." : "The file is missing.";
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return "The folder is gone.";
+    default:
+        return (folder ? "The folder cannot be reached: " : "The file cannot be reached: ") + SystemErrorText(error);
+    }
+}
+
 CPictureLookup::Result LookUp(const std::string& path, bool newShell, WorkerMemory& memory)
 {
     CPictureLookup::Result result;
     // A file that cannot be found shows its full path.
     result.label = path;
-    const std::string share = ShareOf(path, memory);
+    const bool folder = FolderScopeOf(path) != FolderScope::none;
+    const std::string target = folder ? FolderOfRecord(path) : path;
+    const std::string share = ShareOf(target, memory);
     if (!share.empty()) {
         auto known = memory.reachable.find(share);
         if (known == memory.reachable.end())
             known = memory.reachable.emplace(share, ShareReachable(share)).first;
-        if (!known->second)
+        if (!known->second) {
+            result.reason = "The network place " + share + " cannot be reached.";
             return result;
+        }
     }
-    const DWORD attributes = CPictureLookup::s_pfnGetFileAttributes(FilePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
+    // "C:" alone would name the drive's current folder.
+    const std::string asked = folder && target.size() == 2 && target[1] == ':' ? target + "\\" : target;
+    const DWORD attributes = CPictureLookup::s_pfnGetFileAttributes(FilePath(asked).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        result.reason = MissingReason(::GetLastError(), folder);
         return result;
+    }
+    if (folder) {
+        // The tree shows a folder by its own name and count (the dialog's), not the shell's.
+        if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            result.reason = "The folder is gone.";
+            return result;
+        }
+        result.exists = true;
+        return result;
+    }
+    // A file kept online only is not opened, nor handed to the shell, which might open it.
+    if (attributes & kOnlineOnlyAttributes) {
+        result.reason = "The file is stored online only; it is not downloaded to be shown.";
+        return result;
+    }
 
     const std::wstring wide = Wide(path);
     if (newShell) {

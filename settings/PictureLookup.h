@@ -7,6 +7,10 @@
 //
 // A share (\\server\share, or a network drive) is asked once whether it can be reached; the
 // pictures of a share that cannot are answered as missing at once, without asking again.
+//
+// A folder record ("C:\Pictures\*", library/FolderRecord.h) is answered for its folder. A file
+// that is stored online only (a cloud placeholder) is answered as one that cannot be shown: it
+// is never opened, which would download it.
 #pragma once
 #include "framework/Handles.h"
 
@@ -23,8 +27,9 @@ class CPictureLookup {
 public:
     struct Result {
         uint64_t id = 0;      // the request's own number
-        bool exists = false;  // the file was found (and the shell knew it)
+        bool exists = false;  // the file was found (and the shell knew it) and can be shown
         std::string label;    // the shell's name, the title, or the full path of a missing file
+        std::string reason;   // why a picture cannot be shown (missing, online only, ...)
         int systemIcon = -1;  // with the shell: the icon's place in the system's small-icon list
         CIconHandle icon;     // the icon: without the shell every time, with it the first time an
                               // icon of the system list is met (later results name it by place)

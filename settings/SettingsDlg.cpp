@@ -17,6 +17,9 @@ int ShowMessageBox(HWND owner, const char* text, UINT type)
     return MessageBoxUtf8(owner, text, "Murlavo", type);
 }
 
+// WM_DPICHANGED, declared for Windows 8.1 and later only.
+constexpr UINT kDpiChanged = 0x02E0;
+
 // A worker held up by an unreachable share is not waited for longer than this when the dialog
 // ends: it finishes on its own.
 constexpr DWORD kLookupStopWaitMs = 500;
@@ -58,8 +61,13 @@ BOOL CSettingsDlg::OnInitDialog()
     m_settingsOpened = m_settings;
     m_bModified = false;
     m_lookup.SetTarget(m_hWnd, kPictureInfoReady);
+    m_preview.SetTarget(m_hWnd, kPreviewReady);
+    m_counter.SetTarget(m_hWnd, kFolderCountReady);
     CDialog::OnInitDialog();
-    CenterWindow();
+    // The template's size is the smallest; the dialog opens where it was left.
+    InitLayout();
+    if (!RestorePlacement())
+        CenterWindow();
     if (CreateImageList()) {
         TreeView_SetImageList(m_tree, m_imageList.Get(), TVSIL_NORMAL);
         ListView_SetImageList(m_listNowPlaying, m_imageList.Get(), LVSIL_SMALL);
@@ -117,7 +125,9 @@ void CSettingsDlg::OnSelectionChanged(HTREEITEM selected)
     const CWallpaperObject* record = RecordOf(selected);
     // Pictures go into playlists only; any item but the root can be Now Playing.
     ::EnableWindow(GetDlgItem(IDC_ADD_PICTURE), record && !record->m_bPicture);
+    ::EnableWindow(GetDlgItem(IDC_ADD_FOLDER), record && !record->m_bPicture);
     ::EnableWindow(GetDlgItem(IDC_SET_NOW_PLAYING), record != nullptr);
+    UpdatePreview();
 }
 
 void CSettingsDlg::OnSetNowPlaying()
@@ -223,6 +233,9 @@ bool CSettingsDlg::OnCommand(int id, int code, HWND control)
     case IDC_ADD_PICTURE:
         OnAddPictures();
         return true;
+    case IDC_ADD_FOLDER:
+        OnAddFolder();
+        return true;
     case ID_LIBRARY_DELETE:
     case ID_LIBRARY_PREVIEW:
     case ID_LIBRARY_RENAME:
@@ -282,9 +295,15 @@ LRESULT CSettingsDlg::OnNotify(NMHDR& header)
 
 void CSettingsDlg::OnDestroy()
 {
-    // Before the tree's items go: no answer is waited for any more.
+    SavePlacement();
+    // Before the tree's items go: no answer is waited for any more, and folders being counted
+    // are let go.
     m_lookup.Stop(kLookupStopWaitMs);
     m_pendingInfo.clear();
+    m_counter.Stop(kLookupStopWaitMs);
+    m_counting.clear();
+    m_preview.Stop(kLookupStopWaitMs);
+    m_previewPicture.reset();
     for (HICON icon : m_arrIcons)
         ::DestroyIcon(icon);
     m_arrIcons.clear();
@@ -302,10 +321,47 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONUP:
         OnLButtonUp();
         return CDialog::WindowProc(msg, wParam, lParam);
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            OnSize(LOWORD(lParam), HIWORD(lParam));
+        return CDialog::WindowProc(msg, wParam, lParam);
+    case kDpiChanged: {
+        OnDpiChanged(LOWORD(wParam));
+        const LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
+        // The size the system suggests for the new scale; the dialog manager may have placed
+        // the controls anew, so they follow the layout again.
+        if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
+            ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        RECT client;
+        ::GetClientRect(m_hWnd, &client);
+        OnSize(client.right, client.bottom);
+        return result;
+    }
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
+        return 0;
+    case WM_DRAWITEM:
+        if (wParam != IDC_PREVIEW)
+            return CDialog::WindowProc(msg, wParam, lParam);
+        OnDrawPreview(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case kPreviewReady:
+        OnPreviewReady();
+        return 0;
+    case kFolderCountReady:
+        OnFolderCountReady();
+        return 0;
     case WM_TIMER:
-        if (wParam == kLookupTimer)
+        if (wParam == kLookupTimer) {
             OnLookupTimer();
-        else
+        } else if (wParam == kPreviewSizeTimer) {
+            // The pane's new size: a picture fitted to the old one is asked for again.
+            ::KillTimer(m_hWnd, kPreviewSizeTimer);
+            const SIZE pane = PreviewPaneSize();
+            if (m_previewPicture && (pane.cx != m_previewAsked.cx || pane.cy != m_previewAsked.cy))
+                UpdatePreview();
+        } else
             OnTimer(wParam);
         return CDialog::WindowProc(msg, wParam, lParam);
     case WM_CAPTURECHANGED:

@@ -7,12 +7,18 @@
 //
 // The dialog's messages are dispatched in SettingsDlg.cpp; the tree's filling, looks and saving
 // are in LibraryTree.cpp, the editing commands in LibraryEditing.cpp, moving pictures by drag
-// and drop in DragDrop.cpp.
+// and drop in DragDrop.cpp, the layout as the dialog is resized and its remembered place in
+// SettingsLayout.cpp, the preview pane and the folders' counts in SettingsPreview.cpp.
+//
+// A picture record may stand for a folder ("C:\Pictures\*", with sub-folders "C:\Pictures\**"):
+// the tree shows the folder's name and how many pictures it holds, counted off this thread.
 #pragma once
 #include "framework/Dialog.h"
 #include "framework/Handles.h"
+#include "settings/FolderCount.h"
 #include "settings/LabelEdit.h"
 #include "settings/PictureLookup.h"
+#include "settings/PicturePreview.h"
 #include "settings/SaveFailedQuestion.h"
 
 #include <commctrl.h>
@@ -79,6 +85,25 @@ public:
     static BOOL (*s_pfnTrackPopupMenu)(HMENU menu, UINT flags, int x, int y, HWND owner);
     static void (*s_pfnOpenFile)(HWND owner, const char* path);
     static int (*s_pfnMessageBox)(HWND owner, const char* text, UINT type);
+    // Replaceable for tests: the system's folder picker with its "Include sub-folders" box;
+    // false when cancelled. The folder comes back in UTF-8.
+    static bool (*s_pfnPickFolder)(HWND owner, std::string& folder, bool& withSubFolders);
+
+    // Where the dialog's place on the screen is remembered in the user's profile.
+    static constexpr const char* kPlacementSection = "Settings";
+    static constexpr const char* kPlacementEntry = "Placement";
+
+    // Why an item's picture cannot be shown (the file is missing, ...), once its look-up has
+    // answered; empty when it can, or for a playlist.
+    std::string ReasonOf(HTREEITEM item) const;
+    // What the Location dialog says under an item's path: the reason it cannot be shown, and
+    // for a folder whether its sub-folders are included.
+    std::string LocationNote(HTREEITEM item) const;
+    // What the preview pane says instead of a picture (empty while it shows one), in UTF-8.
+    std::string PreviewMessage() const;
+    // The pictures of the preview and the folders' counts still being worked on.
+    bool PreviewPending() const { return m_nPreviewShown != m_nPreviewId; }
+    bool CountsPending() const { return !m_counting.empty(); }
 
     // Images of the tree's image list (bitmap 132).
     enum { kClosedFolder = 0, kOpenFolder = 1, kPicturePage = 2, kMissingFile = 3 };
@@ -114,6 +139,11 @@ protected:
 private:
     // The worker's answers are waiting (CPictureLookup).
     static constexpr UINT kPictureInfoReady = WM_APP + 0x10;
+    // The preview's picture is ready (CPicturePreview); folders' counts have news (CFolderCounter).
+    static constexpr UINT kPreviewReady = WM_APP + 0x11;
+    static constexpr UINT kFolderCountReady = WM_APP + 0x12;
+    // The pane's picture is asked for again at its new size once resizing pauses.
+    static constexpr UINT_PTR kPreviewSizeTimer = 3;
     // Hands the look-ups noted while painting to the worker: a timer's message comes after the
     // paints that are due, so the worker is woken once for all of them, and not while the
     // dialog is first painted. (Timer 1 is the drag's autoscroll.)
@@ -162,9 +192,36 @@ private:
     // The Now Playing list's row shows the Now Playing item's label and image.
     void ShowNowPlayingRow();
 
+    // Layout and placement (SettingsLayout.cpp).
+    // Notes each control's place at the template's size: how it moves as the dialog grows.
+    void InitLayout();
+    void OnSize(int cx, int cy);
+    void OnGetMinMaxInfo(MINMAXINFO& info) const;
+    UINT WindowDpi() const;
+    void OnDpiChanged(UINT dpi);
+    // The place remembered from the last time, brought onto a monitor's work area when the
+    // monitor it was on is gone; false when none was remembered.
+    bool RestorePlacement();
+    void SavePlacement() const;
+
+    // Preview pane and folder counts (SettingsPreview.cpp).
+    // Asks for the selected item's picture (a folder's: its first picture), or clears the pane.
+    void UpdatePreview();
+    void ShowPreviewMessage(const std::string& message);
+    void OnPreviewReady();
+    void OnDrawPreview(const DRAWITEMSTRUCT& draw);
+    SIZE PreviewPaneSize() const;
+    // A folder item shown for the first time: its count starts.
+    void StartFolderCount(HTREEITEM item, const CWallpaperObject& record);
+    void OnFolderCountReady();
+    // "Holidays (counting… 12,000)", "Holidays (1,234 pictures)".
+    std::wstring FolderLabel(const CWallpaperObject& record) const;
+    void ShowFolderLabel(HTREEITEM item, const CWallpaperObject& record);
+
     // Library editing (LibraryEditing.cpp).
     void OnAddPlaylist();
     void OnAddPictures();
+    void OnAddFolder();
     // The context menu of the item under the pointer (a right click).
     void OnTreeRightClick();
     // The context menu asked for from the keyboard (Shift+F10, the Menu key): one per key press.
@@ -217,4 +274,38 @@ private:
     // A menu key's context menu was shown and the same press may still ask again (the tree
     // reports the Menu key both as a key and as WM_CONTEXTMENU): cleared by the next key.
     bool m_bKeyMenuShown = false;
+
+    // Why each picture that cannot be shown cannot, by record (records move with their items).
+    std::map<const CWallpaperObject*, std::string> m_reasons;
+
+    // How each control follows the dialog's size: its place at the template's size and which of
+    // its edges move with the width and the height (0 stays, 1 half the growth, 2 all of it).
+    struct Anchor {
+        HWND control;
+        RECT opened;
+        int left, top, right, bottom;
+    };
+    std::vector<Anchor> m_layout;
+    SIZE m_clientOpened {};
+    SIZE m_minTrack {};
+    UINT m_nDpi = 0; // the DPI those places are in
+
+    // The preview: the newest request's number, the one shown, its picture, the pane's message.
+    CPicturePreview m_preview;
+    uint64_t m_nPreviewId = 0;
+    uint64_t m_nPreviewShown = 0;
+    std::shared_ptr<CPictureImage> m_previewPicture;
+    std::wstring m_previewMessage;
+    SIZE m_previewAsked {};
+
+    // The folders' counts, by record, and the outstanding ones by number.
+    struct FolderState {
+        HTREEITEM item = nullptr;
+        CFolderCounter::Count count;
+        bool counting = false;
+    };
+    CFolderCounter m_counter;
+    std::map<const CWallpaperObject*, FolderState> m_folders;
+    std::map<uint64_t, const CWallpaperObject*> m_counting;
+    uint64_t m_nLastCount = 0;
 };

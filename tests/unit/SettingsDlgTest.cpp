@@ -50,16 +50,19 @@ TEST_F(SettingsDlgTest, ControlsAreThoseOfTheTemplateInTabOrder)
     const DWORD listStyle = LVS_LIST | LVS_ALIGNLEFT | LVS_SHAREIMAGELISTS | WS_BORDER | WS_TABSTOP;
     const DWORD listMask = LVS_TYPEMASK | LVS_ALIGNMASK | LVS_SHAREIMAGELISTS | WS_BORDER | WS_TABSTOP;
     const std::vector<ExpectedControl> table {
-        {IDOK, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, button, {54, 165, 50, 13}},
-        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, button, {113, 165, 50, 13}},
-        {IDC_LIBRARY_TREE, "SysTreeView32", "", treeStyle | WS_BORDER | WS_TABSTOP, treeMask, {5, 29, 144, 133}},
-        {IDC_ADD_PLAYLIST, "Button", "Add &Playlist...", WS_TABSTOP, button, {158, 34, 50, 13}},
-        {IDC_ADD_PICTURE, "Button", "Add P&icture...", WS_TABSTOP, button, {158, 52, 50, 13}},
-        {IDC_SETTINGS_OPTIONS, "Button", "&Options...", WS_TABSTOP, button, {158, 70, 50, 13}},
-        {IDC_SET_NOW_PLAYING, "Button", "&Set ", WS_TABSTOP, button, {158, 8, 50, 13}},
-        {-1, "Button", " Now Playing ", BS_GROUPBOX, BS_TYPEMASK | WS_TABSTOP, {5, 1, 144, 25}},
-        {IDC_NOW_PLAYING, "SysListView32", "", listStyle, listMask, {12, 10, 130, 13}},
-        {IDC_SETTINGS_ABOUT, "Button", "&About...", WS_TABSTOP, button, {158, 108, 50, 13}},
+        {IDOK, "Button", "OK", WS_TABSTOP | BS_DEFPUSHBUTTON, button, {218, 182, 50, 13}},
+        {IDCANCEL, "Button", "Cancel", WS_TABSTOP, button, {273, 182, 50, 13}},
+        {IDC_LIBRARY_TREE, "SysTreeView32", "", treeStyle | WS_BORDER | WS_TABSTOP, treeMask, {5, 29, 180, 166}},
+        {IDC_ADD_PLAYLIST, "Button", "Add &Playlist...", WS_TABSTOP, button, {192, 34, 62, 13}},
+        {IDC_ADD_PICTURE, "Button", "Add P&icture...", WS_TABSTOP, button, {192, 52, 62, 13}},
+        {IDC_ADD_FOLDER, "Button", "Add F&older...", WS_TABSTOP, button, {192, 70, 62, 13}},
+        {IDC_SETTINGS_OPTIONS, "Button", "&Options...", WS_TABSTOP, button, {261, 34, 62, 13}},
+        {IDC_SET_NOW_PLAYING, "Button", "&Set ", WS_TABSTOP, button, {192, 8, 62, 13}},
+        {-1, "Button", " Now Playing ", BS_GROUPBOX, BS_TYPEMASK | WS_TABSTOP, {5, 1, 180, 25}},
+        {IDC_NOW_PLAYING, "SysListView32", "", listStyle, listMask, {12, 10, 166, 13}},
+        {IDC_SETTINGS_ABOUT, "Button", "&About...", WS_TABSTOP, button, {261, 52, 62, 13}},
+        {IDC_PREVIEW, "Static", "", SS_OWNERDRAW, SS_TYPEMASK | WS_TABSTOP, {192, 90, 131, 74}},
+        {IDC_PREVIEW_INFO, "Static", "", SS_CENTER, SS_TYPEMASK | WS_TABSTOP, {192, 167, 131, 9}},
     };
     char caption[64] = "";
     HWND focus = nullptr;

@@ -66,12 +66,15 @@ TEST(LocationDlg, ShowsThePathReadOnlyAndClosesOnEnterOrEscape)
     for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
         ScriptedDialog<CLocationDlg> dlg;
         dlg.m_strLocation = path;
+        dlg.m_strNote = "The file is missing.";
         bool scrolled = false, unchanged = false;
         dlg.script = [&](ScriptedDialog<CLocationDlg>& d) {
             EXPECT_EQ(WindowText(d.m_hWnd), "Picture Location");
             ExpectControls(d.m_hWnd, {{IDC_LOCATION, "Edit", path.c_str(),
-                                       WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_READONLY, kKeyStyles,
-                                       {3, 4, 229, 12}}});
+                                          WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL | ES_READONLY, kKeyStyles,
+                                          {3, 4, 229, 12}},
+                                         {IDC_LOCATION_NOTE, "Static", "The file is missing.", SS_LEFT,
+                                          SS_TYPEMASK | WS_TABSTOP, {4, 20, 228, 9}}});
             HWND edit = d.GetDlgItem(IDC_LOCATION);
             // Typing changes nothing.
             ::SendMessageA(edit, WM_CHAR, 'x', 0);
