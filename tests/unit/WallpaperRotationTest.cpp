@@ -127,8 +127,9 @@ TEST(ShuffledRotation, ShowsEveryPictureOnceBeforeAnyTwiceAcrossRestartsAddition
     std::set<std::string> round2;
     for (size_t i = 0; i < list.size(); ++i) {
         const std::string path = Change(rotation, list, false);
-        if (i == 0)
+        if (i == 0) {
             EXPECT_NE(path, last);
+        }
         EXPECT_TRUE(round2.insert(path).second);
     }
 }
