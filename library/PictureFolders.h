@@ -12,7 +12,7 @@
 // the index recorded is taken from the index; any other is read again. The index is only ever a
 // cache: a missing, damaged or foreign index file is ignored and rebuilt.
 //
-// (Added with the implementation.) The index is trusted only on file systems that change a
+// The index is trusted only on file systems that change a
 // folder's time when its entries change (NTFS, ReFS); on FAT and exFAT (memory cards, USB
 // sticks) every folder is read at every List. A folder written less than two seconds before it
 // was read is read again next time (an entry added within the same tick of the clock leaves

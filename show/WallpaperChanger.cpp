@@ -132,6 +132,12 @@ void CWallpaperChanger::Expand(std::unordered_map<std::string, std::vector<std::
     }
     m_pictures.clear();
     m_choice = CWallpaperRotation::Choice();
+    size_t total = 0;
+    for (const auto& record : m_list) {
+        const auto fresh = found.find(record->m_strPath), old = before.find(record->m_strPath);
+        total += fresh != found.end() ? fresh->second.size() : old != before.end() ? old->second.size() : 1;
+    }
+    m_pictures.reserve(total);
     for (const auto& record : m_list) {
         if (FolderScopeOf(record->m_strPath) == FolderScope::none) {
             m_pictures.push_back(MakeRotationPicture(record->m_strPath, record.get()));
