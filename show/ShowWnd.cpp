@@ -420,14 +420,15 @@ void CShowWnd::OnPictureReady()
     // What the job was started for decides: a wallpaper written while the full-screen show
     // began is still applied, a slide prepared for a show that has ended is not shown. A
     // picture that was not loaded leaves the wallpaper as it was.
-    bool tryAnother = false;
+    bool tryAnother = false, goBack = false;
     if (m_worker.Mode() == PrepareMode::wallpaper) {
         if (m_bLoaded && m_worker.Written()) {
             m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
             m_nFailedInARow = 0;
-        } else if (!m_bLoaded && !m_bStepWaiting) {
-            // A picture that cannot be shown is left out from now on, and the next one is tried
-            // at once (a few in a row; the next tick goes on).
+        } else if (!m_bLoaded) {
+            // A picture that cannot be shown is left out from now on, and the next one in the
+            // same direction is tried at once (a few in a row; the next tick goes on).
+            goBack = m_changer.LastChoiceWentBack();
             m_changer.ChosenPictureFailed();
             tryAnother = ++m_nFailedInARow < kMaxFailuresPerStep;
             if (!tryAnother)
@@ -442,7 +443,9 @@ void CShowWnd::OnPictureReady()
             ::UpdateWindow(m_hWnd);
         }
     }
-    if (m_bStepWaiting || tryAnother) {
+    if (tryAnother && goBack && !m_bStepWaiting) {
+        ChangeBack();
+    } else if (m_bStepWaiting || tryAnother) {
         m_bStepWaiting = false;
         m_bScanFresh = tryAnother; // the folders were scanned for this step already
         OnTimer();

@@ -40,6 +40,8 @@ public:
     // The picture of the last choice could not be shown (missing, unreadable, refused, not
     // stored locally): it is left out for as long as the changer runs.
     void ChosenPictureFailed();
+    // The last choice went back through the history (Previous).
+    bool LastChoiceWentBack() const { return m_choice.step == CWallpaperRotation::Step::back; }
     // The next slide in list order, or null when the list is empty.
     const CWallpaperObject* ChooseSlide();
 

@@ -183,6 +183,26 @@ TEST_F(ShowWndTest, TimerChangesOnlyWhenTheIntervalHasPassed)
     EXPECT_EQ(g_settings.m_strLastWallpaper, a);
 }
 
+// Previous goes back one applied wallpaper at a time, stepping over one that can no longer be
+// shown; Next then walks forward again, and the pictures applied are stored as they change.
+TEST_F(ShowWndTest, PreviousGoesBackOverPicturesThatAreGone)
+{
+    std::string a = Picture("a.bmp", 8, 8, 1), b = Picture("b.bmp", 8, 8, 2), c = Picture("c.bmp", 8, 8, 3);
+    StartChanger({PictureRecord(a), PictureRecord(b), PictureRecord(c)});
+    EXPECT_FALSE(window->Changer().CanGoBack());
+    for (const std::string& expected : {a, b, c}) {
+        DoubleClick();
+        ASSERT_EQ(g_settings.m_strLastWallpaper, expected);
+    }
+    ASSERT_TRUE(::DeleteFileA(b.c_str()));
+    window->ChangeBack();
+    ASSERT_TRUE(PumpUntil([&] { return !window->Preparation().Busy() && g_settings.m_strLastWallpaper == a; }, 20000))
+        << g_settings.m_strLastWallpaper;
+    EXPECT_FALSE(window->Changer().CanGoBack());
+    DoubleClick();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, c) << "forward again, over the picture that is gone";
+}
+
 TEST_F(ShowWndTest, RandomOrderWithOnePictureChoosesItAgain)
 {
     std::string only = Picture("only.bmp", 8, 8);
