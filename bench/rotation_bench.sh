@@ -4,7 +4,8 @@
 # applied wallpaper (the folders found, a picture of the shuffle prepared and applied), the
 # next change, and the working set the list adds. The first round has no folder index (as the
 # first start after the folder was added), the later ones have it (as every later start).
-# The pictures are hard links to one small JPEG, so the figures are the rotation's own.
+# The pictures are hard links to copies of one small JPEG, so the figures are the rotation's own. Then the
+# Settings dialog opened on a library holding that folder (bench/settings/SettingsBench.cpp).
 #
 #   bench/rotation_bench.sh [rounds] [folders] [pictures per folder]     (default 5 1000 100)
 set -euo pipefail
@@ -40,3 +41,7 @@ for ((r = 1; r <= rounds; ++r)); do
   printf 'round %d (%s): ' "$r" "$([ "$r" -eq 1 ] && echo 'no index' || echo 'index')"
   wine "$bench" folder 'C:\murlavo-rotation-bench\library\**' 2>/dev/null | tr -d '\r'
 done
+# The Settings dialog on a library that holds the folder (and 100 pictures beside it).
+cmake --build "$here/build/x64" --target murlavo_settings_bench -j 2 >/dev/null
+wine "$here/build/x64/bin/murlavo_settings_bench.exe" 100 1 5 'C:\murlavo-rotation-bench\library\**' 2>/dev/null | tr -d '\r'
+
