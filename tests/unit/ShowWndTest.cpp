@@ -203,6 +203,29 @@ TEST_F(ShowWndTest, PreviousGoesBackOverPicturesThatAreGone)
     EXPECT_EQ(g_settings.m_strLastWallpaper, c) << "forward again, over the picture that is gone";
 }
 
+// A Settings OK that changed options alone leaves the sequence where it was; one that changed
+// the list starts it at the first picture.
+TEST_F(ShowWndTest, TheSequenceRestartsOnlyWhenTheListChanged)
+{
+    std::string a = Picture("a.bmp", 8, 8, 1), b = Picture("b.bmp", 8, 8, 2), c = Picture("c.bmp", 8, 8, 3);
+    StartChanger({PictureRecord(a), PictureRecord(b), PictureRecord(c)});
+    DoubleClick();
+    DoubleClick();
+    ASSERT_EQ(g_settings.m_strLastWallpaper, b);
+    CChangerSettings options = g_settings;
+    options.m_nSlideShow = 9;
+    window->Changer().ReloadSettingsAndLibrary(options);
+    DoubleClick();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, c);
+
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(c), PictureRecord(b)}));
+    window->Changer().ReloadSettingsAndLibrary(options);
+    DoubleClick();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, c) << "the new list from its first picture";
+    DoubleClick();
+    EXPECT_EQ(g_settings.m_strLastWallpaper, b);
+}
+
 TEST_F(ShowWndTest, RandomOrderWithOnePictureChoosesItAgain)
 {
     std::string only = Picture("only.bmp", 8, 8);
