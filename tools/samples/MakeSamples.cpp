@@ -20,6 +20,7 @@
 #include "image/JpegFile.h"
 #include "image/Orientation.h"
 #include "image/PictureImage.h"
+#include "library/FolderRecord.h"
 #include "library/Library.h"
 #include "library/LibraryFile.h"
 #include "library/Settings.h"
@@ -252,7 +253,9 @@ int Make(const std::string& folder)
     // Two more playlists for the Settings dialog to show: one that reuses two of the pictures,
     // and one still empty.
     CWallpaperObject holidays("Holidays", 0), winter("Winter \xE2\x9D\x84", 0); // Winter ❄
-    std::vector<CWallpaperObject> holidayPictures {pictures[4], pictures[0]};
+    // ... and the samples' own folder with its sub-folders, as "Add Folder..." puts it.
+    std::vector<CWallpaperObject> holidayPictures {pictures[4], pictures[0],
+        CWallpaperObject(FolderRecordPath(folder, true), 1)};
     std::vector<CLibraryEntry> entries {{&holidays, false}};
     for (auto& picture : holidayPictures)
         entries.push_back({&picture, false});
