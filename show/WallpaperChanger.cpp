@@ -120,16 +120,22 @@ void CWallpaperChanger::Clear()
     m_list.clear();
 }
 
+std::unordered_map<std::string, std::vector<std::string>> CWallpaperChanger::TakeFolderPictures()
+{
+    std::unordered_map<std::string, std::vector<std::string>> pictures;
+    for (RotationPicture& picture : m_pictures) {
+        const auto* record = static_cast<const CWallpaperObject*>(picture.tag);
+        if (record && FolderScopeOf(record->m_strPath) != FolderScope::none)
+            pictures[record->m_strPath].push_back(std::move(picture.path));
+    }
+    return pictures;
+}
+
 void CWallpaperChanger::Expand(std::unordered_map<std::string, std::vector<std::string>> found)
 {
     // What the folders held before, for those not scanned now. The paths are moved, not copied:
     // a folder of 100,000 pictures is held once.
-    std::unordered_map<std::string, std::vector<std::string>> before;
-    for (RotationPicture& picture : m_pictures) {
-        const auto* record = static_cast<const CWallpaperObject*>(picture.tag);
-        if (record && FolderScopeOf(record->m_strPath) != FolderScope::none && !found.count(record->m_strPath))
-            before[record->m_strPath].push_back(std::move(picture.path));
-    }
+    std::unordered_map<std::string, std::vector<std::string>> before = TakeFolderPictures();
     m_pictures.clear();
     m_choice = CWallpaperRotation::Choice();
     size_t total = 0;
@@ -292,12 +298,7 @@ void CWallpaperChanger::ReloadSettingsAndLibrary(const CChangerSettings& options
     for (const auto& record : m_list)
         before.push_back(record->m_strPath);
     // The folders' pictures found so far stay for the folders still in the list.
-    std::unordered_map<std::string, std::vector<std::string>> found;
-    for (RotationPicture& picture : m_pictures) {
-        const auto* record = static_cast<const CWallpaperObject*>(picture.tag);
-        if (record && FolderScopeOf(record->m_strPath) != FolderScope::none)
-            found[record->m_strPath].push_back(std::move(picture.path));
-    }
+    std::unordered_map<std::string, std::vector<std::string>> found = TakeFolderPictures();
     Clear();
     ReadLibrary(m_list);
     Expand(std::move(found));

@@ -101,6 +101,8 @@ private:
     // Builds the pictures from the list: a picture record stands for itself, a folder record
     // for the pictures found in it (`found`, by record path, else what was found before).
     void Expand(std::unordered_map<std::string, std::vector<std::string>> found);
+    // The pictures found in the list's folders so far, by record path, moved out of the list.
+    std::unordered_map<std::string, std::vector<std::string>> TakeFolderPictures();
     const CWallpaperObject* Choose(const CWallpaperRotation::Choice& choice);
     void StoreRotation() const;
 
