@@ -12,7 +12,7 @@ deps="${MURLAVO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/murlavo}"
 
 packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine64 wine xvfb xauth x11-utils nasm cmake ninja-build googletest imagemagick
+  wine64 wine xvfb xauth x11-utils x11-xserver-utils nasm cmake ninja-build googletest imagemagick
   libjpeg62-turbo-dev libjpeg-turbo-progs dpkg-dev g++ make
   libvips-tools time
   nsis
