@@ -6,6 +6,7 @@
 #include <commdlg.h>
 
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -29,6 +30,13 @@ COLORREF* CustomColors()
     }();
     return colors.data();
 }
+
+// "Several monitors", in the order of the setting's values.
+const wchar_t* const kMonitorChoices[] = {
+    L"The same picture on every monitor",
+    L"A different picture on each monitor",
+    L"One picture across all monitors",
+};
 
 } // namespace
 
@@ -58,11 +66,27 @@ bool COptionsDlg::DoDataExchange(CDataExchange& dx)
     return dx.Radio(IDC_MINUTES_RADIO, m_nIntervalKind) && dx.Radio(IDC_RANDOM, m_nOrderIndex)
         && dx.IntRange(IDC_MINUTES, m_nMinutes, kValidMin, kValidMax)
         && dx.IntRange(IDC_SECONDS, m_nSeconds, kValidMin, kValidMax) && dx.Check(IDC_FIT, m_bFit)
-        && dx.Radio(IDC_RESAMPLE, m_nScaleIndex);
+        && dx.Radio(IDC_RESAMPLE, m_nScaleIndex) && ExchangeMonitors(dx);
+}
+
+// The list's position is the setting's value; the list is filled once, at the dialog's start.
+bool COptionsDlg::ExchangeMonitors(CDataExchange& dx)
+{
+    const HWND list = GetDlgItem(IDC_MONITORS);
+    if (dx.m_bSaveAndValidate) {
+        const LRESULT chosen = ::SendMessageW(list, CB_GETCURSEL, 0, 0);
+        if (chosen >= 0 && chosen < LRESULT(std::size(kMonitorChoices)))
+            m_nMonitors = static_cast<int32_t>(chosen);
+        return true;
+    }
+    ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(m_nMonitors), 0);
+    return true;
 }
 
 BOOL COptionsDlg::OnInitDialog()
 {
+    for (const wchar_t* choice : kMonitorChoices)
+        ::SendDlgItemMessageW(m_hWnd, IDC_MONITORS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
     CDialog::OnInitDialog();
     // Only what is typed is limited: a longer number from the settings is shown in full.
     for (int id : {IDC_MINUTES, IDC_SECONDS})
@@ -145,6 +169,7 @@ void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg)
     dlg.m_bFit = settings.m_bFitToScreen;
     dlg.m_nScaleIndex = settings.m_nScaleMethod;
     dlg.m_crBackground = settings.m_crBkgndColor;
+    dlg.m_nMonitors = settings.m_nSeveralMonitors;
 }
 
 void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
@@ -155,4 +180,5 @@ void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
     settings.m_bFitToScreen = dlg.m_bFit;
     settings.m_nScaleMethod = dlg.m_nScaleIndex;
     settings.m_crBkgndColor = dlg.m_crBackground;
+    settings.m_nSeveralMonitors = dlg.m_nMonitors;
 }

@@ -1,6 +1,6 @@
 // The Options dialog: how often the wallpaper changes, in which order pictures come, how long
 // each stays in the show roles, their background colour, and whether and how pictures are
-// fitted to the screen.
+// fitted to the screen, and what several monitors show.
 //
 // The opener fills the value members from a settings block (OptionsFromSettings), runs the
 // dialog and, after IDOK, copies them back (SettingsFromOptions). Nothing else is changed by the
@@ -35,6 +35,7 @@ public:
     int32_t m_bFit = 0;
     int32_t m_nScaleIndex = 1; // 0 resample, 1 resize
     COLORREF m_crBackground = 0;
+    int32_t m_nMonitors = 1; // 0 the same picture, 1 a different picture, 2 one across
 
 protected:
     BOOL OnInitDialog() override;
@@ -43,14 +44,16 @@ protected:
     bool OnCommand(int id, int code, HWND control) override;
 
 private:
+    bool ExchangeMonitors(CDataExchange& dx);
     void EnableMinutes(bool enable);
     void EnableScaling(bool enable);
     void OnChangeColor();
 };
 
 // What the dialog shows for the settings block: 60 minutes as hourly, 1440 as daily, any other
-// interval as that number of minutes; the background colour.
+// interval as that number of minutes; the background colour; the monitors' choice.
 void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg);
 // What the settings block takes from a dialog that ended with IDOK: the interval in minutes
-// (60 hourly, 1440 daily), order, seconds, fitting and method, and the background colour.
+// (60 hourly, 1440 daily), order, seconds, fitting and method, the background colour and
+// the monitors' choice.
 void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings);

@@ -20,6 +20,9 @@ void CChangerSettings::Load(const CApplication& profile)
     m_nScaleMethod = profile.GetProfileInt(kChanger, "ScaleMethod", 1);
     m_crBkgndColor = static_cast<uint32_t>(profile.GetProfileInt(kChanger, "BkgndColor", 0));
     m_strTempImage = profile.GetProfileString(kChanger, "TempImage", "");
+    m_nSeveralMonitors = profile.GetProfileInt(kChanger, "Monitors", kDifferentPictures);
+    if (m_nSeveralMonitors < kSamePicture || m_nSeveralMonitors > kOnePictureAcross)
+        m_nSeveralMonitors = kDifferentPictures;
     m_strTitle = profile.GetProfileString(kCustom, "Title", "");
     m_strWebPage = profile.GetProfileString(kCustom, "WebPage", "");
     m_strEMail = profile.GetProfileString(kCustom, "EMail", "");
@@ -40,6 +43,7 @@ void CChangerSettings::Save(const CApplication& profile) const
     profile.WriteProfileInt(kChanger, "FitToScreen", m_bFitToScreen);
     profile.WriteProfileInt(kChanger, "BkgndColor", static_cast<int>(m_crBkgndColor));
     profile.WriteProfileInt(kChanger, "ScaleMethod", m_nScaleMethod);
+    profile.WriteProfileInt(kChanger, "Monitors", m_nSeveralMonitors);
 }
 
 void CChangerSettings::SaveLastChange(const CApplication& profile) const
@@ -56,6 +60,7 @@ void CChangerSettings::TakeOptionsFrom(const CChangerSettings& edited)
     m_bFitToScreen = edited.m_bFitToScreen;
     m_nScaleMethod = edited.m_nScaleMethod;
     m_crBkgndColor = edited.m_crBkgndColor;
+    m_nSeveralMonitors = edited.m_nSeveralMonitors;
 }
 
 void CChangerSettings::SaveTempImage(const CApplication& profile) const

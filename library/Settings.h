@@ -6,6 +6,12 @@
 
 class CApplication;
 
+// What the wallpaper shows when the desktop has several monitors ("Monitors"). With one
+// monitor all three are the same.
+constexpr int32_t kSamePicture = 0;       // each monitor the same picture, fitted to its own size
+constexpr int32_t kDifferentPictures = 1; // each monitor a picture of its own
+constexpr int32_t kOnePictureAcross = 2;  // one picture over the whole desktop
+
 class CChangerSettings {
 public:
     // Section "Changer"
@@ -17,6 +23,7 @@ public:
     int32_t m_bFitToScreen = 0;     // non-zero: pictures are fitted to the screen
     int32_t m_nScaleMethod = 0;     // 0 resample, 1 resize
     uint32_t m_crBkgndColor = 0;    // 0x00BBGGRR background of the show roles
+    int32_t m_nSeveralMonitors = kDifferentPictures; // what several monitors show (below)
     std::string m_strTempImage;     // bitmap file handed to the desktop as wallpaper
     // Section "Custom"
     std::string m_strTitle;
@@ -29,7 +36,8 @@ public:
     void Load(const CApplication& profile);
     // Reads the installation directory ("Path") once, at start-up.
     void LoadInstallDir(const CApplication& profile);
-    // Writes the six "Changer" options the Settings dialog owns, in a fixed order.
+    // Writes the "Changer" options the Settings dialog owns, in a fixed order: the six of
+    // every version, then "Monitors".
     void Save(const CApplication& profile) const;
     // Writes "LastChange" and "LastWallpaper": the wallpaper changer's, at every applied change
     // (never from a Settings dialog, whose copies may be stale).
@@ -37,7 +45,7 @@ public:
     // Writes "TempImage": the one value written at every process end.
     void SaveTempImage(const CApplication& profile) const;
     // Takes the options the user edits (Options dialog) from another block: interval, order,
-    // slide-show time, fitting, scaling method and background colour. The rotation's state,
+    // slide-show time, fitting, scaling method, background colour and monitors. The rotation's state,
     // the wallpaper path and the rest stay.
     void TakeOptionsFrom(const CChangerSettings& edited);
 };

@@ -11,7 +11,24 @@ BOOL CALLBACK CollectMonitor(HMONITOR, HDC, LPRECT rect, LPARAM data)
         ScreenRect {int(rect->left), int(rect->top), int(rect->right), int(rect->bottom)});
     return TRUE;
 }
+
+BOOL CALLBACK CollectMonitorInfo(HMONITOR monitor, HDC, LPRECT rect, LPARAM data)
+{
+    MONITORINFO info {};
+    info.cbSize = sizeof info;
+    const bool primary = ::GetMonitorInfoW(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY);
+    reinterpret_cast<std::vector<MonitorInfo>*>(data)->push_back(
+        MonitorInfo {ScreenRect {int(rect->left), int(rect->top), int(rect->right), int(rect->bottom)}, primary});
+    return TRUE;
+}
 } // namespace
+
+std::vector<MonitorInfo> MonitorInfos()
+{
+    std::vector<MonitorInfo> monitors;
+    ::EnumDisplayMonitors(nullptr, nullptr, CollectMonitorInfo, reinterpret_cast<LPARAM>(&monitors));
+    return monitors;
+}
 
 std::vector<ScreenRect> MonitorRects()
 {

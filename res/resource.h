@@ -64,6 +64,7 @@
 #define IDC_RESIZE 1019
 #define IDC_RANDOM 1034
 #define IDC_SEQUENTIAL 1035
+#define IDC_MONITORS 1036
 
 // Controls of the Settings dialog
 #define IDC_LIBRARY_TREE 1000

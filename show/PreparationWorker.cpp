@@ -4,6 +4,7 @@
 
 #include "framework/WideText.h"
 #include "image/AbortFlag.h"
+#include "image/PictureSize.h"
 #include "show/WallpaperChanger.h"
 
 #include <atomic>
@@ -29,6 +30,11 @@ struct CPreparationWorker::Job {
     bool loaded = false;  // the picture file was decoded (and fitted, where asked)
     bool outOfMemory = false; // the fitting ran out of memory: the picture is skipped
     bool written = false; // the wallpaper bitmap replaced the previous one completely
+
+    // A composition for several monitors (StartComposite).
+    bool composite = false;
+    CompositeRequest request;
+    std::vector<std::string> failedPaths;
 };
 
 void (*CPreparationWorker::s_pfnPreparationEnded)() = nullptr;
@@ -45,13 +51,11 @@ bool CPreparationWorker::Start(HWND notify, const CWallpaperObject& record, int 
     if (m_bBusy)
         return false;
     std::shared_ptr<Job> job;
-    std::unique_ptr<std::shared_ptr<Job>> threadShare;
     try {
         job = std::make_shared<Job>();
         job->pImage = std::make_shared<CPictureImage>();
         job->record = record;
         job->wallpaperPath = wallpaperPath;
-        threadShare.reset(new std::shared_ptr<Job>(job));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -63,7 +67,37 @@ bool CPreparationWorker::Start(HWND notify, const CWallpaperObject& record, int 
     job->cx = cx;
     job->cy = cy;
     job->mode = mode;
+    return Launch(job);
+}
 
+bool CPreparationWorker::StartComposite(HWND notify, CompositeRequest request, const std::string& wallpaperPath)
+{
+    if (m_bBusy || request.records.empty() || !request.canvas.Usable())
+        return false;
+    std::shared_ptr<Job> job;
+    try {
+        job = std::make_shared<Job>();
+        job->pImage = std::make_shared<CPictureImage>();
+        job->record = request.records.front();
+        job->wallpaperPath = wallpaperPath;
+        job->request = std::move(request);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    job->hWnd = notify;
+    job->mode = PrepareMode::wallpaper;
+    job->composite = true;
+    return Launch(job);
+}
+
+bool CPreparationWorker::Launch(const std::shared_ptr<Job>& job)
+{
+    std::unique_ptr<std::shared_ptr<Job>> threadShare;
+    try {
+        threadShare.reset(new std::shared_ptr<Job>(job));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     DWORD id = 0;
     HANDLE thread = ::CreateThread(nullptr, 0, Run, threadShare.get(), CREATE_SUSPENDED, &id);
     if (!thread)
@@ -91,6 +125,16 @@ DWORD WINAPI CPreparationWorker::Run(void* param)
 {
     const std::unique_ptr<std::shared_ptr<Job>> share(static_cast<std::shared_ptr<Job>*>(param));
     Job& job = **share;
+    if (job.composite) {
+        RunComposite(job);
+        if (!job.abort) {
+            job.done = true;
+            ::PostMessageA(job.hWnd, WM_PICTUREREADY, 0, 0);
+        }
+        if (s_pfnPreparationEnded)
+            s_pfnPreparationEnded();
+        return 0;
+    }
     CPictureImage& image = *job.pImage;
     BOOL result = FALSE;
     const char* path = job.record.m_strPath.c_str();
@@ -124,6 +168,101 @@ DWORD WINAPI CPreparationWorker::Run(void* param)
     if (s_pfnPreparationEnded)
         s_pfnPreparationEnded();
     return static_cast<DWORD>(result);
+}
+
+void CPreparationWorker::RunComposite(Job& job)
+{
+    const CompositeRequest& request = job.request;
+    const platform::WallpaperCanvas& canvas = request.canvas;
+    // Where the pictures go: every monitor, or the whole desktop for one picture across.
+    std::vector<platform::ScreenRect> areas = canvas.monitors;
+    if (request.monitors == kOnePictureAcross)
+        areas.assign(1, canvas.desktop);
+    // Which picture each area shows: a picture of its shape where the rotation offers one.
+    std::vector<size_t> assigned(areas.size(), 0);
+    if (request.monitors == kDifferentPictures) {
+        std::vector<std::pair<int, int>> sizes;
+        for (const CWallpaperObject& record : request.records) {
+            int32_t w = 0, h = 0;
+            if (!StoredLocally(record.m_strPath) || !ReadPictureFileSize(record.m_strPath.c_str(), w, h))
+                w = h = 0;
+            sizes.emplace_back(w, h);
+        }
+        assigned = platform::AssignPicturesToMonitors(areas, sizes);
+    }
+    job.record = request.records[assigned.front()]; // the primary monitor's picture
+
+    CPictureImage& target = *job.pImage;
+    if (!target.Create(canvas.Width(), canvas.Height())) {
+        job.outOfMemory = true;
+        return;
+    }
+    platform::FillCanvas(target.Pixels(), request.background);
+    // One picture at a time; the last one is kept only while the next area takes it as it is.
+    std::unique_ptr<CPictureImage> picture;
+    size_t pictureRecord = SIZE_MAX;
+    int pictureWidth = 0, pictureHeight = 0;
+    for (size_t i = 0; i < areas.size(); ++i) {
+        if (job.abort || g_bAbortImageWork)
+            return;
+        const CWallpaperObject& record = request.records[assigned[i]];
+        const int cx = request.fit ? areas[i].Width() : 0, cy = request.fit ? areas[i].Height() : 0;
+        if (!picture || pictureRecord != assigned[i] || pictureWidth != cx || pictureHeight != cy) {
+            picture.reset();
+            picture.reset(new (std::nothrow) CPictureImage);
+            if (!picture) {
+                job.outOfMemory = true;
+                return;
+            }
+            picture->m_crTransparent = request.background;
+            BOOL scaled = FALSE;
+            const char* path = record.m_strPath.c_str();
+            bool loaded = StoredLocally(record.m_strPath);
+            if (loaded && cx != 0)
+                loaded = picture->LoadFitted(path, cx, cy, record.m_bMaintainAspect != 0, record.m_bResample != 0,
+                                             &scaled) != FALSE;
+            else if (loaded)
+                loaded = picture->LoadFile(path) != FALSE;
+            if (picture->m_bOutOfMemory) {
+                job.outOfMemory = true;
+                return;
+            }
+            if (!loaded) {
+                job.failedPaths.push_back(record.m_strPath);
+                return;
+            }
+            pictureRecord = assigned[i];
+            pictureWidth = cx;
+            pictureHeight = cy;
+        }
+        if (record.m_strTile == "1")
+            platform::TileOnCanvas(target.Pixels(), canvas.desktop, picture->Pixels(), areas[i]);
+        else
+            platform::CentreOnCanvas(target.Pixels(), canvas.desktop, picture->Pixels(), areas[i]);
+    }
+    picture.reset();
+    if (job.abort || g_bAbortImageWork)
+        return;
+    job.loaded = true;
+    job.written = WriteWallpaperFile(target, job.wallpaperPath, job.abort);
+    // The canvas is in the file now: the changer does not keep a desktop-sized bitmap idle.
+    target.Destroy();
+}
+
+bool CPreparationWorker::Composite() const
+{
+    return m_job && m_job->composite;
+}
+
+const std::vector<CWallpaperObject>& CPreparationWorker::CompositeRecords() const
+{
+    static const std::vector<CWallpaperObject> none;
+    return m_job ? m_job->request.records : none;
+}
+
+std::vector<std::string> CPreparationWorker::FailedPaths() const
+{
+    return Over() ? m_job->failedPaths : std::vector<std::string>();
 }
 
 bool CPreparationWorker::Ended() const

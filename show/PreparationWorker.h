@@ -6,6 +6,7 @@
 #include "framework/Handles.h"
 #include "image/PictureImage.h"
 #include "library/WallpaperObject.h"
+#include "platform/WallpaperCanvas.h"
 
 #include <windows.h>
 
@@ -18,6 +19,21 @@ constexpr UINT WM_PICTUREREADY = 0x701;
 // What a job prepares: a slide of the full-screen show or the saver, a slide of the preview
 // (never fitted on the thread: the painting scales), or the desktop's wallpaper (written).
 enum class PrepareMode { show, preview, wallpaper };
+
+// A wallpaper for a desktop of several monitors, composed on the thread (see
+// platform/WallpaperCanvas.h).
+struct CompositeRequest {
+    platform::WallpaperCanvas canvas;
+    // What the monitors show: kSamePicture, kDifferentPictures or kOnePictureAcross.
+    int32_t monitors = 1;
+    // The pictures in the rotation's order: one for each monitor (different pictures; fewer
+    // are used again), or the one for all.
+    std::vector<CWallpaperObject> records;
+    // Each picture is fitted to its monitor's size (to the desktop's, across).
+    bool fit = false;
+    // What the canvas shows where no picture lies (0x00BBGGRR).
+    uint32_t background = 0;
+};
 
 class CPreparationWorker {
 public:
@@ -55,6 +71,16 @@ public:
     // The prepared picture, or null while a job runs or when there was none.
     std::shared_ptr<const CPictureImage> Picture() const;
 
+    // Starts the composition of a wallpaper for several monitors and writes it to
+    // wallpaperPath: every picture decoded and fitted in turn (one at a time, so three 4K
+    // monitors cost the canvas and one picture), centred on or tiled over its monitor as its
+    // record says, gaps in the background colour. A picture that fails fails the job.
+    bool StartComposite(HWND notify, CompositeRequest request, const std::string& wallpaperPath);
+    // The last job was a composition; its records and those that could not be loaded.
+    bool Composite() const;
+    const std::vector<CWallpaperObject>& CompositeRecords() const;
+    std::vector<std::string> FailedPaths() const;
+
     // Asks a running job to stop (g_bAbortImageWork and its own flag) and waits for its thread
     // within s_dwStopWaitMs: the thread runs at the lowest priority and a busy machine may
     // starve it. A thread that outlives the wait ends on its own later and writes and posts
@@ -71,6 +97,8 @@ public:
 private:
     struct Job;
     static DWORD WINAPI Run(void* param);
+    static void RunComposite(Job& job);
+    bool Launch(const std::shared_ptr<Job>& job);
     bool Over() const { return m_job && !m_bBusy; }
 
     std::shared_ptr<Job> m_job; // the running or the last job, shared with its thread

@@ -19,6 +19,9 @@
 #include <string>
 
 namespace {
+// WM_DPICHANGED, declared for Windows 8.1 and later only.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
 // A message box owned by the window's top-level window (for the preview, the display settings
 // it lies in), with the program's name as its title.
 void ShowMessage(HWND window, const std::string& text)
@@ -67,6 +70,7 @@ bool SaverOnTheScreen()
 } // namespace
 
 platform::FullScreenLayout (*CShowWnd::s_pfnLayout)() = platform::CurrentFullScreenLayout;
+std::vector<platform::MonitorInfo> (*CShowWnd::s_pfnMonitors)() = platform::MonitorInfos;
 
 CShowWnd::CShowWnd() = default;
 
@@ -102,12 +106,15 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == CTrayIcon::TaskbarCreatedMessage()) {
         m_tray.OnTaskbarCreated();
+        // A restarted shell loads the wallpaper again, for the monitors it finds.
+        Recompose();
         return 0;
     }
     if (msg == SettingsChangedMessage() && msg != 0) {
         OnSettingsChanged();
         return 0;
     }
+
     switch (msg) {
     case WM_CREATE:
         if (DefaultProc(msg, wParam, lParam) == -1)
@@ -132,8 +139,25 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnTellTempFolder();
         return 0;
     case WM_DISPLAYCHANGE:
-        ChangeNow();
+        // A change now, for the monitors as they are; during a preparation, once it has ended.
+        if (m_bShowMode != 1) {
+            m_changer.ExpireInterval();
+            StepWhenIdle();
+        } else {
+            ChangeNow();
+        }
         return 1;
+    case kDpiChangedMessage:
+        Recompose();
+        break;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETWORKAREA)
+            Recompose();
+        break;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            Recompose();
+        return TRUE;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -254,8 +278,70 @@ void CShowWnd::StopPreparation()
 {
     // A wallpaper written just before the stop request: the desktop's settings and the record
     // of the last change follow the file the desktop loads.
+    const bool recomposed = m_bRecomposeJob;
+    m_bRecomposeJob = false;
     if (m_worker.Stop())
+        ApplyPrepared(recomposed);
+}
+
+void CShowWnd::ApplyPrepared(bool recomposed)
+{
+    if (recomposed)
+        m_changer.ApplyRecomposed(m_worker.WallpaperPath(), m_worker.Composite(), m_worker.Record());
+    else if (m_worker.Composite())
+        m_changer.ApplyComposite(m_worker.Record(), m_worker.WallpaperPath());
+    else
         m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
+    m_wallpaperMonitors = m_jobMonitors;
+}
+
+size_t CShowWnd::PicturesPerChange() const
+{
+    if (g_settings.m_nSeveralMonitors != kDifferentPictures)
+        return 1;
+    const platform::WallpaperCanvas canvas = platform::PlanWallpaperCanvas(s_pfnMonitors());
+    return canvas.Usable() ? canvas.monitors.size() : 1;
+}
+
+void CShowWnd::StartWallpaper(const std::vector<CWallpaperObject>& records, bool recompose)
+{
+    if (records.empty())
+        return;
+    m_jobMonitors = s_pfnMonitors();
+    CompositeRequest request;
+    request.canvas = platform::PlanWallpaperCanvas(m_jobMonitors);
+    bool started;
+    if (request.canvas.Usable()) {
+        request.monitors = g_settings.m_nSeveralMonitors;
+        request.records = records;
+        request.fit = g_settings.m_bFitToScreen != 0;
+        request.background = ::GetSysColor(COLOR_BACKGROUND);
+        started = m_worker.StartComposite(m_hWnd, std::move(request), m_changer.WallpaperPath());
+    } else {
+        int cx = 0, cy = 0;
+        if (g_settings.m_bFitToScreen) {
+            cx = ::GetSystemMetrics(SM_CXSCREEN);
+            cy = ::GetSystemMetrics(SM_CYSCREEN);
+        }
+        started = m_worker.Start(m_hWnd, records.front(), cx, cy, PrepareMode::wallpaper, m_changer.WallpaperPath());
+    }
+    if (started)
+        m_bRecomposeJob = recompose;
+}
+
+void CShowWnd::Recompose()
+{
+    if (m_bShowMode == 1 || g_bShowRole)
+        return;
+    if (m_worker.Busy()) {
+        m_bRecomposeWaiting = true;
+        return;
+    }
+    m_bRecomposeWaiting = false;
+    // Nothing of this changer's on the desktop yet, or made for these very monitors.
+    if (m_wallpaperMonitors.empty() || m_wallpaperMonitors == s_pfnMonitors())
+        return;
+    StartWallpaper(m_changer.ShownSet(PicturesPerChange()), true);
 }
 
 void CShowWnd::OnDestroy()
@@ -330,7 +416,7 @@ void CShowWnd::OnTimer()
         }
     } else if (m_changer.ChangeDue() && !m_bScanFresh && ScanFoldersFirst()) {
         // The folders' pictures are found first, so files added meanwhile count now.
-    } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper()) {
+    } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper(PicturesPerChange())) {
         StartPreparation(*record);
     } else if (m_tempFolderTold == Told::no && m_changer.TempFolderTooLong() && m_changer.ChangeDue() &&
                !SaverOnTheScreen()) {
@@ -391,6 +477,11 @@ void CShowWnd::OnTellTempFolder()
 // picture and tries again at the next tick.
 void CShowWnd::StartPreparation(const CWallpaperObject& record)
 {
+    if (m_bShowMode != 1) {
+        const std::vector<CWallpaperObject>& set = m_changer.ChosenSet();
+        StartWallpaper(set.empty() ? std::vector<CWallpaperObject> {record} : set, false);
+        return;
+    }
     int cx = 0, cy = 0;
     if (g_settings.m_bFitToScreen) {
         cx = ::GetSystemMetrics(SM_CXSCREEN);
@@ -421,11 +512,24 @@ void CShowWnd::OnPictureReady()
     // began is still applied, a slide prepared for a show that has ended is not shown. A
     // picture that was not loaded leaves the wallpaper as it was.
     bool tryAnother = false, goBack = false;
-    if (m_worker.Mode() == PrepareMode::wallpaper) {
+    const bool recomposed = m_bRecomposeJob;
+    m_bRecomposeJob = false;
+    if (m_worker.Mode() == PrepareMode::wallpaper && recomposed) {
+        // Composed again for new monitors: applied as it is; a picture gone meanwhile waits
+        // for the next change.
+        if (m_bLoaded && m_worker.Written())
+            ApplyPrepared(true);
+    } else if (m_worker.Mode() == PrepareMode::wallpaper) {
         if (m_bLoaded && m_worker.Written()) {
-            m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
+            ApplyPrepared(false);
             m_nFailedInARow = 0;
-        } else if (!m_bLoaded) {
+        } else if (m_worker.Composite() && !m_worker.FailedPaths().empty()) {
+            goBack = m_changer.LastChoiceWentBack();
+            m_changer.PicturesFailed(m_worker.FailedPaths());
+            tryAnother = ++m_nFailedInARow < kMaxFailuresPerStep;
+            if (!tryAnother)
+                m_nFailedInARow = 0;
+        } else if (!m_bLoaded && !m_worker.Composite()) {
             // A picture that cannot be shown is left out from now on, and the next one in the
             // same direction is tried at once (a few in a row; the next tick goes on).
             goBack = m_changer.LastChoiceWentBack();
@@ -450,6 +554,10 @@ void CShowWnd::OnPictureReady()
         m_bScanFresh = tryAnother; // the folders were scanned for this step already
         OnTimer();
     }
+    // Monitors that changed while this job ran: composed again (a change just started
+    // composes for them anyway and makes this wait for its end).
+    if (m_bRecomposeWaiting)
+        Recompose();
     // Last: the box's own loop goes on dispatching this window's messages, and a close request
     // meanwhile may destroy the window and this object.
     if (outOfMemory && ShowsMessages())
@@ -466,7 +574,7 @@ void CShowWnd::ChangeBack()
 {
     if (m_bShowMode == 1 || m_worker.Busy())
         return;
-    if (const CWallpaperObject* record = m_changer.ChoosePrevious())
+    if (const CWallpaperObject* record = m_changer.ChoosePrevious(PicturesPerChange()))
         StartPreparation(*record);
 }
 

@@ -9,6 +9,7 @@
 #include "framework/Window.h"
 #include "image/PictureImage.h"
 #include "platform/ScreenLayout.h"
+#include "platform/WallpaperCanvas.h"
 #include "show/FullScreenShow.h"
 #include "show/PreparationWorker.h"
 #include "show/TrayIcon.h"
@@ -56,6 +57,14 @@ public:
     // Where a full-screen window goes (the saver, the show from the icon's menu): the
     // monitors of the desktop now; replaceable by tests.
     static platform::FullScreenLayout (*s_pfnLayout)();
+    // The desktop's monitors, for the wallpaper of several; replaceable by tests.
+    static std::vector<platform::MonitorInfo> (*s_pfnMonitors)();
+
+    // The monitors, the work area or the scale changed, the computer woke up or the shell
+    // restarted: the pictures on the desktop are composed again for the monitors as they are
+    // now (no change of picture), unless the layout is the one they were composed for. While
+    // a preparation runs, this waits for its end.
+    void Recompose();
 
     int32_t m_bShowMode = 0; // pictures are painted here (preview, saver, full-screen show)
     int32_t m_bPreview = 0;
@@ -93,6 +102,15 @@ private:
     friend class CFullScreenShow;
 
     void StartPreparation(const CWallpaperObject& record);
+    // Starts a wallpaper for the monitors as they are now: composed for several monitors when
+    // the desktop has them (records: the pictures chosen, in order), else the one record
+    // prepared as for a single screen.
+    void StartWallpaper(const std::vector<CWallpaperObject>& records, bool recompose);
+    // How many pictures a change chooses: one for each monitor when each shows its own.
+    size_t PicturesPerChange() const;
+    // Applies the wallpaper the last job wrote, as the job was meant (recomposed: the same
+    // pictures for new monitors, no change counted).
+    void ApplyPrepared(bool recomposed);
     // Stops a running preparation (within its bound) and applies a wallpaper it wrote.
     void StopPreparation();
     // Runs the timer step now or, while a preparation runs, as soon as it has ended.
@@ -120,6 +138,13 @@ private:
     // A timer step waits for the folders' scan; the scan it waited for has just come in.
     bool m_bStepWaitsForScan = false;
     bool m_bScanFresh = false;
+    // The running or last wallpaper job composes the pictures on the desktop again; another
+    // composition waits for the running job to end.
+    bool m_bRecomposeJob = false;
+    bool m_bRecomposeWaiting = false;
+    // The monitors the wallpaper on the desktop was made for.
+    std::vector<platform::MonitorInfo> m_wallpaperMonitors;
+    std::vector<platform::MonitorInfo> m_jobMonitors;
     // Pictures that failed one after another in this step (each is skipped at once).
     int m_nFailedInARow = 0;
     // Whether the user was told that the temporary folder's path is too long (once per window).

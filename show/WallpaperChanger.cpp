@@ -6,6 +6,7 @@
 #include "library/FolderRecord.h"
 #include "library/Library.h"
 #include "platform/Desktop.h"
+#include "platform/WallpaperCanvas.h"
 #include "show/Rotation.h"
 
 #include <windows.h>
@@ -87,7 +88,8 @@ std::string (*CWallpaperChanger::s_pfnRecordPath)() = DefaultRotationRecordPath;
 CWallpaperChanger::CWallpaperChanger()
     : m_random(static_cast<uint64_t>(std::time(nullptr)) ^ (uint64_t(::GetCurrentProcessId()) << 32)
           ^ ::GetTickCount()),
-      m_rotation([this](uint64_t bound) { return std::uniform_int_distribution<uint64_t>(0, bound - 1)(m_random); })
+      m_rotation([this](uint64_t bound) { return std::uniform_int_distribution<uint64_t>(0, bound - 1)(m_random); }),
+      m_setRotation(nullptr)
 {
 }
 
@@ -116,6 +118,8 @@ void CWallpaperChanger::Clear()
 {
     m_pCurrent = nullptr;
     m_choice = CWallpaperRotation::Choice();
+    m_set.clear();
+    m_bSetPending = false;
     m_pictures.clear();
     m_list.clear();
 }
@@ -138,6 +142,7 @@ void CWallpaperChanger::Expand(std::unordered_map<std::string, std::vector<std::
     std::unordered_map<std::string, std::vector<std::string>> before = TakeFolderPictures();
     m_pictures.clear();
     m_choice = CWallpaperRotation::Choice();
+    m_bSetPending = false;
     size_t total = 0;
     for (const auto& record : m_list) {
         const auto fresh = found.find(record->m_strPath), old = before.find(record->m_strPath);
@@ -186,33 +191,122 @@ void CWallpaperChanger::TakeFolderListings(std::vector<FolderResult> results)
     Expand(std::move(found));
 }
 
+CWallpaperObject CWallpaperChanger::RecordOf(size_t index) const
+{
+    const RotationPicture& picture = m_pictures[index];
+    // The record's options, the picture's path.
+    CWallpaperObject record = *static_cast<const CWallpaperObject*>(picture.tag);
+    record.m_strPath = picture.path;
+    return record;
+}
+
 const CWallpaperObject* CWallpaperChanger::Choose(const CWallpaperRotation::Choice& choice)
 {
+    m_set.clear();
+    m_bSetPending = false;
     if (choice.step == CWallpaperRotation::Step::none || choice.index >= m_pictures.size())
         return nullptr;
-    const RotationPicture& picture = m_pictures[choice.index];
     m_choice = choice;
-    // The record's options, the picture's path.
-    m_chosen = *static_cast<const CWallpaperObject*>(picture.tag);
-    m_chosen.m_strPath = picture.path;
+    m_chosen = RecordOf(choice.index);
     m_pCurrent = &m_chosen;
     return m_pCurrent;
 }
 
-const CWallpaperObject* CWallpaperChanger::ChooseWallpaper()
+// Several pictures are chosen on a copy of the rotation, which takes the place of the
+// rotation once they are on the desktop: a set that cannot be shown leaves the rotation as
+// it was.
+const CWallpaperObject* CWallpaperChanger::ChooseSet(size_t count, bool back)
+{
+    m_set.clear();
+    m_bSetPending = false;
+    CWallpaperRotation rotation = m_rotation;
+    std::vector<size_t> chosen;
+    const bool sequential = g_settings.m_nOrder == 1;
+    // A picture chosen twice in one set is passed over while the list has enough others (a
+    // new shuffle round may start with one this set already holds).
+    const size_t attempts = count * 4;
+    for (size_t attempt = 0; attempt < attempts && chosen.size() < count; ++attempt) {
+        const CWallpaperRotation::Choice choice = back ? rotation.ChoosePrevious(m_pictures)
+                                                       : rotation.ChooseNext(m_pictures, sequential);
+        if (choice.step == CWallpaperRotation::Step::none)
+            break;
+        rotation.Applied(m_pictures, choice);
+        const bool twice = std::find(chosen.begin(), chosen.end(), choice.index) != chosen.end();
+        if (!twice || m_pictures.size() - rotation.FailedCount() < count)
+            chosen.push_back(choice.index);
+    }
+    if (chosen.empty())
+        return nullptr;
+    if (back) {
+        // Back by a whole set: the pictures are those up to where the history now stands.
+        chosen.clear();
+        CWallpaperRotation before = rotation;
+        const std::vector<std::string>& history = before.History();
+        for (size_t at = std::min(before.HistoryPosition() + 1, history.size()); at-- > 0 && chosen.size() < count;) {
+            for (size_t i = 0; i < m_pictures.size(); ++i)
+                if (m_pictures[i].path == history[at] && !before.HasFailed(m_pictures[i].key)) {
+                    chosen.insert(chosen.begin(), i);
+                    break;
+                }
+        }
+        if (chosen.empty())
+            return nullptr;
+    }
+    for (size_t index : chosen)
+        m_set.push_back(RecordOf(index));
+    m_setRotation = std::move(rotation);
+    m_bSetPending = true;
+    m_bSetWentBack = back;
+    m_choice = CWallpaperRotation::Choice();
+    m_chosen = m_set.front();
+    m_pCurrent = &m_chosen;
+    return m_pCurrent;
+}
+
+std::vector<CWallpaperObject> CWallpaperChanger::ShownSet(size_t count) const
+{
+    std::vector<CWallpaperObject> shown;
+    const std::vector<std::string>& history = m_rotation.History();
+    for (size_t at = std::min(m_rotation.HistoryPosition() + 1, history.size()); at-- > 0 && shown.size() < count;)
+        for (size_t i = 0; i < m_pictures.size(); ++i)
+            if (m_pictures[i].path == history[at] && !m_rotation.HasFailed(m_pictures[i].key)) {
+                shown.insert(shown.begin(), RecordOf(i));
+                break;
+            }
+    return shown;
+}
+
+void CWallpaperChanger::PicturesFailed(const std::vector<std::string>& paths)
+{
+    for (const std::string& path : paths)
+        for (size_t i = 0; i < m_pictures.size(); ++i)
+            if (m_pictures[i].path == path) {
+                CWallpaperRotation::Choice choice;
+                choice.step = CWallpaperRotation::Step::fresh;
+                choice.index = i;
+                m_rotation.Failed(m_pictures, choice);
+            }
+    m_bSetPending = false;
+}
+
+const CWallpaperObject* CWallpaperChanger::ChooseWallpaper(size_t count)
 {
     // Nothing to show, or nowhere to write the wallpaper (an unusable temporary folder).
     if (m_pictures.empty() || m_strWallpaperPath.empty())
         return nullptr;
     if (!WallpaperIntervalPassed(s_pfnNow(), g_settings.m_timeLastChange, g_settings.m_nInterval))
         return nullptr;
+    if (count > 1)
+        return ChooseSet(count, false);
     return Choose(m_rotation.ChooseNext(m_pictures, g_settings.m_nOrder == 1));
 }
 
-const CWallpaperObject* CWallpaperChanger::ChoosePrevious()
+const CWallpaperObject* CWallpaperChanger::ChoosePrevious(size_t count)
 {
     if (m_strWallpaperPath.empty())
         return nullptr;
+    if (count > 1)
+        return ChooseSet(count, true);
     return Choose(m_rotation.ChoosePrevious(m_pictures));
 }
 
@@ -277,6 +371,43 @@ void CWallpaperChanger::ApplyWallpaper(const CWallpaperObject& record, const std
     if (CApplication* app = GetApp())
         g_settings.SaveLastChange(*app);
     StoreRotation();
+}
+
+void CWallpaperChanger::ApplyComposite(const CWallpaperObject& record, const std::string& wallpaperPath)
+{
+    // The composed bitmap is exactly the desktop's size and tiles from the primary monitor's
+    // corner: monitors left of or above it get the canvas's far end.
+    platform::WriteTileWallpaper("1");
+    if (!platform::SetDesktopWallpaper(wallpaperPath.c_str()))
+        return;
+    g_settings.m_strLastWallpaper = record.m_strPath;
+    g_settings.m_timeLastChange = StoredTime(s_pfnNow());
+    if (m_bSetPending) {
+        m_rotation = std::move(m_setRotation);
+        m_bSetPending = false;
+    } else {
+        // Not this changer's choice of several (the list was read again meanwhile): the picture
+        // counts as the one shown, where the list still holds it.
+        for (size_t i = 0; i < m_pictures.size(); ++i)
+            if (m_pictures[i].path == record.m_strPath) {
+                CWallpaperRotation::Choice choice;
+                choice.step = CWallpaperRotation::Step::fresh;
+                choice.index = i;
+                m_rotation.Applied(m_pictures, choice);
+                break;
+            }
+    }
+    m_choice = CWallpaperRotation::Choice();
+    if (CApplication* app = GetApp())
+        g_settings.SaveLastChange(*app);
+    StoreRotation();
+}
+
+void CWallpaperChanger::ApplyRecomposed(const std::string& wallpaperPath, bool composite,
+                                        const CWallpaperObject& record)
+{
+    platform::WriteTileWallpaper(composite ? "1" : record.m_strTile.c_str());
+    platform::SetDesktopWallpaper(wallpaperPath.c_str());
 }
 
 void CWallpaperChanger::StoreRotation() const

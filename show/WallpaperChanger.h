@@ -32,16 +32,32 @@ public:
     // has passed; null otherwise. Forward through the history after Previous, else sequential
     // or a shuffle as the settings say. The record returned is the changer's own copy, its path
     // the picture's (also for a picture of a folder), its options its library record's.
-    const CWallpaperObject* ChooseWallpaper();
+    //
+    // With count > 1 (a picture for each of several monitors) the rotation moves on by as many
+    // pictures, no picture twice while the list has enough; ChosenSet holds them in order and
+    // the result is the first. The rotation takes the step only once the wallpaper is applied.
+    const CWallpaperObject* ChooseWallpaper(size_t count = 1);
     // The wallpaper before the one on the desktop ("Previous"), whatever the interval; null
-    // when there is none still in the list (or nowhere to write it).
-    const CWallpaperObject* ChoosePrevious();
+    // when there is none still in the list (or nowhere to write it). With count > 1: the set
+    // of pictures shown before the one on the desktop.
+    const CWallpaperObject* ChoosePrevious(size_t count = 1);
+    // The pictures of the last choice of several (empty after a choice of one).
+    const std::vector<CWallpaperObject>& ChosenSet() const { return m_set; }
+    // The pictures on the desktop now, as far as the list still holds them: the last `count`
+    // of the history up to where it stands (the oldest first). For composing them again when
+    // the monitors change.
+    std::vector<CWallpaperObject> ShownSet(size_t count) const;
+    // The pictures of these paths could not be shown: they are left out from now on.
+    void PicturesFailed(const std::vector<std::string>& paths);
     bool CanGoBack() const;
     // The picture of the last choice could not be shown (missing, unreadable, refused, not
     // stored locally): it is left out for as long as the changer runs.
     void ChosenPictureFailed();
     // The last choice went back through the history (Previous).
-    bool LastChoiceWentBack() const { return m_choice.step == CWallpaperRotation::Step::back; }
+    bool LastChoiceWentBack() const
+    {
+        return m_bSetPending ? m_bSetWentBack : m_choice.step == CWallpaperRotation::Step::back;
+    }
     // The next slide in list order, or null when the list is empty.
     const CWallpaperObject* ChooseSlide();
 
@@ -64,6 +80,12 @@ public:
     // and "LastChange" in the settings and the rotation's record are stored at once, so a
     // restart goes on from here.
     void ApplyWallpaper(const CWallpaperObject& record, const std::string& wallpaperPath);
+    // The same for a wallpaper composed for several monitors (tiled from the primary monitor's
+    // corner, whatever the records say): record is the primary monitor's picture. A set chosen
+    // by ChooseWallpaper or ChoosePrevious moves the rotation on.
+    void ApplyComposite(const CWallpaperObject& record, const std::string& wallpaperPath);
+    // Hands a wallpaper composed again for new monitors to the desktop: no change is counted.
+    void ApplyRecomposed(const std::string& wallpaperPath, bool composite, const CWallpaperObject& record);
 
     // Takes the options of a Settings dialog that ended with OK (in this process or another)
     // and reads the library again: the new list takes effect at the next choice, sequential
@@ -104,6 +126,8 @@ private:
     // The pictures found in the list's folders so far, by record path, moved out of the list.
     std::unordered_map<std::string, std::vector<std::string>> TakeFolderPictures();
     const CWallpaperObject* Choose(const CWallpaperRotation::Choice& choice);
+    const CWallpaperObject* ChooseSet(size_t count, bool back);
+    CWallpaperObject RecordOf(size_t index) const;
     void StoreRotation() const;
 
     CWallpaperList m_list;
@@ -113,6 +137,11 @@ private:
     // The last choice, and the record prepared for it (a picture of a folder has none in the list).
     CWallpaperRotation::Choice m_choice;
     CWallpaperObject m_chosen;
+    // A choice of several: the pictures, and the rotation as it stands once they are applied.
+    std::vector<CWallpaperObject> m_set;
+    CWallpaperRotation m_setRotation;
+    bool m_bSetPending = false;
+    bool m_bSetWentBack = false;
     bool m_bWallpaperRole = false;
     const CWallpaperObject* m_pCurrent = nullptr;
     int32_t m_nNextShow = 0;

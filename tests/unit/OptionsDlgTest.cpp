@@ -138,6 +138,9 @@ TEST_F(OptionsDialog, ControlsFollowTheTemplateInTabOrder)
         {IDC_RESAMPLE, "Button", "Res&ample (best quality, slow)", BS_AUTORADIOBUTTON | first, radio,
          {25, 174, 115, 11}},
         {IDC_RESIZE, "Button", "Resi&ze (good quality, fast)", BS_AUTORADIOBUTTON, radio, {25, 185, 110, 13}},
+        {-1, "Static", "Several m&onitors:", SS_LEFT, text, {9, 206, 138, 8}},
+        {IDC_MONITORS, "ComboBox", "A different picture on each monitor", CBS_DROPDOWNLIST | WS_VSCROLL | first,
+         CBS_DROPDOWNLIST | WS_VSCROLL | first | WS_DISABLED, {9, 216, 197, 60}},
         {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | first, button, {156, 11, 50, 14}},
         {IDCANCEL, "Button", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, button, {156, 29, 50, 14}},
     };
@@ -147,7 +150,7 @@ TEST_F(OptionsDialog, ControlsFollowTheTemplateInTabOrder)
         EXPECT_STREQ(caption, "Options");
         const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
         EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(d.m_hWnd, GWL_STYLE)) & frame, frame);
-        RECT size {0, 0, 213, 208}, client;
+        RECT size {0, 0, 213, 236}, client;
         ::MapDialogRect(d.m_hWnd, &size);
         ::GetClientRect(d.m_hWnd, &client);
         EXPECT_EQ(client.right, size.right);
@@ -290,6 +293,26 @@ TEST_F(OptionsDialog, OrderSecondsAndFittingGoOneToOne)
     EXPECT_EQ(settings.m_nOrder, -1);
     EXPECT_EQ(settings.m_bFitToScreen, 0);
     EXPECT_EQ(settings.m_nScaleMethod, 1);
+}
+
+// "Several monitors" opens on the stored choice and stores the one picked; Cancel keeps it.
+TEST_F(OptionsDialog, SeveralMonitorsOpensOnTheStoredChoiceAndStoresThePickedOne)
+{
+    CChangerSettings settings = Defaults(10);
+    settings.m_nSeveralMonitors = kOnePictureAcross;
+    OpenOptions(settings, [](CScriptedOptionsDlg& d) {
+        const HWND list = d.GetDlgItem(IDC_MONITORS);
+        ASSERT_EQ(::SendMessageW(list, CB_GETCOUNT, 0, 0), 3);
+        EXPECT_EQ(::SendMessageW(list, CB_GETCURSEL, 0, 0), 2);
+        ::SendMessageW(list, CB_SETCURSEL, 0, 0);
+        d.PressOK();
+    });
+    EXPECT_EQ(settings.m_nSeveralMonitors, kSamePicture);
+    OpenOptions(settings, [](CScriptedOptionsDlg& d) {
+        ::SendMessageW(d.GetDlgItem(IDC_MONITORS), CB_SETCURSEL, 1, 0);
+        d.PressCancel();
+    });
+    EXPECT_EQ(settings.m_nSeveralMonitors, kSamePicture);
 }
 
 TEST_F(OptionsDialog, InvalidNumbersArePromptedOnTheirFieldAndKeepTheDialogOpen)

@@ -57,6 +57,7 @@ TEST_F(SettingsTest, FreshRegistryGivesTheDefaults)
     EXPECT_EQ(g_settings.m_bFitToScreen, 0);
     EXPECT_EQ(g_settings.m_nScaleMethod, 1);
     EXPECT_EQ(g_settings.m_crBkgndColor, 0u);
+    EXPECT_EQ(g_settings.m_nSeveralMonitors, kDifferentPictures);
     EXPECT_EQ(g_settings.m_strTempImage, "");
     EXPECT_EQ(g_settings.m_strTitle, "");
     EXPECT_EQ(g_settings.m_strWebPage, "");
@@ -120,9 +121,9 @@ TEST_F(SettingsTest, LoadSettingsLeavesTheInstallDirectoryAlone)
     EXPECT_EQ(g_settings.m_strInstallDir, "D:\\Kept\\");
 }
 
-// The Settings dialog writes the six options; the time and picture of the last change are the
+// The Settings dialog writes its options (the six of every version and "Monitors"); the time and picture of the last change are the
 // wallpaper changer's alone (a dialog's copies of them may be stale).
-TEST_F(SettingsTest, SaveWritesExactlyTheSixOptions)
+TEST_F(SettingsTest, SaveWritesExactlyTheDialogsOptions)
 {
     app.LoadSettings();
     g_settings.LoadInstallDir(app);
@@ -132,7 +133,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheSixOptions)
 
     std::vector<std::string> names = RegValueNames(HKEY_CURRENT_USER, kChanger);
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected {"BkgndColor", "FitToScreen", "Interval", "Order", "ScaleMethod", "SlideShow"};
+    std::vector<std::string> expected {"BkgndColor", "FitToScreen", "Interval", "Monitors", "Order", "ScaleMethod",
+        "SlideShow"};
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Custom").empty());
     EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Registration").empty());
@@ -140,9 +142,19 @@ TEST_F(SettingsTest, SaveWritesExactlyTheSixOptions)
     g_settings.SaveLastChange(app);
     names = RegValueNames(HKEY_CURRENT_USER, kChanger);
     std::sort(names.begin(), names.end());
-    expected = {"BkgndColor", "FitToScreen", "Interval", "LastChange", "LastWallpaper", "Order", "ScaleMethod",
-        "SlideShow"};
+    expected = {"BkgndColor", "FitToScreen", "Interval", "LastChange", "LastWallpaper", "Monitors", "Order",
+        "ScaleMethod", "SlideShow"};
     EXPECT_EQ(names, expected);
+}
+
+// A monitors' choice this version does not know reads as the default.
+TEST_F(SettingsTest, UnknownMonitorsChoiceReadsAsTheDefault)
+{
+    for (int stored : {kSamePicture, kOnePictureAcross, 3, -1}) {
+        ASSERT_TRUE(app.WriteProfileInt("Changer", "Monitors", stored));
+        app.LoadSettings();
+        EXPECT_EQ(g_settings.m_nSeveralMonitors, stored == 3 || stored == -1 ? kDifferentPictures : stored);
+    }
 }
 
 TEST_F(SettingsTest, WrongValueTypesReadAsDefaults)
