@@ -139,8 +139,8 @@ TEST_F(OptionsDialog, ControlsFollowTheTemplateInTabOrder)
          {25, 174, 115, 11}},
         {IDC_RESIZE, "Button", "Resi&ze (good quality, fast)", BS_AUTORADIOBUTTON, radio, {25, 185, 110, 13}},
         {-1, "Static", "Several m&onitors:", SS_LEFT, text, {9, 206, 138, 8}},
-        {IDC_MONITORS, "ComboBox", "A different picture on each monitor", CBS_DROPDOWNLIST | WS_VSCROLL | first,
-         CBS_DROPDOWNLIST | WS_VSCROLL | first | WS_DISABLED, {9, 216, 197, 60}},
+        {IDC_MONITORS, "ComboBox", "A different picture on each monitor", CBS_DROPDOWNLIST | first,
+         CBS_DROPDOWNLIST | first | WS_DISABLED, {9, 216, 197, 60}},
         {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | first, button, {156, 11, 50, 14}},
         {IDCANCEL, "Button", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, button, {156, 29, 50, 14}},
     };
