@@ -140,12 +140,10 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DISPLAYCHANGE:
         // A change now, for the monitors as they are; during a preparation, once it has ended.
-        if (m_bShowMode != 1) {
-            m_changer.ExpireInterval();
-            StepWhenIdle();
-        } else {
+        if (m_bShowMode != 1 && m_worker.Busy())
+            m_bChangeWaiting = true;
+        else
             ChangeNow();
-        }
         return 1;
     case kDpiChangedMessage:
         Recompose();
@@ -556,6 +554,10 @@ void CShowWnd::OnPictureReady()
     }
     // Monitors that changed while this job ran: composed again (a change just started
     // composes for them anyway and makes this wait for its end).
+    if (m_bChangeWaiting && !m_worker.Busy()) {
+        m_bChangeWaiting = false;
+        ChangeNow();
+    }
     if (m_bRecomposeWaiting)
         Recompose();
     // Last: the box's own loop goes on dispatching this window's messages, and a close request

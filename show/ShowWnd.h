@@ -142,6 +142,8 @@ private:
     // composition waits for the running job to end.
     bool m_bRecomposeJob = false;
     bool m_bRecomposeWaiting = false;
+    // The display changed during a preparation: a change follows once it has ended.
+    bool m_bChangeWaiting = false;
     // The monitors the wallpaper on the desktop was made for.
     std::vector<platform::MonitorInfo> m_wallpaperMonitors;
     std::vector<platform::MonitorInfo> m_jobMonitors;

@@ -266,6 +266,14 @@ const CWallpaperObject* CWallpaperChanger::ChooseSet(size_t count, bool back)
 std::vector<CWallpaperObject> CWallpaperChanger::ShownSet(size_t count) const
 {
     std::vector<CWallpaperObject> shown;
+    // One picture for the desktop: the primary monitor's, the last wallpaper.
+    if (count == 1) {
+        for (size_t i = 0; i < m_pictures.size(); ++i)
+            if (m_pictures[i].path == g_settings.m_strLastWallpaper) {
+                shown.push_back(RecordOf(i));
+                return shown;
+            }
+    }
     const std::vector<std::string>& history = m_rotation.History();
     for (size_t at = std::min(m_rotation.HistoryPosition() + 1, history.size()); at-- > 0 && shown.size() < count;)
         for (size_t i = 0; i < m_pictures.size(); ++i)

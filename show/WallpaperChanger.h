@@ -44,8 +44,8 @@ public:
     // The pictures of the last choice of several (empty after a choice of one).
     const std::vector<CWallpaperObject>& ChosenSet() const { return m_set; }
     // The pictures on the desktop now, as far as the list still holds them: the last `count`
-    // of the history up to where it stands (the oldest first). For composing them again when
-    // the monitors change.
+    // of the history up to where it stands (the oldest first); for one, the last wallpaper.
+    // For composing them again when the monitors change.
     std::vector<CWallpaperObject> ShownSet(size_t count) const;
     // The pictures of these paths could not be shown: they are left out from now on.
     void PicturesFailed(const std::vector<std::string>& paths);
