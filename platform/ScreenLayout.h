@@ -24,6 +24,10 @@ struct FullScreenLayout {
     // The primary screen inside the window, in coordinates relative to the window's top-left
     // corner: where the show keeps the size and place it has on one monitor.
     ScreenRect primary;
+    // The other monitors inside the window, in the same coordinates, each its own slide: those
+    // with area that are not the primary screen, lie not wholly inside it (a mirror) and are not
+    // listed twice.
+    std::vector<ScreenRect> others;
 };
 
 // The layout for a primary screen of primaryWidth x primaryHeight (its top-left corner is (0, 0)

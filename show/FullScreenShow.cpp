@@ -48,6 +48,8 @@ void CFullScreenShow::End()
     window.m_bShowMode = 0;
     window.m_bStepWaiting = false;
     window.m_pShown.reset();
+    window.m_otherSlides.clear();
+    window.m_preparedSlides.clear();
     window.m_layout = {};
     ::SetWindowPos(window.m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_FRAMECHANGED);
     platform::CloseDrawDib(window.m_hDrawSingle);

@@ -39,12 +39,30 @@ void CShowWnd::PaintShow(HDC hdc, int W, int H)
     }
     // The picture is the window's own: the preparation works on another one meanwhile.
     if (m_pShown)
-        PaintPicture(hdc, W, H, *m_pShown, m_shownRecord);
+        PaintPicture(hdc, W, H, *m_pShown, m_shownRecord, ::GetSystemMetrics(SM_CXSCREEN),
+                     ::GetSystemMetrics(SM_CYSCREEN));
     else if (!m_worker.Busy())
         PaintHint(hdc, W, H);
 }
 
-void CShowWnd::PaintPicture(HDC hdc, int W, int H, const CPictureImage& image, const CWallpaperObject& record)
+void CShowWnd::PaintOtherSlides(HDC windowDc)
+{
+    for (size_t i = 0; i < m_layout.others.size() && i < m_otherSlides.size(); ++i) {
+        const MonitorSlide& slide = m_otherSlides[i];
+        if (!slide.picture)
+            continue;
+        const platform::ScreenRect& r = m_layout.others[i];
+        const int saved = ::SaveDC(windowDc);
+        ::IntersectClipRect(windowDc, r.left, r.top, r.right, r.bottom);
+        ::SetViewportOrgEx(windowDc, r.left, r.top, nullptr);
+        // The monitor is the screen its slide was fitted to.
+        PaintPicture(windowDc, r.Width(), r.Height(), *slide.picture, slide.record, r.Width(), r.Height());
+        ::RestoreDC(windowDc, saved);
+    }
+}
+
+void CShowWnd::PaintPicture(HDC hdc, int W, int H, const CPictureImage& image, const CWallpaperObject& record,
+                            int SW, int SH)
 {
     const BITMAPINFOHEADER* header = &image.m_dibSection.dsBmih;
     const void* bits = image.m_dibSection.dsBm.bmBits;
@@ -59,8 +77,7 @@ void CShowWnd::PaintPicture(HDC hdc, int W, int H, const CPictureImage& image, c
                 SIZE s = image.FitAspect(cx, cy);
                 return ShowSize {s.cx, s.cy};
             };
-        ShowRect r = CentredPictureRect(w, h, W, H, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN),
-                                        g_settings.m_bFitToScreen != 0, fit);
+        ShowRect r = CentredPictureRect(w, h, W, H, SW, SH, g_settings.m_bFitToScreen != 0, fit);
         platform::DrawDibPicture(m_hDrawSingle, hdc, r.x, r.y, r.cx, r.cy, header, bits, 0, 0, w, h, 0);
         return;
     }
@@ -116,8 +133,10 @@ bool CShowWnd::PaintTilesWithBrush(HDC hdc, int W, int H, const CPictureImage& i
     CBrushHandle brush(::CreatePatternBrush(pattern.Get()));
     if (!brush)
         return false;
-    POINT previous;
-    ::SetBrushOrgEx(hdc, 0, 0, &previous);
+    // The pattern starts at the area's corner (the monitor's, where the origin was moved).
+    POINT corner {0, 0}, previous;
+    ::GetViewportOrgEx(hdc, &corner);
+    ::SetBrushOrgEx(hdc, corner.x, corner.y, &previous);
     {
         CSelectObject selected(hdc, brush.Get());
         ::PatBlt(hdc, 0, 0, W, H, PATCOPY);

@@ -233,8 +233,9 @@ void CShowWnd::OnNcCalcSize(RECT* rect) const
     rect->bottom = std::max(rect->top, std::min(window.bottom, window.top + p.bottom));
 }
 
-// The other monitors show the background colour, also while a picture is being prepared. (On
-// one monitor there is no non-client area left to paint: no border either.)
+// The other monitors show their own slides on the background colour (only the colour while the
+// first ones are being prepared). (On one monitor there is no non-client area left to paint: no
+// border either.)
 void CShowWnd::OnNcPaint()
 {
     HDC dc = ::GetWindowDC(m_hWnd);
@@ -249,6 +250,7 @@ void CShowWnd::OnNcPaint()
     CBrushHandle brush(::CreateSolidBrush(g_settings.m_crBkgndColor));
     RECT all {0, 0, window.right - window.left, window.bottom - window.top};
     ::FillRect(dc, &all, brush.Get());
+    PaintOtherSlides(dc);
     ::ReleaseDC(m_hWnd, dc);
 }
 
@@ -407,6 +409,9 @@ void CShowWnd::OnTimer()
     }
     if (m_bShowMode == 1) {
         if (const CWallpaperObject* record = m_changer.ChooseSlide()) {
+            // A slide for every monitor, prepared one after the other from the primary's on.
+            m_preparedSlides.assign(m_bPreview ? 1 : 1 + m_layout.others.size(), MonitorSlide());
+            m_nSlidePart = 0;
             StartPreparation(*record);
         } else {
             m_bLoaded = false;
@@ -484,6 +489,11 @@ void CShowWnd::StartPreparation(const CWallpaperObject& record)
     if (g_settings.m_bFitToScreen) {
         cx = ::GetSystemMetrics(SM_CXSCREEN);
         cy = ::GetSystemMetrics(SM_CYSCREEN);
+        // Another monitor's slide is fitted to that monitor.
+        if (m_nSlidePart > 0 && m_nSlidePart <= m_layout.others.size()) {
+            cx = m_layout.others[m_nSlidePart - 1].Width();
+            cy = m_layout.others[m_nSlidePart - 1].Height();
+        }
     }
     const PrepareMode mode = m_bShowMode != 1 ? PrepareMode::wallpaper
                                               : (m_bPreview ? PrepareMode::preview : PrepareMode::show);
@@ -536,6 +546,18 @@ void CShowWnd::OnPictureReady()
             if (!tryAnother)
                 m_nFailedInARow = 0;
         }
+    } else if (m_bShowMode == 1 && m_preparedSlides.size() > 1) {
+        // One monitor's slide of several: the next monitor's is prepared, and once all are
+        // ready they are shown together.
+        if (m_nSlidePart < m_preparedSlides.size())
+            m_preparedSlides[m_nSlidePart] = MonitorSlide {m_bLoaded ? m_worker.Picture() : nullptr, m_worker.Record()};
+        const CWallpaperObject* next = nullptr;
+        if (++m_nSlidePart < m_preparedSlides.size())
+            next = m_changer.ChooseSlide();
+        if (next)
+            StartPreparation(*next);
+        else
+            ShowPreparedSlides();
     } else if (m_bShowMode == 1) {
         m_pShown = m_bLoaded ? m_worker.Picture() : nullptr;
         m_shownRecord = m_worker.Record();
@@ -564,6 +586,26 @@ void CShowWnd::OnPictureReady()
     // meanwhile may destroy the window and this object.
     if (outOfMemory && ShowsMessages())
         TellOutOfMemory(m_hWnd);
+}
+
+void CShowWnd::ShowPreparedSlides()
+{
+    std::vector<MonitorSlide> slides;
+    slides.swap(m_preparedSlides);
+    m_nSlidePart = 0;
+    if (slides.empty())
+        return;
+    // A slide that failed leaves its monitor as it is.
+    m_bLoaded = slides[0].picture != nullptr;
+    if (slides[0].picture) {
+        m_pShown = slides[0].picture;
+        m_shownRecord = slides[0].record;
+    }
+    m_otherSlides.resize(m_layout.others.size());
+    for (size_t i = 1; i < slides.size() && i - 1 < m_otherSlides.size(); ++i)
+        if (slides[i].picture)
+            m_otherSlides[i - 1] = std::move(slides[i]);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
 }
 
 void CShowWnd::ChangeNow()

@@ -122,7 +122,13 @@ private:
     // (Re)opens both drawing handles; false when either cannot be opened.
     bool OpenDrawing();
     void CloseDrawing();
-    void PaintPicture(HDC hdc, int W, int H, const CPictureImage& image, const CWallpaperObject& record);
+    // The picture in an area of W x H on a screen of SW x SH (the monitor it is on).
+    void PaintPicture(HDC hdc, int W, int H, const CPictureImage& image, const CWallpaperObject& record, int SW,
+                      int SH);
+    // The slides of the other monitors, in the window's own device context.
+    void PaintOtherSlides(HDC windowDc);
+    // Every part of a slide step is prepared: the monitors change together.
+    void ShowPreparedSlides();
     void PaintTiles(HDC hdc, int W, int H, const CPictureImage& image);
     bool PaintTilesWithBrush(HDC hdc, int W, int H, const CPictureImage& image);
     void PaintHint(HDC hdc, int W, int H);
@@ -133,6 +139,16 @@ private:
     // while the next one is being prepared.
     std::shared_ptr<const CPictureImage> m_pShown;
     CWallpaperObject m_shownRecord;
+    // The slides of the monitors other than the primary (m_layout.others), each fitted to its
+    // own monitor; and those of the step being prepared, [0] for the primary, then the others
+    // in turn, one preparation after the other.
+    struct MonitorSlide {
+        std::shared_ptr<const CPictureImage> picture;
+        CWallpaperObject record;
+    };
+    std::vector<MonitorSlide> m_otherSlides;
+    std::vector<MonitorSlide> m_preparedSlides;
+    size_t m_nSlidePart = 0;
     // A timer step waits for the running preparation to end (see StepWhenIdle).
     bool m_bStepWaiting = false;
     // A timer step waits for the folders' scan; the scan it waited for has just come in.

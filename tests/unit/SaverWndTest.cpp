@@ -1,6 +1,7 @@
 // The full-screen saver window in-process: geometry, the input rules that end it, the
 // system commands it refuses, and the password flow of the Windows 95 family.
 #include "app/Globals.h"
+#include "image/PictureImage.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "platform/Monitors.h"
@@ -251,7 +252,7 @@ namespace {
 // spans (0, 0)-(1024, 600), the primary screen is the 600 x 400 part at (300, 100).
 platform::FullScreenLayout TwoMonitors()
 {
-    return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}};
+    return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}, {}};
 }
 
 class SpanningSaverTest : public ::testing::Test {
@@ -330,4 +331,69 @@ TEST_F(SpanningSaverTest, ThePointerOverTheOtherMonitorsIsSeenAndEndsTheSaver)
         HandlePostedMessages();
         EXPECT_EQ(::IsWindow(hwnd) != FALSE, i < 2) << "after move " << i + 1;
     }
+}
+
+namespace {
+// A primary monitor of 512 x 400 and another of 512 x 600 right of it: each shows its own slide.
+platform::FullScreenLayout PrimaryAndRight()
+{
+    return platform::FullScreenLayout {{0, 0, 1024, 600}, {0, 100, 512, 500}, {{512, 0, 1024, 600}}};
+}
+
+// A bitmap of one colour.
+std::string SolidPicture(const std::string& dir, const char* name, COLORREF colour)
+{
+    const std::string path = dir + "\\" + name;
+    CPictureImage picture;
+    EXPECT_TRUE(picture.Create(64, 48));
+    const PixelImage pixels = picture.Pixels();
+    for (int y = 0; y < pixels.height; ++y)
+        for (int x = 0; x < pixels.width; ++x) {
+            uint8_t* p = pixels.Row(y) + 3 * x;
+            p[0] = GetBValue(colour), p[1] = GetGValue(colour), p[2] = GetRValue(colour);
+        }
+    EXPECT_TRUE(picture.SaveBitmapFile(path.c_str()));
+    return path;
+}
+} // namespace
+
+// Every monitor its own slide, fitted to it, and all of them change together at the tick.
+TEST(MonitorSlides, EachMonitorShowsItsOwnSlideAndTheyChangeTogether)
+{
+    g_settings = CChangerSettings();
+    g_settings.m_nSlideShow = 60;
+    g_settings.m_bFitToScreen = 1;
+    g_settings.m_crBkgndColor = RGB(0, 0, 0);
+    g_bShowRole = true;
+    g_bWin95Family = false;
+    const std::string dir = ScratchDir("slides");
+    const COLORREF red = RGB(200, 0, 0), green = RGB(0, 200, 0), blue = RGB(0, 0, 200);
+    ASSERT_TRUE(WriteNowPlayingLibrary({PictureRecord(SolidPicture(dir, "r.bmp", red)),
+                                        PictureRecord(SolidPicture(dir, "g.bmp", green)),
+                                        PictureRecord(SolidPicture(dir, "b.bmp", blue))}));
+    ::SetCursorPos(256, 300);
+    CSaverWnd::s_pfnLayout = PrimaryAndRight;
+    CSaverWnd* saver = new CSaverWnd;
+    ASSERT_TRUE(saver->Create());
+    const HWND hwnd = saver->m_hWnd;
+    auto pixel = [](int x, int y) {
+        HDC screen = ::GetDC(nullptr);
+        const COLORREF colour = ::GetPixel(screen, x, y);
+        ::ReleaseDC(nullptr, screen);
+        return colour;
+    };
+    // The primary's slide over its whole screen, the other monitor's over its own, near its
+    // corners too (fitted to 512 x 600: 512 x 384, centred).
+    EXPECT_TRUE(PumpUntil([&] { return pixel(256, 300) == red && pixel(768, 300) == green; }, 20000))
+        << std::hex << pixel(256, 300) << " " << pixel(768, 300);
+    EXPECT_EQ(pixel(515, 100), RGB(0, 0, 0));
+    EXPECT_EQ(pixel(515, 495), RGB(0, 0, 0));
+    EXPECT_EQ(pixel(515, 120), green);
+    EXPECT_EQ(pixel(1020, 480), green);
+    ::PostMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    EXPECT_TRUE(PumpUntil([&] { return pixel(256, 300) == blue && pixel(768, 300) == red; }, 20000))
+        << std::hex << pixel(256, 300) << " " << pixel(768, 300);
+    CSaverWnd::s_pfnLayout = platform::CurrentFullScreenLayout;
+    ::DestroyWindow(hwnd);
+    DeleteLibrary();
 }

@@ -52,6 +52,17 @@ TEST(ScreenLayout, ThreeMonitorsOfDifferentSizesGiveTheirBoundingBox)
     EXPECT_EQ(layout.primary, (ScreenRect {1920, 400, 4480, 1840}));
     EXPECT_EQ(layout.primary.Width(), 2560);
     EXPECT_EQ(layout.primary.Height(), 1440);
+    // Each other monitor, in window coordinates, for a slide of its own.
+    const std::vector<ScreenRect> others {{0, 700, 1920, 1780}, {4480, 0, 5560, 1920}};
+    EXPECT_EQ(layout.others, others);
+}
+
+TEST(ScreenLayout, MirrorsAndMonitorsListedTwiceGetNoSlideOfTheirOwn)
+{
+    auto layout = CoverAllMonitors(1024, 768, {{0, 0, 1024, 768}, {0, 0, 800, 600}, {1024, 0, 2048, 768},
+                                               {1024, 0, 2048, 768}, {1024, 0, 1024, 768}});
+    EXPECT_EQ(layout.others, (std::vector<ScreenRect> {{1024, 0, 2048, 768}}));
+    EXPECT_TRUE(CoverAllMonitors(1024, 768, {{0, 0, 1024, 768}}).others.empty());
 }
 
 TEST(ScreenLayout, EmptyOrInvertedRectanglesAreIgnored)

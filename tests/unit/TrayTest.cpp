@@ -293,7 +293,7 @@ TEST_F(TrayTest, FullScreenShowCoversEveryMonitorWithThePictureOnThePrimaryScree
     struct LayoutHook {
         LayoutHook()
         {
-            CShowWnd::s_pfnLayout = [] { return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}}; };
+            CShowWnd::s_pfnLayout = [] { return platform::FullScreenLayout {{0, 0, 1024, 600}, {300, 100, 900, 500}, {}}; };
         }
         ~LayoutHook() { CShowWnd::s_pfnLayout = platform::CurrentFullScreenLayout; }
     } hook;
