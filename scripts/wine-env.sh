@@ -48,12 +48,12 @@ start_wine_server() {
   wine_fail "could not start the Wine server for $WINEPREFIX: a server for it is still running (stop it with 'WINEPREFIX=$WINEPREFIX wineserver -k')"
 }
 
-# Starts an Xvfb on a free display; sets DISPLAY and XVFB_PID.
+# start_xvfb [SIZE [XVFB OPTIONS...]]: an Xvfb on a free display; sets DISPLAY and XVFB_PID.
 start_xvfb() {
   local size="${1:-1024x768x24}" fifo
   fifo=$(mktemp -u)
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp "${@:2}" 3>"$fifo" >/dev/null 2>&1 &
   XVFB_PID=$!
   local num
   read -r -t 20 num <"$fifo" || true

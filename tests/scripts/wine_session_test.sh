@@ -39,6 +39,25 @@ grep -qx "session-works" <<<"$out" || problem "no program ran in the session: $o
 WINEPREFIX="$scratch/foreign" "$WINESERVER" -p 2>/dev/null
 [ $? -eq 2 ] || problem "the foreign prefix's server was stopped or replaced"
 
+# The two-monitor session beside a running session of the project's prefix: it uses a prefix
+# and a server of its own, and leaves the other server running; an unknown layout is named.
+(unset MURLAVO_WINEPREFIX; . "$here/scripts/wine-env.sh"; "$WINESERVER" -p || [ $? -eq 2 ]) \
+  || { echo "wine_session_test: could not start a server for the project's prefix"; exit 1; }
+out=$(timeout 180 env MURLAVO_BUILD="$MURLAVO_BUILD" "$here/tests/scripts/two_monitors_run.sh" right \
+  cmd /c 'echo prefix=%WINEPREFIX%& echo layout=%MURLAVO_MONITOR_LAYOUT%' 2>&1 | tr -d '\r')
+status=$?
+[ $status -eq 0 ] || problem "the two-monitor session did not run a program (status $status): $out"
+grep -qx "prefix=$MURLAVO_BUILD/wineprefix-monitors" <<<"$out" \
+  || problem "the two-monitor session did not use its own prefix: $out"
+grep -qx "layout=right" <<<"$out" || problem "the two-monitor session did not name its layout: $out"
+WINEPREFIX="$MURLAVO_BUILD/wineprefix" "$WINESERVER" -p 2>/dev/null
+[ $? -eq 2 ] || problem "the two-monitor session stopped the server of the project's prefix"
+WINEPREFIX="$MURLAVO_BUILD/wineprefix" "$WINESERVER" -k >/dev/null 2>&1
+err=$(timeout 60 "$here/tests/scripts/two_monitors_run.sh" above cmd /c echo 2>&1 >/dev/null)
+status=$?
+[ $status -ne 0 ] && [ "$err" = "unknown monitor layout 'above' (use right or left)" ] \
+  || problem "an unknown layout ended with status $status, saying '$err'"
+
 # A failing step: one line on standard error, naming the step and the hint, and its status.
 cat >"$scratch/failing.sh" <<SCRIPT
 set -euo pipefail
