@@ -11,6 +11,10 @@
 //       found, then the picture applied), then a second change; prints
 //       "first_ms=N next_chosen_ms=N next_ms=N pictures=N ws_mb_before=N ws_mb_after=N"
 //       (next_chosen_ms: from the second change's tick to the start of its picture's preparation)
+//   murlavo_change_bench monitors PHOTO1 PHOTO2 PHOTO3 [resize]
+//       the changer's window on a desktop of three 3840 x 2160 monitors side by side (the
+//       primary in the middle), a different picture on each: double click, wait for the
+//       composed wallpaper (11520 x 2160)
 //   murlavo_change_bench whole|fitted PHOTO.jpg CX CY [resize]
 //       the preparation's work alone on the picture object, written to a bitmap file:
 //       "whole" loads the full picture and scales it (the path before streaming), "fitted"
@@ -31,6 +35,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -76,6 +81,46 @@ int Changer(const std::string& photo, bool resample)
     const double start = NowMs();
     ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
     const bool applied = PumpUntil([window] { return !window->Preparation().Busy(); }, 60000);
+    const double ms = NowMs() - start;
+    const bool loaded = window->m_bLoaded;
+    ::DestroyWindow(hwnd);
+    DeleteLibrary();
+    if (!applied || !loaded) {
+        std::fprintf(stderr, "the wallpaper was not applied\n");
+        return 1;
+    }
+    return Report(ms, startMb);
+}
+
+std::vector<platform::MonitorInfo> ThreeMonitorsOf4K()
+{
+    return {{{0, 0, 3840, 2160}, true}, {{-3840, 0, 0, 2160}, false}, {{3840, 0, 7680, 2160}, false}};
+}
+
+int Monitors(const std::vector<std::string>& photos, bool resample)
+{
+    using namespace testing_support;
+    g_settings = CChangerSettings();
+    g_settings.m_bFitToScreen = 1;
+    g_settings.m_nOrder = 1;
+    g_settings.m_nInterval = 10;
+    g_settings.m_nSeveralMonitors = kDifferentPictures;
+    g_bShowRole = false;
+    CShowWnd::s_pfnMonitors = ThreeMonitorsOf4K;
+    std::vector<CWallpaperObject> records;
+    for (const std::string& photo : photos)
+        records.push_back(PictureRecord(photo, "0", 1, resample ? 1 : 0));
+    if (!WriteNowPlayingLibrary(records))
+        return 1;
+    auto* window = new CShowWnd;
+    if (!window->CreateHidden())
+        return 1;
+    const HWND hwnd = window->m_hWnd;
+    HandlePostedMessages();
+    const double startMb = WorkingSetMb(false);
+    const double start = NowMs();
+    ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+    const bool applied = PumpUntil([window] { return !window->Preparation().Busy(); }, 120000);
     const double ms = NowMs() - start;
     const bool loaded = window->m_bLoaded;
     ::DestroyWindow(hwnd);
@@ -173,6 +218,8 @@ int main(int argc, char** argv)
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "folder" && argc >= 3)
         return Folder(argv[2]);
+    if (mode == "monitors" && argc >= 5)
+        return Monitors({argv[2], argv[3], argv[4]}, !(argc > 5 && !std::strcmp(argv[5], "resize")));
     if (mode == "changer" && argc >= 3)
         return Changer(argv[2], !(argc > 3 && !std::strcmp(argv[3], "resize")));
     if ((mode == "whole" || mode == "fitted") && argc >= 5)

@@ -2,7 +2,8 @@
 # A wallpaper change with fitting inside the Windows program, under Wine on a 1920x1080
 # screen: a 6000x4000 quality-90 JPEG, from the double click on the notification icon to the
 # applied wallpaper, with the process's peak working set. Also the preparation's work alone
-# on the picture object: the whole-picture path it replaced, and the streamed one. Rounds are
+# on the picture object: the whole-picture path it replaced, and the streamed one; and a change
+# on a desktop of three 4K monitors, a photo fitted to each and composed. Rounds are
 # interleaved; medians, minimum and maximum are printed.
 #
 #   bench/wine_change.sh [rounds]     (default 7)
@@ -36,15 +37,20 @@ trap cleanup EXIT
 cjpeg -quality 90 -outfile "$work/photo.jpg" "$work/photo.ppm"
 rm "$work/photo.ppm"
 photo="Z:$work/photo.jpg"
+# Three monitors want three pictures: the photo under two more names.
+cp "$work/photo.jpg" "$work/photo2.jpg"
+cp "$work/photo.jpg" "$work/photo3.jpg"
+three="$photo Z:$work/photo2.jpg Z:$work/photo3.jpg"
 
 start_xvfb 1920x1080x24
 wine_prefix_ready
 "$WINESERVER" -p
 "$WINE" wineboot >/dev/null 2>&1 || true
 
-names=(changer-resample changer-resize whole-resample fitted-resample whole-resize fitted-resize)
+names=(changer-resample changer-resize whole-resample fitted-resample whole-resize fitted-resize
+  3x4k-resample 3x4k-resize)
 args=("changer $photo" "changer $photo resize" "whole $photo 1920 1080" "fitted $photo 1920 1080"
-  "whole $photo 1920 1080 resize" "fitted $photo 1920 1080 resize")
+  "whole $photo 1920 1080 resize" "fitted $photo 1920 1080 resize" "monitors $three" "monitors $three resize")
 for round in $(seq 0 "$rounds"); do
   for i in "${!names[@]}"; do
     # shellcheck disable=SC2086

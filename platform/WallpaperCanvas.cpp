@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "framework/File.h"
+
 namespace platform {
 
 WallpaperCanvas PlanWallpaperCanvas(const std::vector<MonitorInfo>& monitors)
@@ -66,31 +68,113 @@ ScreenRect Intersect(const ScreenRect& a, const ScreenRect& b)
     return r;
 }
 
-// The canvas row (in buffer order, bottom row first) that shows screen row y.
-uint8_t* CanvasRow(const PixelImage& canvas, int y)
+bool Matches(const ICanvasRows& canvas, const ScreenRect& desktop)
 {
-    return canvas.Row(canvas.height - 1 - CanvasCoordinate(y, canvas.height));
+    return canvas.Width() == desktop.Width() && canvas.Height() == desktop.Height() && canvas.Width() > 0
+        && canvas.Height() > 0;
 }
 
-// Copies `count` pixels to screen row y from x on, splitting where the canvas wraps.
-template <class Copy>
-void ForEachPiece(const PixelImage& canvas, int x, int count, Copy copy)
+// Puts `count` pixels on screen row y from screen column x on, split where the canvas wraps.
+void PutScreenRow(ICanvasRows& canvas, int y, int x, const uint8_t* bgr, int count)
 {
+    const int row = canvas.Height() - 1 - CanvasCoordinate(y, canvas.Height());
     int done = 0;
     while (done < count) {
-        const int cx = CanvasCoordinate(x + done, canvas.width);
-        const int n = std::min(count - done, canvas.width - cx);
-        copy(cx, done, n);
+        const int cx = CanvasCoordinate(x + done, canvas.Width());
+        const int n = std::min(count - done, canvas.Width() - cx);
+        canvas.Put(row, cx, bgr + 3 * done, n);
         done += n;
     }
 }
-
-bool Matches(const PixelImage& canvas, const ScreenRect& desktop)
-{
-    return canvas.bits && canvas.width == desktop.Width() && canvas.height == desktop.Height() && canvas.width > 0
-        && canvas.height > 0;
-}
 } // namespace
+
+void CMemoryCanvas::Put(int row, int x, const uint8_t* bgr, int count)
+{
+    memcpy(m_pixels.Row(row) + 3 * x, bgr, size_t(count) * 3);
+}
+
+struct CBitmapFileCanvas::File {
+    CFile file;
+};
+
+CBitmapFileCanvas::CBitmapFileCanvas() : m_file(new File) {}
+
+CBitmapFileCanvas::~CBitmapFileCanvas()
+{
+    m_file->file.Abort();
+    delete m_file;
+}
+
+namespace {
+void PutLittle32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v), p[1] = uint8_t(v >> 8), p[2] = uint8_t(v >> 16), p[3] = uint8_t(v >> 24);
+}
+constexpr int kHeaderBytes = 54;
+} // namespace
+
+bool CBitmapFileCanvas::Create(const char* path, int width, int height, uint32_t color)
+{
+    const int64_t bytes = PictureBytes(width, height);
+    if (bytes == 0 || bytes > UINT32_MAX - kHeaderBytes || !m_file->file.Open(path, CFile::modeCreate))
+        return false;
+    m_width = width;
+    m_height = height;
+    uint8_t header[kHeaderBytes] = {'B', 'M'};
+    PutLittle32(header + 2, uint32_t(kHeaderBytes + bytes)); // the size of the file
+    PutLittle32(header + 10, kHeaderBytes);                   // offset of the rows
+    PutLittle32(header + 14, 40);
+    PutLittle32(header + 18, uint32_t(width));
+    PutLittle32(header + 22, uint32_t(height));
+    header[26] = 1;  // planes
+    header[28] = 24; // bits per pixel; no compression, resolution or colours
+    PutLittle32(header + 34, uint32_t(bytes));
+    std::vector<uint8_t> row;
+    if (!TryAssign(row, size_t(StrideFor(width))))
+        return false;
+    const uint8_t bgr[3] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)};
+    for (int x = 0; x < width; ++x)
+        memcpy(&row[3 * size_t(x)], bgr, 3);
+    try {
+        m_file->file.Write(header, sizeof header);
+        for (int y = 0; y < height; ++y)
+            m_file->file.Write(row.data(), row.size());
+    } catch (const CFileException&) {
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
+void CBitmapFileCanvas::Put(int row, int x, const uint8_t* bgr, int count)
+{
+    if (m_failed)
+        return;
+    const int64_t at = kHeaderBytes + int64_t(row) * StrideFor(m_width) + 3 * int64_t(x);
+    try {
+        if (!m_file->file.Seek(at))
+            m_failed = true;
+        else
+            m_file->file.Write(bgr, size_t(count) * 3);
+    } catch (const CFileException&) {
+        m_failed = true;
+    }
+}
+
+bool CBitmapFileCanvas::Close()
+{
+    if (m_failed) {
+        m_file->file.Abort();
+        return false;
+    }
+    try {
+        m_file->file.Close();
+        return true;
+    } catch (const CFileException&) {
+        m_file->file.Abort();
+        return false;
+    }
+}
 
 void FillCanvas(const PixelImage& canvas, uint32_t color)
 {
@@ -104,22 +188,7 @@ void FillCanvas(const PixelImage& canvas, uint32_t color)
         memcpy(canvas.Row(y), first, size_t(canvas.width) * 3);
 }
 
-void FillCanvasRect(const PixelImage& canvas, const ScreenRect& desktop, const ScreenRect& area, uint32_t color)
-{
-    if (!Matches(canvas, desktop))
-        return;
-    const ScreenRect r = Intersect(area, desktop);
-    const uint8_t bgr[3] = {uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)};
-    for (int y = r.top; y < r.bottom; ++y) {
-        uint8_t* row = CanvasRow(canvas, y);
-        ForEachPiece(canvas, r.left, r.Width(), [&](int cx, int, int n) {
-            for (int i = 0; i < n; ++i)
-                memcpy(row + 3 * (cx + i), bgr, 3);
-        });
-    }
-}
-
-void PlaceOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture, int x, int y,
+void PlaceOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, int x, int y,
                    const ScreenRect& clip)
 {
     if (!Matches(canvas, desktop) || !picture.bits || picture.width <= 0 || picture.height <= 0)
@@ -132,50 +201,40 @@ void PlaceOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const Pi
     if (l >= r || t >= b)
         return;
     for (int64_t sy = t; sy < b; ++sy) {
-        uint8_t* dst = CanvasRow(canvas, int(sy));
         const uint8_t* src = picture.Row(picture.height - 1 - int32_t(sy - y)) + 3 * (l - x);
-        ForEachPiece(canvas, int(l), int(r - l),
-                     [&](int cx, int done, int n) { memcpy(dst + 3 * cx, src + 3 * done, size_t(n) * 3); });
+        PutScreenRow(canvas, int(sy), int(l), src, int(r - l));
     }
 }
 
-void CentreOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture,
-                    const ScreenRect& area)
+void CentreOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, const ScreenRect& area)
 {
     const int x = area.left + (area.Width() - picture.width) / 2;
     const int y = area.top + (area.Height() - picture.height) / 2;
     PlaceOnCanvas(canvas, desktop, picture, x, y, area);
 }
 
-void TileOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture,
-                  const ScreenRect& area)
+void TileOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, const ScreenRect& area)
 {
     if (!Matches(canvas, desktop) || !picture.bits || picture.width <= 0 || picture.height <= 0)
         return;
     const ScreenRect r = Intersect(area, desktop);
     if (r.Width() <= 0 || r.Height() <= 0)
         return;
-    // The first band of tiles (one picture high) is copied tile by tile, every further row
-    // from the band's row above it: a tiny picture costs a copy per row, not per tile.
-    const int band = std::min(picture.height, r.Height());
-    for (int ty = 0; ty < band; ++ty) {
+    // Each picture row repeated across the area once, then put on every screen row it shows on:
+    // a tiny picture costs a copy per row, not per tile.
+    std::vector<uint8_t> line;
+    if (!TryAssign(line, size_t(r.Width()) * 3))
+        return;
+    for (int ty = 0; ty < std::min(picture.height, r.Height()); ++ty) {
         const uint8_t* src = picture.Row(picture.height - 1 - ty);
-        uint8_t* dst = CanvasRow(canvas, r.top + ty);
         for (int done = 0; done < r.Width();) {
             const int px = done % picture.width;
             const int n = std::min(picture.width - px, r.Width() - done);
-            ForEachPiece(canvas, r.left + done, n,
-                         [&](int cx, int d, int m) { memcpy(dst + 3 * cx, src + 3 * (px + d), size_t(m) * 3); });
+            memcpy(&line[3 * size_t(done)], src + 3 * px, size_t(n) * 3);
             done += n;
         }
-    }
-    for (int sy = r.top + band; sy < r.bottom; ++sy) {
-        const uint8_t* above = CanvasRow(canvas, sy - picture.height);
-        uint8_t* dst = CanvasRow(canvas, sy);
-        ForEachPiece(canvas, r.left, r.Width(), [&](int cx, int, int n) {
-            // The same columns of the same canvas: both rows wrap alike.
-            memcpy(dst + 3 * cx, above + 3 * cx, size_t(n) * 3);
-        });
+        for (int sy = r.top + ty; sy < r.bottom; sy += picture.height)
+            PutScreenRow(canvas, sy, r.left, line.data(), r.Width());
     }
 }
 

@@ -55,23 +55,67 @@ inline int CanvasCoordinate(int screen, int side)
     return m < 0 ? m + side : m;
 }
 
+// Where composed rows go: pixels in memory, or straight into the bitmap file (so the
+// desktop-sized bitmap never has to be held in memory). Rows are numbered as a bottom-up bitmap
+// stores them (row 0 is the bottom row).
+class ICanvasRows {
+public:
+    virtual ~ICanvasRows() = default;
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    // Puts count pixels (blue, green, red) at column x of row `row`; they lie inside the row.
+    virtual void Put(int row, int x, const uint8_t* bgr, int count) = 0;
+};
+
+// A canvas in memory (a picture of the desktop's size).
+class CMemoryCanvas : public ICanvasRows {
+public:
+    explicit CMemoryCanvas(const PixelImage& pixels) : m_pixels(pixels) {}
+    int Width() const override { return m_pixels.width; }
+    int Height() const override { return m_pixels.height; }
+    void Put(int row, int x, const uint8_t* bgr, int count) override;
+
+private:
+    PixelImage m_pixels;
+};
+
+// A canvas that is a 24-bit bitmap file, written as the rows come: Create writes the headers
+// and every row in one colour, Put writes in place, Close finishes the file. Any failure makes
+// the file unusable (Close then returns false).
+class CBitmapFileCanvas : public ICanvasRows {
+public:
+    CBitmapFileCanvas();
+    ~CBitmapFileCanvas() override;
+    CBitmapFileCanvas(const CBitmapFileCanvas&) = delete;
+    CBitmapFileCanvas& operator=(const CBitmapFileCanvas&) = delete;
+
+    bool Create(const char* path, int width, int height, uint32_t color);
+    int Width() const override { return m_width; }
+    int Height() const override { return m_height; }
+    void Put(int row, int x, const uint8_t* bgr, int count) override;
+    bool Close();
+
+private:
+    struct File;
+    File* m_file;
+    int m_width = 0, m_height = 0;
+    bool m_failed = false;
+};
+
 // Paints the whole canvas in one colour (0x00BBGGRR; row ends stay zero).
 void FillCanvas(const PixelImage& canvas, uint32_t color);
-void FillCanvasRect(const PixelImage& canvas, const ScreenRect& desktop, const ScreenRect& area, uint32_t color);
 
 // Copies a picture onto the canvas of `desktop` so that its top-left corner lies at screen
 // point (x, y), only the part inside `clip` (screen coordinates): the picture larger than its
 // monitor is cut to it. Each row is copied in at most two pieces, split where the canvas wraps.
-void PlaceOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture, int x, int y,
+void PlaceOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, int x, int y,
                    const ScreenRect& clip);
 
 // A picture centred in `area` (cut to it when larger), as the desktop centres a wallpaper:
 // the left edge at area.left + (area width - picture width) / 2, rounded toward zero.
-void CentreOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture,
-                    const ScreenRect& area);
+void CentreOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, const ScreenRect& area);
 // A picture tiled over `area` from its top-left corner.
-void TileOnCanvas(const PixelImage& canvas, const ScreenRect& desktop, const PixelImage& picture,
-                  const ScreenRect& area);
+void TileOnCanvas(ICanvasRows& canvas, const ScreenRect& desktop, const PixelImage& picture, const ScreenRect& area);
 
 // Pictures to monitors, portrait pictures preferably to portrait monitors and landscape ones to
 // landscape monitors. pictureSizes are the pictures' upright sizes in the order the rotation

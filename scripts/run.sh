@@ -141,5 +141,42 @@ sleep 1
 
 samples post Murlavo 0x10 0 0           # WM_CLOSE ends the wallpaper changer
 wait $changer || true
-echo "done: the wallpaper changer with its menu and full-screen show, the preview, the screen saver, the Settings dialog and the other dialogs ran; screenshots in build/screens/"
+"$WINESERVER" -k >/dev/null 2>&1 || true
+
+step "the wallpaper and the screen saver on two monitors"
+# Two monitors of different sizes, the second left of the primary, in a display and a Wine
+# session of their own (scripts/wine-monitors.sh). Wine shows no desktop background outside a
+# virtual desktop, which would be one monitor: the composed wallpaper bitmap is shown as the
+# desktop tiles it from the primary monitor's corner, and the saver as it covers both monitors.
+(
+  unset MURLAVO_WINEPREFIX
+  . "$here/scripts/wine-monitors.sh"
+  start_two_monitor_session left
+  exe=$("$WINE" winepath -w "$here/build/x64/bin/murlavo.exe" 2>/dev/null)
+  samples make 'C:\Murlavo Samples'
+  reg_dword Order 1
+  reg_dword FitToScreen 1
+  reg_dword SlideShow 3
+  reg_dword Monitors 1
+  "$WINE" "$exe" /v &
+  changer=$!
+  sleep 4
+  samples post Murlavo 0x700 128 0x203
+  sleep 4
+  wallpaper=$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+  wallpaper=$("$WINE" winepath -u "$wallpaper\Murlavo Wallpaper.bmp" 2>/dev/null)
+  # The desktop from its left edge: the canvas rolled by the left monitor's width.
+  convert "$wallpaper" -roll +1024+0 "$screens/two-monitors-wallpaper.png" \
+    && echo "screenshot: build/screens/two-monitors-wallpaper.png"
+  samples post Murlavo 0x10 0 0
+  wait $changer || true
+  "$WINE" "$exe" /s &
+  saver=$!
+  sleep 6
+  import -display "$DISPLAY" -window root "$screens/two-monitors-saver.png" \
+    && echo "screenshot: build/screens/two-monitors-saver.png"
+  samples post Wallpaper 0x100 0x41 1
+  wait $saver || true
+)
+echo "done: the wallpaper changer with its menu and full-screen show, the preview, the screen saver, the Settings dialog, the other dialogs and two monitors ran; screenshots in build/screens/"
 steps_report

@@ -2,6 +2,7 @@
 
 #include "library/Settings.h"
 
+#include "framework/FileReplace.h"
 #include "framework/WideText.h"
 #include "image/AbortFlag.h"
 #include "image/PictureSize.h"
@@ -192,19 +193,27 @@ void CPreparationWorker::RunComposite(Job& job)
     }
     job.record = request.records[assigned.front()]; // the primary monitor's picture
 
-    CPictureImage& target = *job.pImage;
-    if (!target.Create(canvas.Width(), canvas.Height())) {
-        job.outOfMemory = true;
+    // The canvas is the bitmap file itself, written beside the wallpaper and put in its place
+    // when complete: the changer holds one picture at a time, never a desktop-sized bitmap.
+    if (job.wallpaperPath.empty())
+        return;
+    const std::string temp = job.wallpaperPath + ".tmp";
+    platform::CBitmapFileCanvas file;
+    if (!file.Create(temp.c_str(), canvas.Width(), canvas.Height(), request.background)) {
+        file.Close();
+        ::DeleteFileW(FilePath(temp).c_str());
         return;
     }
-    platform::FillCanvas(target.Pixels(), request.background);
+    bool complete = true;
     // One picture at a time; the last one is kept only while the next area takes it as it is.
     std::unique_ptr<CPictureImage> picture;
     size_t pictureRecord = SIZE_MAX;
     int pictureWidth = 0, pictureHeight = 0;
-    for (size_t i = 0; i < areas.size(); ++i) {
-        if (job.abort || g_bAbortImageWork)
-            return;
+    for (size_t i = 0; i < areas.size() && complete; ++i) {
+        if (job.abort || g_bAbortImageWork) {
+            complete = false;
+            break;
+        }
         const CWallpaperObject& record = request.records[assigned[i]];
         const int cx = request.fit ? areas[i].Width() : 0, cy = request.fit ? areas[i].Height() : 0;
         if (!picture || pictureRecord != assigned[i] || pictureWidth != cx || pictureHeight != cy) {
@@ -212,7 +221,8 @@ void CPreparationWorker::RunComposite(Job& job)
             picture.reset(new (std::nothrow) CPictureImage);
             if (!picture) {
                 job.outOfMemory = true;
-                return;
+                complete = false;
+                break;
             }
             picture->m_crTransparent = request.background;
             BOOL scaled = FALSE;
@@ -225,28 +235,31 @@ void CPreparationWorker::RunComposite(Job& job)
                 loaded = picture->LoadFile(path) != FALSE;
             if (picture->m_bOutOfMemory) {
                 job.outOfMemory = true;
-                return;
+                complete = false;
+                break;
             }
             if (!loaded) {
                 job.failedPaths.push_back(record.m_strPath);
-                return;
+                complete = false;
+                break;
             }
             pictureRecord = assigned[i];
             pictureWidth = cx;
             pictureHeight = cy;
         }
         if (record.m_strTile == "1")
-            platform::TileOnCanvas(target.Pixels(), canvas.desktop, picture->Pixels(), areas[i]);
+            platform::TileOnCanvas(file, canvas.desktop, picture->Pixels(), areas[i]);
         else
-            platform::CentreOnCanvas(target.Pixels(), canvas.desktop, picture->Pixels(), areas[i]);
+            platform::CentreOnCanvas(file, canvas.desktop, picture->Pixels(), areas[i]);
     }
     picture.reset();
-    if (job.abort || g_bAbortImageWork)
+    const bool closed = file.Close();
+    if (!complete || !closed || job.abort || g_bAbortImageWork) {
+        ::DeleteFileW(FilePath(temp).c_str());
         return;
+    }
     job.loaded = true;
-    job.written = WriteWallpaperFile(target, job.wallpaperPath, job.abort);
-    // The canvas is in the file now: the changer does not keep a desktop-sized bitmap idle.
-    target.Destroy();
+    job.written = ReplaceFileAtomically(temp.c_str(), job.wallpaperPath.c_str());
 }
 
 bool CPreparationWorker::Composite() const

@@ -8,10 +8,21 @@
 
 #include <cstring>
 #include <functional>
+#include <fstream>
+#include <iterator>
+#include <memory>
 
 using namespace platform;
 
 namespace {
+
+// The rows of a canvas in memory, as the composing functions take them.
+CMemoryCanvas& Rows(const CMemoryPicture& canvas)
+{
+    static std::unique_ptr<CMemoryCanvas> rows;
+    rows.reset(new CMemoryCanvas(canvas.Pixels()));
+    return *rows;
+}
 
 // A picture whose every pixel tells where it came from: blue = x, green = y, red = id.
 void Stamp(CMemoryPicture& picture, int w, int h, uint8_t id)
@@ -78,7 +89,7 @@ void ComposeAndCheckCentred(const std::vector<MonitorInfo>& monitors, const std:
     std::vector<CMemoryPicture> pictures(sizes.size());
     for (size_t i = 0; i < sizes.size(); ++i) {
         Stamp(pictures[i], sizes[i].first, sizes[i].second, uint8_t(i + 1));
-        CentreOnCanvas(canvas.Pixels(), plan.desktop, pictures[i].Pixels(), plan.monitors[i]);
+        CentreOnCanvas(Rows(canvas), plan.desktop, pictures[i].Pixels(), plan.monitors[i]);
     }
     ExpectDesktop(canvas.Pixels(), plan.desktop, [&](int x, int y) {
         for (size_t i = 0; i < plan.monitors.size(); ++i) {
@@ -164,8 +175,8 @@ TEST(WallpaperCanvas, PortraitMonitorAndOverlappingMonitorsStayWhole)
     FillCanvas(canvas.Pixels(), kGrey);
     Stamp(a, 40, 30, 1);
     Stamp(b, 40, 30, 2);
-    CentreOnCanvas(canvas.Pixels(), plan.desktop, a.Pixels(), plan.monitors[0]);
-    CentreOnCanvas(canvas.Pixels(), plan.desktop, b.Pixels(), plan.monitors[1]);
+    CentreOnCanvas(Rows(canvas), plan.desktop, a.Pixels(), plan.monitors[0]);
+    CentreOnCanvas(Rows(canvas), plan.desktop, b.Pixels(), plan.monitors[1]);
     ExpectDesktop(canvas.Pixels(), plan.desktop, [&](int x, int y) {
         if (Inside(plan.monitors[1], x, y))
             return Rgb {uint8_t(x - 30), uint8_t(y - 10), 2};
@@ -187,7 +198,7 @@ TEST(WallpaperCanvas, TilesStartAtEachMonitorsCornerAndAcrossTheWrap)
     FillCanvas(canvas.Pixels(), kGrey);
     Stamp(tile, 7, 5, 9);
     for (const ScreenRect& m : plan.monitors)
-        TileOnCanvas(canvas.Pixels(), plan.desktop, tile.Pixels(), m);
+        TileOnCanvas(Rows(canvas), plan.desktop, tile.Pixels(), m);
     ExpectDesktop(canvas.Pixels(), plan.desktop, [&](int x, int y) {
         for (const ScreenRect& m : plan.monitors)
             if (Inside(m, x, y))
@@ -197,7 +208,7 @@ TEST(WallpaperCanvas, TilesStartAtEachMonitorsCornerAndAcrossTheWrap)
     // A 1 x 1 picture tiles a whole monitor.
     CMemoryPicture dot;
     Stamp(dot, 1, 1, 5);
-    TileOnCanvas(canvas.Pixels(), plan.desktop, dot.Pixels(), plan.monitors[0]);
+    TileOnCanvas(Rows(canvas), plan.desktop, dot.Pixels(), plan.monitors[0]);
     EXPECT_EQ(Shown(canvas.Pixels(), 39, 29), (Rgb {0, 0, 5}));
     EXPECT_EQ(Shown(canvas.Pixels(), 0, 0), (Rgb {0, 0, 5}));
 }
@@ -210,7 +221,7 @@ TEST(WallpaperCanvas, OnePictureAcrossTheWholeDesktop)
     ASSERT_TRUE(canvas.CreatePixels(plan.Width(), plan.Height()));
     FillCanvas(canvas.Pixels(), kGrey);
     Stamp(wide, 60, 30, 3);
-    CentreOnCanvas(canvas.Pixels(), plan.desktop, wide.Pixels(), plan.desktop);
+    CentreOnCanvas(Rows(canvas), plan.desktop, wide.Pixels(), plan.desktop);
     ExpectDesktop(canvas.Pixels(), plan.desktop,
                   [&](int x, int y) { return Rgb {uint8_t(x + 20), uint8_t(y), 3}; });
 }
@@ -230,7 +241,7 @@ TEST(WallpaperCanvas, ThreeMonitorsOf4K)
     for (size_t i = 0; i < plan.monitors.size(); ++i) {
         CMemoryPicture picture;
         Stamp(picture, 3840, 2160, uint8_t(i + 1));
-        CentreOnCanvas(canvas.Pixels(), plan.desktop, picture.Pixels(), plan.monitors[i]);
+        CentreOnCanvas(Rows(canvas), plan.desktop, picture.Pixels(), plan.monitors[i]);
     }
     for (size_t i = 0; i < plan.monitors.size(); ++i) {
         const ScreenRect& m = plan.monitors[i];
@@ -257,4 +268,40 @@ TEST(WallpaperCanvas, PicturesGoToMonitorsOfTheirShape)
     EXPECT_EQ(AssignPicturesToMonitors({{0, 0, 10, 10}, {10, 0, 20, 10}, {20, 0, 30, 10}}, {{4, 3}, {3, 4}}),
               (std::vector<size_t> {0, 1, 0}));
     EXPECT_EQ(AssignPicturesToMonitors(landscapeThenPortrait, {}), (std::vector<size_t> {0, 0}));
+}
+
+// The bitmap file canvas gets exactly the bytes the program writes for the same canvas in
+// memory, wrap-around and tiles included; a file that cannot be made says so.
+TEST(WallpaperCanvas, TheFileCanvasHoldsTheSameBytesAsTheCanvasInMemory)
+{
+    const WallpaperCanvas plan = PlanWallpaperCanvas(
+        {{{0, 0, 41, 30}, true}, {{-25, 5, 0, 25}, false}, {{-15, -12, 20, 0}, false}});
+    ASSERT_TRUE(plan.Usable());
+    CMemoryPicture canvas, a, b, tile;
+    ASSERT_TRUE(canvas.CreatePixels(plan.Width(), plan.Height()));
+    FillCanvas(canvas.Pixels(), kGrey);
+    Stamp(a, 50, 20, 1);
+    Stamp(b, 20, 30, 2);
+    Stamp(tile, 7, 5, 3);
+    const std::string path = ::testing::TempDir() + "canvas-test.bmp";
+    CBitmapFileCanvas file;
+    ASSERT_TRUE(file.Create(path.c_str(), plan.Width(), plan.Height(), kGrey));
+    for (ICanvasRows* rows : {static_cast<ICanvasRows*>(&Rows(canvas)), static_cast<ICanvasRows*>(&file)}) {
+        CentreOnCanvas(*rows, plan.desktop, a.Pixels(), plan.monitors[0]);
+        CentreOnCanvas(*rows, plan.desktop, b.Pixels(), plan.monitors[1]);
+        TileOnCanvas(*rows, plan.desktop, tile.Pixels(), plan.monitors[2]);
+    }
+    ASSERT_TRUE(file.Close());
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const PixelImage p = canvas.Pixels();
+    ASSERT_EQ(bytes.size(), 54 + size_t(p.stride) * p.height);
+    EXPECT_EQ(bytes.compare(0, 2, "BM"), 0);
+    EXPECT_EQ(bytes.compare(54, std::string::npos, reinterpret_cast<const char*>(p.bits), size_t(p.stride) * p.height), 0);
+    std::remove(path.c_str());
+
+    CBitmapFileCanvas nowhere;
+    EXPECT_FALSE(nowhere.Create((::testing::TempDir() + "no-such-folder/x.bmp").c_str(), 10, 10, kGrey));
+    CBitmapFileCanvas huge;
+    EXPECT_FALSE(huge.Create(path.c_str(), 40000, 40000, kGrey));
 }
