@@ -1,5 +1,6 @@
 #include "dialogs/AboutDlg.h"
 
+#include "framework/Dpi.h"
 #include "framework/WideText.h"
 #include "library/Settings.h"
 #include "platform/DrawDib.h"
@@ -96,12 +97,33 @@ BOOL CAboutDlg::OnInitDialog()
     SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_MAIL), g_settings.m_strEMail);
     m_linkCustomMail.m_strTarget = "mailto:" + g_settings.m_strEMail;
 
-    m_fontHeading.Reset(::CreateFontW(22, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));
-    if (m_fontHeading)
-        ::SendDlgItemMessageA(m_hWnd, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontHeading.Get()), TRUE);
+    // The heading keeps a font of its own when the dialog moves to a monitor of another scale.
+    dpi::KeepOwnFont(GetDlgItem(IDC_HEADING));
+    MakeHeadingFont(dpi::DialogDpi(m_hWnd));
 
     m_bLogo = LoadLogo();
     return TRUE;
+}
+
+void CAboutDlg::MakeHeadingFont(UINT dpi)
+{
+    // 22 pixels high at 100 %, in the monitor's pixels. The old font goes only once the
+    // control holds the new one.
+    CFontHandle font(::CreateFontW(dpi::Scale(22, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));
+    if (!font)
+        return;
+    ::SendDlgItemMessageA(m_hWnd, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    m_fontHeading = std::move(font);
+    m_nDpi = dpi;
+}
+
+void CAboutDlg::OnDpiChanged(UINT dpi)
+{
+    // Where the system lays the template out again, the heading follows it; elsewhere the
+    // dialog keeps the scale it opened with, the heading too. The links follow the new font
+    // the system gives them. The logo is fitted to its frame at every paint.
+    if (dpi && dpi != m_nDpi && dpi::SystemRescalesDialog(m_hWnd))
+        MakeHeadingFont(dpi);
 }
 
 bool CAboutDlg::LoadLogo()
@@ -181,6 +203,11 @@ LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (reinterpret_cast<HWND>(wParam) != m_hWnd)
             OnQueryNewPalette();
         // The dialog manager's own handling follows.
+        return DefaultProc(msg, wParam, lParam);
+    case dpi::kMsgDpiChanged:
+        OnDpiChanged(LOWORD(wParam));
+        // The dialog manager then scales the template's font and controls and moves the
+        // dialog to the suggested rectangle.
         return DefaultProc(msg, wParam, lParam);
     case WM_DESTROY:
         OnDestroy();
