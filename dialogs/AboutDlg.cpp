@@ -119,10 +119,10 @@ void CAboutDlg::MakeHeadingFont(UINT dpi)
 
 void CAboutDlg::OnDpiChanged(UINT dpi)
 {
-    // Where the system lays the template out again, the heading follows it; elsewhere the
-    // dialog keeps the scale it opened with, the heading too. The links follow the new font
-    // the system gives them. The logo is fitted to its frame at every paint.
-    if (dpi && dpi != m_nDpi && dpi::SystemRescalesDialog(m_hWnd))
+    // The template's text gets its font for the new scale from the system (or the dialog
+    // base), the links an underlined copy of it; the heading's own is made here. The logo is
+    // fitted to its frame at every paint.
+    if (dpi && dpi != m_nDpi)
         MakeHeadingFont(dpi);
 }
 
@@ -206,9 +206,7 @@ LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return DefaultProc(msg, wParam, lParam);
     case dpi::kMsgDpiChanged:
         OnDpiChanged(LOWORD(wParam));
-        // The dialog manager then scales the template's font and controls and moves the
-        // dialog to the suggested rectangle.
-        return DefaultProc(msg, wParam, lParam);
+        return CDialog::WindowProc(msg, wParam, lParam);
     case WM_DESTROY:
         OnDestroy();
         return CDialog::WindowProc(msg, wParam, lParam);

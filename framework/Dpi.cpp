@@ -9,6 +9,14 @@ Fn User32Function(const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
 }
 
+// The property that marks a control whose font is its dialog's own business: an atom held for
+// the process, so marking a control takes no reference the control would have to give back.
+const wchar_t* OwnFontProperty()
+{
+    static const ATOM atom = ::GlobalAddAtomW(L"Murlavo.OwnFont");
+    return reinterpret_cast<const wchar_t*>(static_cast<ULONG_PTR>(atom));
+}
+
 // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2.
 const HANDLE kPerMonitorV2 = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4));
 
@@ -69,6 +77,40 @@ void KeepOwnFont(HWND control)
     const int kDisableFontUpdate = 1; // DCDC_DISABLE_FONT_UPDATE
     if (setBehaviour && control)
         setBehaviour(control, kDisableFontUpdate, kDisableFontUpdate);
+    if (control)
+        ::SetPropW(control, OwnFontProperty(), reinterpret_cast<HANDLE>(1));
+}
+
+void ScaleDialog(HWND dialog, UINT from, UINT to, CFontHandle& font, bool controls)
+{
+    if (!from || !to || from == to)
+        return;
+    auto scale = [&](LONG value) { return static_cast<LONG>(::MulDiv(value, static_cast<int>(to), static_cast<int>(from))); };
+    // The dialog's text font now: the one made at the last change, else the template's.
+    HFONT current = font ? font.Get() : reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW description {};
+    CFontHandle scaled;
+    if (current && ::GetObjectW(current, sizeof description, &description)) {
+        description.lfHeight = scale(description.lfHeight);
+        description.lfWidth = scale(description.lfWidth);
+        scaled.Reset(::CreateFontIndirectW(&description));
+    }
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (scaled && !::GetPropW(child, OwnFontProperty()))
+            ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.Get()), FALSE);
+        if (controls) {
+            RECT place;
+            ::GetWindowRect(child, &place);
+            ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+            const LONG left = scale(place.left), top = scale(place.top);
+            ::SetWindowPos(child, nullptr, left, top, scale(place.right) - left, scale(place.bottom) - top,
+                SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    // The controls no longer use the font of the last change.
+    if (scaled)
+        font = std::move(scaled);
+    ::InvalidateRect(dialog, nullptr, TRUE);
 }
 
 void KeepOwnLayout(HWND dialog)

@@ -67,6 +67,7 @@ BOOL CSettingsDlg::OnInitDialog()
     InitLayout();
     // The dialog lays its controls out itself, also when the scale changes.
     dpi::KeepOwnLayout(m_hWnd);
+    m_bOwnLayout = true;
     if (!RestorePlacement())
         CenterWindow();
     if (CreateImageList(m_nDpi)) {
@@ -345,7 +346,7 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
                 m_imageList = std::move(earlier);
             }
         }
-        // The dialog manager gives the controls the dialog's font at the new scale.
+        // The controls get the dialog's font at the new scale (from the system, or the base).
         return CDialog::WindowProc(msg, wParam, lParam);
     }
     case WM_GETMINMAXINFO:

@@ -260,6 +260,26 @@ TEST_F(AboutTest, AtAMonitorsNewScaleTheHeadingAndTheLinksTakeFontsOfThatSize)
             EXPECT_FALSE(font.lfUnderline);
         }
 
+        // The template's text and places follow the scale (the system's work where it
+        // rescales dialogs): twice the scale, twice the version line's size and its font's.
+        HWND version = d.GetDlgItem(IDC_VERSION);
+        const LONG text = FontOf(version).lfHeight;
+        RECT line {};
+        ::GetWindowRect(version, &line);
+        ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&line), 2);
+        const UINT opened = dpi::DialogDpi(d.m_hWnd);
+        RECT suggested = {window.left, window.top, window.left + 2 * (window.right - window.left),
+            window.top + 2 * (window.bottom - window.top)};
+        ::SendMessageW(d.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(2 * opened, 2 * opened), reinterpret_cast<LPARAM>(&suggested));
+        RECT large {};
+        ::GetWindowRect(version, &large);
+        ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&large), 2);
+        EXPECT_EQ(FontOf(version).lfHeight, 2 * text);
+        EXPECT_EQ(large.left, 2 * line.left);
+        EXPECT_EQ(large.bottom, 2 * line.bottom);
+        EXPECT_EQ(FontOf(heading).lfHeight, 2 * dpi::Scale(22, opened));
+        ::SendMessageW(d.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(opened, opened), reinterpret_cast<LPARAM>(&window));
+
         // A link given the dialog's font at a new scale keeps its underline at that size.
         HWND link = d.GetDlgItem(IDC_WEB_LINK);
         EXPECT_TRUE(AskColours(d.m_hWnd, link).underlined);
