@@ -335,7 +335,7 @@ void CDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam)
         return;
     dpi::ScaleDialog(m_hWnd, m_nTemplateDpi, dpi, m_fontScaled, !m_bOwnLayout);
     if (!m_bOwnLayout)
-        dpi::OnDpiChanged(m_hWnd, wParam, lParam);
+        dpi::MoveToSuggested(m_hWnd, lParam);
     m_nTemplateDpi = dpi;
 }
 

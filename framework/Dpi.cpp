@@ -122,16 +122,13 @@ void KeepOwnLayout(HWND dialog)
         setBehaviour(dialog, kOwnLayout, kOwnLayout);
 }
 
-UINT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam)
+void MoveToSuggested(HWND window, LPARAM lParam)
 {
-    // The system suggests a rectangle that keeps the window where the pointer dragged it; the
-    // dialog manager moves there by itself where it rescales, a second move to the same place
-    // changes nothing.
+    // The system suggests the window's size at the new scale, placed so that it stays under
+    // the pointer that dragged it.
     if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
         ::SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
             suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-    const UINT dpi = LOWORD(wParam);
-    return dpi ? dpi : kBase;
 }
 
 } // namespace dpi

@@ -41,7 +41,7 @@ void KeepOwnLayout(HWND dialog);
 // must outlive the controls' use of it), and, unless the dialog lays them out itself, each
 // control's place and size scaled from the old scale to the new one.
 void ScaleDialog(HWND dialog, UINT from, UINT to, CFontHandle& font, bool controls);
-// The new scale and suggested rectangle of a WM_DPICHANGED; the window is moved there.
-UINT OnDpiChanged(HWND window, WPARAM wParam, LPARAM lParam);
+// Moves a window to the rectangle a WM_DPICHANGED suggests (its lParam).
+void MoveToSuggested(HWND window, LPARAM lParam);
 
 } // namespace dpi

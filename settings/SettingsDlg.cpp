@@ -18,7 +18,6 @@ int ShowMessageBox(HWND owner, const char* text, UINT type)
     return MessageBoxUtf8(owner, text, "Murlavo", type);
 }
 
-
 // A worker held up by an unreachable share is not waited for longer than this when the dialog
 // ends: it finishes on its own.
 constexpr DWORD kLookupStopWaitMs = 500;
@@ -333,7 +332,7 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         const UINT newDpi = LOWORD(wParam) ? LOWORD(wParam) : dpi::kBase;
         const UINT oldDpi = m_nDpi;
         OnDpiChanged(newDpi);
-        dpi::OnDpiChanged(m_hWnd, wParam, lParam);
+        dpi::MoveToSuggested(m_hWnd, lParam);
         RECT client;
         ::GetClientRect(m_hWnd, &client);
         OnSize(client.right, client.bottom);
