@@ -1,5 +1,6 @@
 #include "dialogs/AboutDlg.h"
 
+#include "framework/Dpi.h"
 #include "framework/WideText.h"
 #include "library/Settings.h"
 #include "platform/DrawDib.h"
@@ -96,12 +97,33 @@ BOOL CAboutDlg::OnInitDialog()
     SetWindowTextUtf8(GetDlgItem(IDC_CUSTOM_MAIL), g_settings.m_strEMail);
     m_linkCustomMail.m_strTarget = "mailto:" + g_settings.m_strEMail;
 
-    m_fontHeading.Reset(::CreateFontW(22, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));
-    if (m_fontHeading)
-        ::SendDlgItemMessageA(m_hWnd, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontHeading.Get()), TRUE);
+    // The heading keeps a font of its own when the dialog moves to a monitor of another scale.
+    dpi::KeepOwnFont(GetDlgItem(IDC_HEADING));
+    MakeHeadingFont(dpi::DialogDpi(m_hWnd));
 
     m_bLogo = LoadLogo();
     return TRUE;
+}
+
+void CAboutDlg::MakeHeadingFont(UINT dpi)
+{
+    // 22 pixels high at 100 %, in the monitor's pixels. The old font goes only once the
+    // control holds the new one.
+    CFontHandle font(::CreateFontW(dpi::Scale(22, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, L"Arial"));
+    if (!font)
+        return;
+    ::SendDlgItemMessageA(m_hWnd, IDC_HEADING, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    m_fontHeading = std::move(font);
+    m_nDpi = dpi;
+}
+
+void CAboutDlg::OnDpiChanged(UINT dpi)
+{
+    // The template's text gets its font for the new scale from the system (or the dialog
+    // base), the links an underlined copy of it; the heading's own is made here. The logo is
+    // fitted to its frame at every paint.
+    if (dpi && dpi != m_nDpi)
+        MakeHeadingFont(dpi);
 }
 
 bool CAboutDlg::LoadLogo()
@@ -182,6 +204,9 @@ LRESULT CAboutDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             OnQueryNewPalette();
         // The dialog manager's own handling follows.
         return DefaultProc(msg, wParam, lParam);
+    case dpi::kMsgDpiChanged:
+        OnDpiChanged(LOWORD(wParam));
+        return CDialog::WindowProc(msg, wParam, lParam);
     case WM_DESTROY:
         OnDestroy();
         return CDialog::WindowProc(msg, wParam, lParam);

@@ -23,6 +23,8 @@ public:
     std::string m_strBuild;
     std::string m_strVersion;
     CFontHandle m_fontHeading;
+    // The scale the heading's font was made for.
+    UINT m_nDpi = 96;
     CPictureImage m_logo;
     bool m_bLogo = false;
     CStaticLink m_linkWeb;
@@ -41,6 +43,9 @@ private:
     // blue (the key colour) takes the menu colour. False when no picture could be read.
     bool LoadLogo();
     void OnPaint();
+    // The heading's own font for a scale (the template's text gets the system's).
+    void MakeHeadingFont(UINT dpi);
+    void OnDpiChanged(UINT dpi);
     LRESULT OnQueryNewPalette();
     void OnDestroy();
     void OnNcDestroy();

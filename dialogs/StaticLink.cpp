@@ -30,6 +30,12 @@ LRESULT CStaticLink::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         break;
+    case WM_SETFONT:
+        // A new font for the control (the dialog's, at a monitor's new scale): the link takes an
+        // underlined copy of it in its place.
+        if (m_fontLink && reinterpret_cast<HFONT>(wParam) != m_fontLink.Get())
+            return OnSetFont(reinterpret_cast<HFONT>(wParam), lParam);
+        break;
     case WM_NCDESTROY:
         // The font goes with the window that used it.
         CWindow::WindowProc(msg, wParam, lParam);
@@ -62,20 +68,39 @@ HBRUSH CStaticLink::OnCtlColor(HDC dc)
     return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
 }
 
+namespace {
+// An underlined copy of a font; null when the font cannot be read.
+HFONT UnderlinedCopy(HFONT font)
+{
+    // The wide form keeps a face name in any script (a system font with a Japanese name).
+    LOGFONTW description {};
+    if (!font || !::GetObjectW(font, sizeof description, &description))
+        return nullptr;
+    description.lfUnderline = TRUE;
+    return ::CreateFontIndirectW(&description);
+}
+} // namespace
+
 void CStaticLink::MakeLinkFont(HDC dc)
 {
     HFONT current = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
     if (!current)
         current = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
-    // The wide form keeps a face name in any script (a system font with a Japanese name).
-    LOGFONTW description {};
-    if (!current || !::GetObjectW(current, sizeof description, &description))
-        return;
-    description.lfUnderline = TRUE;
-    m_fontLink.Reset(::CreateFontIndirectW(&description));
+    m_fontLink.Reset(UnderlinedCopy(current));
     if (m_fontLink)
         ::SendMessageA(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontLink.Get()), FALSE);
     m_hLinkCursor = ::LoadCursorA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND));
+}
+
+LRESULT CStaticLink::OnSetFont(HFONT font, LPARAM redraw)
+{
+    CFontHandle underlined(UnderlinedCopy(font));
+    if (!underlined)
+        return DefaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+    const LRESULT result = DefaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(underlined.Get()), redraw);
+    // The control no longer uses the old copy.
+    m_fontLink = std::move(underlined);
+    return result;
 }
 
 void CStaticLink::OnClicked()

@@ -39,4 +39,6 @@ private:
     HBRUSH OnCtlColor(HDC dc);
     void OnClicked();
     void MakeLinkFont(HDC dc);
+    // WM_SETFONT once the link has its own font: an underlined copy of the new one replaces it.
+    LRESULT OnSetFont(HFONT font, LPARAM redraw);
 };

@@ -1,5 +1,6 @@
 #include "framework/Dialog.h"
 #include "framework/Application.h"
+#include "framework/Dpi.h"
 #include "framework/WideText.h"
 
 #include <windowsx.h>
@@ -287,8 +288,17 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         // corner of the owner or the screen.
         if (TemplateGivesNoPlace())
             CenterWindow();
+        m_nTemplateDpi = dpi::DialogDpi(m_hWnd);
+        m_fontScaled.Reset();
         return OnInitDialog();
     }
+    case WM_NCDESTROY:
+        // The controls that used a font made for a new scale are gone.
+        m_fontScaled.Reset();
+        return DefaultProc(msg, wParam, lParam);
+    case dpi::kMsgDpiChanged:
+        OnDpiChanged(wParam, lParam);
+        return DefaultProc(msg, wParam, lParam);
     case WM_COMMAND: {
         HWND control = reinterpret_cast<HWND>(lParam);
         // A control of ours handles its own notifications first.
@@ -314,6 +324,19 @@ LRESULT CDialog::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     default:
         return DefaultProc(msg, wParam, lParam);
     }
+}
+
+void CDialog::OnDpiChanged(WPARAM wParam, LPARAM lParam)
+{
+    const UINT dpi = LOWORD(wParam);
+    // Where the system rescales dialogs (Windows 10 1703 on), it does all this after the
+    // dialog's own handling.
+    if (!dpi || dpi::SystemRescalesDialog(m_hWnd))
+        return;
+    dpi::ScaleDialog(m_hWnd, m_nTemplateDpi, dpi, m_fontScaled, !m_bOwnLayout);
+    if (!m_bOwnLayout)
+        dpi::MoveToSuggested(m_hWnd, lParam);
+    m_nTemplateDpi = dpi;
 }
 
 LRESULT CDialog::DefaultProc(UINT, WPARAM, LPARAM)

@@ -7,6 +7,7 @@
 // explicit hand-on to the base class for the rest. Notifications of attached controls
 // (colours, clicks) are reflected back to them.
 #pragma once
+#include "framework/Handles.h"
 #include "framework/Window.h"
 
 #include <cstdint>
@@ -89,9 +90,18 @@ protected:
     UINT m_nIDTemplate;
     HWND m_hWndOwner = nullptr;
     bool m_bOwnerGiven;
+    // The dialog places its controls itself, also at a new scale: only their font is changed
+    // for it there.
+    bool m_bOwnLayout = false;
+    // The scale the template is laid out for now.
+    UINT m_nTemplateDpi = 0;
 
 private:
     static INT_PTR CALLBACK StaticDialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool TemplateGivesNoPlace() const;
+    // WM_DPICHANGED: where the system does not rescale dialogs, the template's font and
+    // controls are scaled here and the dialog takes the suggested rectangle.
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    CFontHandle m_fontScaled;
     bool m_bMsgHandled = false;
 };

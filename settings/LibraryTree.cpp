@@ -3,6 +3,7 @@
 #include "settings/SettingsDlg.h"
 
 #include "app/ChangerApp.h"
+#include "framework/Dpi.h"
 #include "framework/WideText.h"
 #include "library/FolderRecord.h"
 #include "library/Library.h"
@@ -11,6 +12,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
@@ -84,17 +86,55 @@ CWallpaperObject* CSettingsDlg::RecordOf(HTREEITEM item) const
     return reinterpret_cast<CWallpaperObject*>(data.lParam);
 }
 
-bool CSettingsDlg::CreateImageList()
+namespace {
+
+// The images of the tree's strip are drawn 16 pixels square.
+constexpr int kStripImage = 16;
+
+// The strip with each image at size x size: pixels repeated or dropped, never blended, so the
+// magenta that keys the background out stays exactly magenta.
+CBitmapHandle ScaledStrip(HBITMAP strip, int size)
+{
+    BITMAP info {};
+    if (!::GetObjectW(strip, sizeof info, &info) || info.bmHeight <= 0)
+        return CBitmapHandle();
+    const int count = info.bmWidth / info.bmHeight;
+    CClientDC screen(nullptr);
+    CBitmapHandle scaled(::CreateCompatibleBitmap(screen.GetSafeHdc(), count * size, size));
+    CMemoryDC from(screen.GetSafeHdc()), to(screen.GetSafeHdc());
+    if (!scaled || !from.GetSafeHdc() || !to.GetSafeHdc())
+        return CBitmapHandle();
+    CSelectObject source(from.GetSafeHdc(), strip), target(to.GetSafeHdc(), scaled.Get());
+    ::SetStretchBltMode(to.GetSafeHdc(), COLORONCOLOR);
+    if (!::StretchBlt(to.GetSafeHdc(), 0, 0, count * size, size, from.GetSafeHdc(), 0, 0, count * info.bmHeight,
+            info.bmHeight, SRCCOPY))
+        return CBitmapHandle();
+    return scaled;
+}
+
+} // namespace
+
+bool CSettingsDlg::CreateImageList(UINT dpi, HIMAGELIST earlier)
 {
     // 32-bit colour keeps the shell's icons as the shell draws them; the tree's own images
-    // are keyed out by magenta.
-    m_imageList.Reset(::ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 3));
+    // are keyed out by magenta. Their size is the small icons' on the dialog's monitor.
+    const int size = std::max(dpi::SystemMetric(SM_CXSMICON, dpi), 1);
+    CImageListHandle list(::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 4, 3));
     CBitmapHandle strip(static_cast<HBITMAP>(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_TREE), IMAGE_BITMAP, 0, 0, 0)));
-    if (!m_imageList || !strip || ::ImageList_AddMasked(m_imageList.Get(), strip.Get(), RGB(255, 0, 255)) < 0) {
-        m_imageList.Reset();
+    if (strip && size != kStripImage)
+        strip = ScaledStrip(strip.Get(), size);
+    if (!list || !strip || ::ImageList_AddMasked(list.Get(), strip.Get(), RGB(255, 0, 255)) < 0)
         return false;
+    // The files' icons keep their places: the items hold their indexes.
+    const int own = ::ImageList_GetImageCount(list.Get());
+    const int count = earlier ? ::ImageList_GetImageCount(earlier) : 0;
+    for (int i = own; i < count; ++i) {
+        CIconHandle icon(::ImageList_GetIcon(earlier, i, ILD_NORMAL));
+        if (::ImageList_ReplaceIcon(list.Get(), -1, icon.Get()) != i)
+            return false;
     }
+    m_imageList = std::move(list);
     return true;
 }
 

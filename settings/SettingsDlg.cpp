@@ -4,6 +4,7 @@
 #include "app/WindowNames.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/OptionsDlg.h"
+#include "framework/Dpi.h"
 #include "library/Settings.h"
 #include "library/WallpaperObject.h"
 #include "resource.h"
@@ -16,9 +17,6 @@ int ShowMessageBox(HWND owner, const char* text, UINT type)
 {
     return MessageBoxUtf8(owner, text, "Murlavo", type);
 }
-
-// WM_DPICHANGED, declared for Windows 8.1 and later only.
-constexpr UINT kDpiChanged = 0x02E0;
 
 // A worker held up by an unreachable share is not waited for longer than this when the dialog
 // ends: it finishes on its own.
@@ -66,9 +64,12 @@ BOOL CSettingsDlg::OnInitDialog()
     CDialog::OnInitDialog();
     // The template's size is the smallest; the dialog opens where it was left.
     InitLayout();
+    // The dialog lays its controls out itself, also when the scale changes.
+    dpi::KeepOwnLayout(m_hWnd);
+    m_bOwnLayout = true;
     if (!RestorePlacement())
         CenterWindow();
-    if (CreateImageList()) {
+    if (CreateImageList(m_nDpi)) {
         TreeView_SetImageList(m_tree, m_imageList.Get(), TVSIL_NORMAL);
         ListView_SetImageList(m_listNowPlaying, m_imageList.Get(), LVSIL_SMALL);
     }
@@ -325,18 +326,27 @@ LRESULT CSettingsDlg::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         if (wParam != SIZE_MINIMIZED)
             OnSize(LOWORD(lParam), HIWORD(lParam));
         return CDialog::WindowProc(msg, wParam, lParam);
-    case kDpiChanged: {
-        OnDpiChanged(LOWORD(wParam));
-        const LRESULT result = CDialog::WindowProc(msg, wParam, lParam);
-        // The size the system suggests for the new scale; the dialog manager may have placed
-        // the controls anew, so they follow the layout again.
-        if (const RECT* suggested = reinterpret_cast<const RECT*>(lParam))
-            ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    case dpi::kMsgDpiChanged: {
+        // The layout at the new scale, then the size the system suggests for it; the controls
+        // follow the layout again also when the size stays.
+        const UINT newDpi = LOWORD(wParam) ? LOWORD(wParam) : dpi::kBase;
+        const UINT oldDpi = m_nDpi;
+        OnDpiChanged(newDpi);
+        dpi::MoveToSuggested(m_hWnd, lParam);
         RECT client;
         ::GetClientRect(m_hWnd, &client);
         OnSize(client.right, client.bottom);
-        return result;
+        if (newDpi != oldDpi && m_imageList) {
+            CImageListHandle earlier(m_imageList.Release());
+            if (CreateImageList(newDpi, earlier.Get())) {
+                TreeView_SetImageList(m_tree, m_imageList.Get(), TVSIL_NORMAL);
+                ListView_SetImageList(m_listNowPlaying, m_imageList.Get(), LVSIL_SMALL);
+            } else {
+                m_imageList = std::move(earlier);
+            }
+        }
+        // The controls get the dialog's font at the new scale (from the system, or the base).
+        return CDialog::WindowProc(msg, wParam, lParam);
     }
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));

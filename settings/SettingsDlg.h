@@ -175,7 +175,9 @@ private:
     HTREEITEM InsertItem(TVINSERTSTRUCTW& insert) const;
     bool GetItem(TVITEMW& item) const;
     bool SetItem(TVITEMW& item) const;
-    bool CreateImageList();
+    // The tree's images at the small-icon size of this scale; the shell's icons of an
+    // earlier list, if given, are carried over at the same places.
+    bool CreateImageList(UINT dpi, HIMAGELIST earlier = nullptr);
     int FolderImage(HTREEITEM item) const;
     void OnGetDispInfo(NMTVDISPINFOW& info);
     void OnDeleteItem(const NMTREEVIEWW& info);
@@ -197,7 +199,6 @@ private:
     void InitLayout();
     void OnSize(int cx, int cy);
     void OnGetMinMaxInfo(MINMAXINFO& info) const;
-    UINT WindowDpi() const;
     void OnDpiChanged(UINT dpi);
     // The place remembered from the last time, brought onto a monitor's work area when the
     // monitor it was on is gone; false when none was remembered.

@@ -4,6 +4,7 @@
 #include "settings/SettingsDlg.h"
 
 #include "framework/Application.h"
+#include "framework/Dpi.h"
 #include "resource.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ void CSettingsDlg::InitLayout()
     RECT window;
     ::GetWindowRect(m_hWnd, &window);
     m_minTrack = {window.right - window.left, window.bottom - window.top};
-    m_nDpi = WindowDpi();
+    m_nDpi = dpi::DialogDpi(m_hWnd);
     m_layout.clear();
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
         RECT place;
@@ -72,24 +73,11 @@ void CSettingsDlg::InitLayout()
     }
 }
 
-UINT CSettingsDlg::WindowDpi() const
-{
-    // GetDpiForWindow is there from Windows 10 on; before it every monitor has the system's.
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpi = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpi)
-        if (const UINT dpi = getDpi(m_hWnd))
-            return dpi;
-    CClientDC dc(m_hWnd);
-    const int dpi = dc.GetSafeHdc() ? ::GetDeviceCaps(dc.GetSafeHdc(), LOGPIXELSX) : 0;
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
 void CSettingsDlg::OnDpiChanged(UINT dpi)
 {
-    // The places noted at the template's size are scaled to the new monitor's; the system then
-    // moves the dialog to its suggested rectangle and the controls follow (OnSize).
+    // The places noted at the template's size are scaled to the new monitor's; the dialog is
+    // then moved to its suggested rectangle and the controls follow (OnSize). The system only
+    // gives the controls the dialog's font at the new scale (see KeepOwnLayout).
     if (m_nDpi && dpi && dpi != m_nDpi) {
         auto scale = [&](LONG value) { return static_cast<LONG>(::MulDiv(value, static_cast<int>(dpi), static_cast<int>(m_nDpi))); };
         for (Anchor& anchor : m_layout)

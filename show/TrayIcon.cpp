@@ -3,6 +3,7 @@
 #include "app/ChangerApp.h"
 #include "app/SettingsInstance.h"
 #include "dialogs/AboutDlg.h"
+#include "framework/Dpi.h"
 #include "framework/Handles.h"
 #include "framework/WideText.h"
 #include "library/Settings.h"
@@ -43,27 +44,32 @@ std::string HelpFolder()
     return Utf8(module.substr(0, module.find_last_of(L'\\') + 1));
 }
 
-// The program's icon at the system's small-icon size, which grows with the display's scale:
-// the common controls' LoadIconMetric (version 6) picks or scales the best image of the icon,
-// else the loader takes the image nearest that size.
-HICON LoadSmallIcon()
+} // namespace
+
+int CTrayIcon::IconSize(UINT dpi)
 {
-    using LoadIconMetricFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
-    const int kSmallMetric = 0; // LIM_SMALL
-    HINSTANCE instance = ::GetModuleHandleA(nullptr);
-    CModule comctl(::LoadLibraryA("comctl32.dll"));
+    return dpi::SystemMetric(SM_CXSMICON, dpi);
+}
+
+HICON CTrayIcon::LoadIconForDpi(UINT dpi)
+{
+    // The common controls' LoadIconWithScaleDown (version 6) shrinks the nearest larger image
+    // of the icon, which looks better than stretching a smaller one; else the loader takes the
+    // image nearest that size.
+    const int size = IconSize(dpi);
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    using LoadScaledFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    CModule comctl(::LoadLibraryW(L"comctl32.dll"));
     if (comctl) {
-        auto load = reinterpret_cast<LoadIconMetricFn>(
-            reinterpret_cast<void (*)()>(::GetProcAddress(comctl.Get(), "LoadIconMetric")));
+        auto load = reinterpret_cast<LoadScaledFn>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(comctl.Get(), "LoadIconWithScaleDown")));
         HICON icon = nullptr;
-        if (load && SUCCEEDED(load(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), kSmallMetric, &icon)) && icon)
+        if (load && SUCCEEDED(load(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), size, size, &icon)) && icon)
             return icon;
     }
-    return static_cast<HICON>(::LoadImageA(instance, MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON,
-                                           ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON),
-                                           LR_DEFAULTCOLOR));
+    return static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
-} // namespace
 
 INT_PTR (*CTrayIcon::s_pfnShellOpen)(HWND, const wchar_t*) = OpenWithShell;
 BOOL(WINAPI* CTrayIcon::s_pfnShellNotifyIcon)(DWORD, NOTIFYICONDATAW*) = ::Shell_NotifyIconW;
@@ -85,7 +91,8 @@ void CTrayIcon::Add()
 
 void CTrayIcon::TryAdd()
 {
-    CIconHandle icon(LoadSmallIcon());
+    // At the small-icon size of the monitor the window is on, in that monitor's pixels.
+    CIconHandle icon(LoadIconForDpi(dpi::WindowDpi(m_window.m_hWnd)));
     NOTIFYICONDATAW data {};
     data.cbSize = NOTIFYICONDATAW_V1_SIZE;
     data.hWnd = m_window.m_hWnd;
@@ -101,6 +108,14 @@ void CTrayIcon::TryAdd()
         ::KillTimer(m_window.m_hWnd, kTrayRetryTimerId);
     else
         ::SetTimer(m_window.m_hWnd, kTrayRetryTimerId, s_dwRetryMs, nullptr);
+}
+
+void CTrayIcon::OnDpiChanged()
+{
+    // The icon drawn again at the new size; one the shell does not hold yet comes with the
+    // next attempt.
+    if (m_bAdded)
+        TryAdd();
 }
 
 void CTrayIcon::OnRetryTimer()

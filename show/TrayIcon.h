@@ -29,6 +29,12 @@ public:
     void Remove();
     // The shell's taskbar was created again: its icons are gone, ours comes back.
     void OnTaskbarCreated();
+    // The scale of the window's monitor changed: the icon is given again at the new size.
+    void OnDpiChanged();
+    // The icon's size in pixels for a scale (the small icons' of that scale), and the
+    // program's icon at that size; the caller destroys it.
+    static int IconSize(UINT dpi);
+    static HICON LoadIconForDpi(UINT dpi);
     // The retry timer's tick.
     void OnRetryTimer();
     static constexpr int kMaxRetries = 30;

@@ -3,6 +3,7 @@
 // the links (colours, clicks through the shell, cursor), the ways it closes, and that it
 // releases everything it made.
 #include "dialogs/AboutDlg.h"
+#include "framework/Dpi.h"
 #include "library/Settings.h"
 #include "resource.h"
 #include "support/ScriptedDialog.h"
@@ -228,6 +229,74 @@ TEST_F(AboutTest, TextsFontAndLinkTargetsComeFromTheSettings)
         EXPECT_EQ(d.m_linkWeb.m_hWnd, d.GetDlgItem(IDC_WEB_LINK));
         EXPECT_EQ(d.m_linkCustomMail.m_hWnd, d.GetDlgItem(IDC_CUSTOM_MAIL));
         EXPECT_EQ(d.m_frameLogo.m_hWnd, d.GetDlgItem(IDC_LOGO_FRAME));
+        d.Cancel();
+    });
+}
+
+LOGFONTW FontOf(HWND control)
+{
+    LOGFONTW font {};
+    ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+    return font;
+}
+
+TEST_F(AboutTest, AtAMonitorsNewScaleTheHeadingAndTheLinksTakeFontsOfThatSize)
+{
+    RunAbout([](CScriptedAbout& d) {
+        HWND heading = d.GetDlgItem(IDC_HEADING);
+        EXPECT_EQ(FontOf(heading).lfHeight, dpi::Scale(22, dpi::DialogDpi(d.m_hWnd)));
+        RECT window {};
+        ::GetWindowRect(d.m_hWnd, &window);
+        // The heading's own font is made anew at each scale (the system rescales the
+        // template's text by itself); the control holds the dialog's current one.
+        for (UINT scale : {192u, 144u, 96u}) {
+            SCOPED_TRACE(scale);
+            RECT suggested = window;
+            ::SendMessageW(d.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(scale, scale), reinterpret_cast<LPARAM>(&suggested));
+            const LOGFONTW font = FontOf(heading);
+            EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(heading, WM_GETFONT, 0, 0)), d.m_fontHeading.Get());
+            EXPECT_EQ(font.lfHeight, ::MulDiv(22, int(scale), 96));
+            EXPECT_STREQ(font.lfFaceName, L"Arial");
+            EXPECT_FALSE(font.lfUnderline);
+        }
+
+        // The template's text and places follow the scale (the system's work where it
+        // rescales dialogs): twice the scale, twice the version line's size and its font's.
+        HWND version = d.GetDlgItem(IDC_VERSION);
+        const LONG text = FontOf(version).lfHeight;
+        RECT line {};
+        ::GetWindowRect(version, &line);
+        ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&line), 2);
+        const UINT opened = dpi::DialogDpi(d.m_hWnd);
+        RECT suggested = {window.left, window.top, window.left + 2 * (window.right - window.left),
+            window.top + 2 * (window.bottom - window.top)};
+        ::SendMessageW(d.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(2 * opened, 2 * opened), reinterpret_cast<LPARAM>(&suggested));
+        RECT large {};
+        ::GetWindowRect(version, &large);
+        ::MapWindowPoints(nullptr, d.m_hWnd, reinterpret_cast<POINT*>(&large), 2);
+        EXPECT_EQ(FontOf(version).lfHeight, 2 * text);
+        EXPECT_EQ(large.left, 2 * line.left);
+        EXPECT_EQ(large.bottom, 2 * line.bottom);
+        EXPECT_EQ(FontOf(heading).lfHeight, 2 * dpi::Scale(22, opened));
+        ::SendMessageW(d.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(opened, opened), reinterpret_cast<LPARAM>(&window));
+
+        // A link given the dialog's font at a new scale keeps its underline at that size.
+        HWND link = d.GetDlgItem(IDC_WEB_LINK);
+        EXPECT_TRUE(AskColours(d.m_hWnd, link).underlined);
+        LOGFONTW larger = FontOf(link);
+        ASSERT_TRUE(larger.lfUnderline);
+        larger.lfUnderline = FALSE;
+        larger.lfHeight *= 2;
+        CFontHandle dialogFont(::CreateFontIndirectW(&larger));
+        ::SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont.Get()), TRUE);
+        const LOGFONTW linked = FontOf(link);
+        EXPECT_EQ(linked.lfHeight, larger.lfHeight);
+        EXPECT_TRUE(linked.lfUnderline);
+        EXPECT_STREQ(linked.lfFaceName, larger.lfFaceName);
+        // A copy of the link's own: the font given stays the caller's to delete.
+        EXPECT_NE(reinterpret_cast<HFONT>(::SendMessageW(link, WM_GETFONT, 0, 0)), dialogFont.Get());
+        EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(link, WM_GETFONT, 0, 0)), d.m_linkWeb.m_fontLink.Get());
+        EXPECT_TRUE(AskColours(d.m_hWnd, link).underlined);
         d.Cancel();
     });
 }

@@ -55,7 +55,7 @@ std::string OpeningTag(const std::string& xml, const std::string& name, size_t f
 
 } // namespace
 
-TEST(Display, TheProgramsManifestDeclaresSystemDpiAwareness)
+TEST(Display, TheProgramsManifestDeclaresPerMonitorDpiAwareness)
 {
     const std::string xml = ManifestOf(MurlavoExe());
     ASSERT_FALSE(xml.empty()) << "no manifest resource in " << MurlavoExe();
@@ -67,15 +67,19 @@ TEST(Display, TheProgramsManifestDeclaresSystemDpiAwareness)
     ASSERT_NE(settings, std::string::npos) << xml;
     const std::string settingsText = ElementText(xml, "windowsSettings", application);
 
-    // Every Windows since Vista reads <dpiAware>; true means system-aware.
+    // Windows Vista to 8.1 read <dpiAware>: "true/pm" is per-monitor on 8.1 and system-aware
+    // before (they read only its leading "true").
     EXPECT_EQ(OpeningTag(settingsText, "dpiAware"),
               "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">");
-    EXPECT_EQ(ElementText(settingsText, "dpiAware"), "true");
-    // Windows 10 1607 and later read <dpiAwareness> first: it must say the same, not
-    // per-monitor (the dialogs do not lay themselves out again when the DPI changes).
+    EXPECT_EQ(ElementText(settingsText, "dpiAware"), "true/pm");
+    // Windows 10 1607 and later read <dpiAwareness> first and take the first value they know:
+    // version 2 where there is one (1703 on), else per-monitor.
     EXPECT_EQ(OpeningTag(settingsText, "dpiAwareness"),
               "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">");
-    EXPECT_EQ(ElementText(settingsText, "dpiAwareness"), "system");
+    EXPECT_EQ(ElementText(settingsText, "dpiAwareness"), "PerMonitorV2, PerMonitor");
+    // Exactly one of each: a second one would be ignored or make the manifest invalid.
+    EXPECT_EQ(settingsText.find("<dpiAware ", settingsText.find("<dpiAware ") + 1), std::string::npos);
+    EXPECT_EQ(settingsText.find("<dpiAwareness ", settingsText.find("<dpiAwareness ") + 1), std::string::npos);
     // Long paths without the \\?\ prefix where Windows 10 allows them; the same namespace.
     EXPECT_EQ(OpeningTag(settingsText, "longPathAware"),
               "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">");
@@ -95,7 +99,7 @@ TEST(Display, TheProgramsManifestDeclaresSystemDpiAwareness)
         << OpeningTag(xml, "assemblyIdentity");
 }
 
-TEST(Display, ThisProcessWithTheSameManifestIsSystemAware)
+TEST(Display, ThisProcessWithTheSameManifestIsPerMonitorAware)
 {
     // The test links the program's resources, manifest included: the system applied it.
     // Looked up: the build targets Windows XP's headers, which do not declare them.
@@ -113,9 +117,8 @@ TEST(Display, ThisProcessWithTheSameManifestIsSystemAware)
         reinterpret_cast<void (*)()>(::GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
     if (!getContext || !getAwareness)
         GTEST_SKIP() << "the system has no DPI awareness contexts";
-    // Not DPI_AWARENESS_UNAWARE (0). (Wine 8 reports per-monitor, 2, for this manifest; the
-    // declaration itself is checked above.)
-    EXPECT_GE(getAwareness(getContext()), 1);
+    // DPI_AWARENESS_PER_MONITOR_AWARE (2): sizes in each monitor's own pixels.
+    EXPECT_EQ(getAwareness(getContext()), 2);
 }
 
 TEST(Display, TheVersionResourceHoldsTheBuildsVersion)

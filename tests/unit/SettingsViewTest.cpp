@@ -3,6 +3,8 @@
 // shows the selected picture's size without holding the dialog up.
 #include "unit/SettingsDlgFixture.h"
 
+#include "framework/Dpi.h"
+
 #include <shlwapi.h>
 
 #include <atomic>
@@ -125,6 +127,96 @@ TEST_F(SettingsDlgTest, ResizingGrowsTheTreeAndPaneAndKeepsTheButtonsInTheirCorn
         EXPECT_EQ(full.right - ok3.right, client.right - ok.right);
         EXPECT_EQ(full.bottom - ok3.bottom, client.bottom - ok.bottom);
         EXPECT_GT(ControlRect(dlg, IDC_LIBRARY_TREE).bottom, tree2.bottom);
+        dlg.Command(IDCANCEL);
+    });
+}
+
+bool Equal(const RECT& a, const RECT& b)
+{
+    return ::EqualRect(&a, &b) != FALSE;
+}
+
+int IconWidth(HIMAGELIST list)
+{
+    int cx = 0, cy = 0;
+    ::ImageList_GetIconSize(list, &cx, &cy);
+    EXPECT_EQ(cx, cy);
+    return cx;
+}
+
+TEST_F(SettingsDlgTest, AtAMonitorsNewScaleTheLayoutAndTheTreesImagesFollowAndComeBack)
+{
+    WriteLibrary({Playlist("Animals"), Picture("dog.bmp")}, 1);
+    Open([&](CScriptedSettingsDlg& dlg) {
+        TreeView_Expand(dlg.m_tree, dlg.m_hRootItem, TVE_EXPAND);
+        TreeView_Expand(dlg.m_tree, dlg.Find("Animals"), TVE_EXPAND);
+        // The picture's file icon sits in the list behind the tree's own images.
+        const int fileIcon = dlg.Image(dlg.Find("dog.bmp"));
+        ASSERT_GT(fileIcon, CSettingsDlg::kMissingFile);
+        HIMAGELIST images = TreeView_GetImageList(dlg.m_tree, TVSIL_NORMAL);
+        ASSERT_NE(images, nullptr);
+        const int small = IconWidth(images);
+        EXPECT_EQ(small, ::GetSystemMetrics(SM_CXSMICON));
+        const int count = ::ImageList_GetImageCount(images);
+
+        const UINT opened = dpi::DialogDpi(dlg.m_hWnd);
+        const int ids[] = {IDOK, IDCANCEL, IDC_LIBRARY_TREE, IDC_NOW_PLAYING, IDC_SET_NOW_PLAYING, IDC_ADD_PLAYLIST,
+            IDC_ADD_PICTURE, IDC_ADD_FOLDER, IDC_SETTINGS_OPTIONS, IDC_SETTINGS_ABOUT, IDC_PREVIEW, IDC_PREVIEW_INFO};
+        std::vector<RECT> before;
+        for (int id : ids)
+            before.push_back(ControlRect(dlg, id));
+        const RECT window = WindowRect(dlg.m_hWnd), client = ClientRect(dlg.m_hWnd);
+        const LONG width = window.right - window.left, height = window.bottom - window.top;
+
+        // Twice the scale: the dialog takes the rectangle the system suggests, twice its size.
+        RECT suggested = {window.left - 30, window.top - 20, window.left - 30 + 2 * width, window.top - 20 + 2 * height};
+        ::SendMessageW(dlg.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(2 * opened, 2 * opened),
+            reinterpret_cast<LPARAM>(&suggested));
+        EXPECT_TRUE(Equal(WindowRect(dlg.m_hWnd), suggested));
+        MINMAXINFO limits {};
+        ::SendMessageW(dlg.m_hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        EXPECT_EQ(limits.ptMinTrackSize.x, 2 * width);
+        EXPECT_EQ(limits.ptMinTrackSize.y, 2 * height);
+
+        // Every control at twice its place, the growth beyond twice the client area (the frame
+        // does not double here) given to the tree and the pane; each inside the dialog, the tree
+        // and the pane side by side.
+        const RECT large = ClientRect(dlg.m_hWnd);
+        const LONG dx = large.right - 2 * client.right, dy = large.bottom - 2 * client.bottom;
+        ASSERT_GE(dx, 0);
+        ASSERT_GE(dy, 0);
+        for (size_t i = 0; i < before.size(); ++i) {
+            const RECT after = ControlRect(dlg, ids[i]);
+            SCOPED_TRACE(ids[i]);
+            EXPECT_TRUE(Inside(after, large));
+            EXPECT_GE(after.right - after.left, 2 * (before[i].right - before[i].left));
+            EXPECT_GE(after.bottom - after.top, 2 * (before[i].bottom - before[i].top));
+        }
+        const RECT ok = ControlRect(dlg, IDOK), tree = ControlRect(dlg, IDC_LIBRARY_TREE);
+        EXPECT_EQ(large.right - ok.right, 2 * (client.right - before[0].right));
+        EXPECT_EQ(large.bottom - ok.bottom, 2 * (client.bottom - before[0].bottom));
+        EXPECT_EQ(tree.left, 2 * before[2].left);
+        EXPECT_EQ(tree.top, 2 * before[2].top);
+        EXPECT_EQ(tree.bottom, 2 * before[2].bottom + dy);
+        EXPECT_LT(tree.right, ControlRect(dlg, IDC_PREVIEW).left);
+
+        // The tree's and the list's images at the small-icon size of that scale, the file's
+        // icon still at its place.
+        HIMAGELIST scaled = TreeView_GetImageList(dlg.m_tree, TVSIL_NORMAL);
+        EXPECT_EQ(IconWidth(scaled), dpi::SystemMetric(SM_CXSMICON, 2 * opened));
+        EXPECT_EQ(IconWidth(scaled), 2 * small);
+        EXPECT_EQ(ListView_GetImageList(dlg.m_listNowPlaying, LVSIL_SMALL), scaled);
+        EXPECT_EQ(::ImageList_GetImageCount(scaled), count);
+        EXPECT_EQ(dlg.Image(dlg.Find("dog.bmp")), fileIcon);
+
+        // Back at the first scale and place: everything where it was.
+        RECT back = window;
+        ::SendMessageW(dlg.m_hWnd, dpi::kMsgDpiChanged, MAKEWPARAM(opened, opened), reinterpret_cast<LPARAM>(&back));
+        EXPECT_TRUE(Equal(WindowRect(dlg.m_hWnd), window));
+        for (size_t i = 0; i < before.size(); ++i)
+            EXPECT_TRUE(Equal(ControlRect(dlg, ids[i]), before[i])) << ids[i];
+        EXPECT_EQ(IconWidth(TreeView_GetImageList(dlg.m_tree, TVSIL_NORMAL)), small);
+        EXPECT_EQ(::ImageList_GetImageCount(TreeView_GetImageList(dlg.m_tree, TVSIL_NORMAL)), count);
         dlg.Command(IDCANCEL);
     });
 }

@@ -1,6 +1,9 @@
-// The Add Playlist and Picture Location dialogs, live under Wine.
+// The Add Playlist and Picture Location dialogs, live under Wine; every small dialog at a
+// monitor's new scale.
 #include "dialogs/AddPlaylistDlg.h"
 #include "dialogs/LocationDlg.h"
+#include "dialogs/OptionsDlg.h"
+#include "framework/Dpi.h"
 #include "framework/WideText.h"
 #include "resource.h"
 #include "support/ScriptedDialog.h"
@@ -19,7 +22,96 @@ std::string WindowText(HWND hwnd)
     ::GetWindowTextA(hwnd, text, sizeof text);
     return text;
 }
+// What a dialog's scale changes: its rectangle, its controls' places and their fonts' heights.
+struct Layout {
+    RECT window {};
+    std::vector<RECT> controls;
+    std::vector<LONG> fontHeights;
+};
+
+Layout LayoutOf(HWND dialog)
+{
+    Layout layout;
+    ::GetWindowRect(dialog, &layout.window);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT place;
+        ::GetWindowRect(child, &place);
+        ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        layout.controls.push_back(place);
+        LOGFONTW font {};
+        ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(child, WM_GETFONT, 0, 0)), sizeof font, &font);
+        layout.fontHeights.push_back(font.lfHeight);
+    }
+    return layout;
+}
+
+void SendScale(HWND dialog, UINT scale, RECT suggested)
+{
+    ::SendMessageW(dialog, dpi::kMsgDpiChanged, MAKEWPARAM(scale, scale), reinterpret_cast<LPARAM>(&suggested));
+}
+
+// Twice the scale and back: the dialog takes the suggested rectangles, its controls and their
+// text twice the size (inside the dialog), then all as they were.
+void ExpectItFollowsTheScale(HWND dialog)
+{
+    const Layout opened = LayoutOf(dialog);
+    ASSERT_FALSE(opened.controls.empty());
+    const UINT scale = dpi::DialogDpi(dialog);
+    const RECT& w = opened.window;
+    const RECT doubled = {w.left + 40, w.top - 10, w.left + 40 + 2 * (w.right - w.left), w.top - 10 + 2 * (w.bottom - w.top)};
+    SendScale(dialog, 2 * scale, doubled);
+    const Layout large = LayoutOf(dialog);
+    EXPECT_TRUE(::EqualRect(&large.window, &doubled));
+    RECT client;
+    ::GetClientRect(dialog, &client);
+    for (size_t i = 0; i < opened.controls.size(); ++i) {
+        SCOPED_TRACE(i);
+        const RECT& before = opened.controls[i];
+        const RECT& after = large.controls[i];
+        EXPECT_EQ(after.left, 2 * before.left);
+        EXPECT_EQ(after.top, 2 * before.top);
+        EXPECT_EQ(after.right, 2 * before.right);
+        EXPECT_EQ(after.bottom, 2 * before.bottom);
+        EXPECT_LE(after.right, client.right);
+        EXPECT_LE(after.bottom, client.bottom);
+        EXPECT_EQ(large.fontHeights[i], 2 * opened.fontHeights[i]);
+    }
+    SendScale(dialog, scale, opened.window);
+    const Layout back = LayoutOf(dialog);
+    EXPECT_TRUE(::EqualRect(&back.window, &opened.window));
+    for (size_t i = 0; i < opened.controls.size(); ++i) {
+        EXPECT_TRUE(::EqualRect(&back.controls[i], &opened.controls[i])) << i;
+        EXPECT_EQ(back.fontHeights[i], opened.fontHeights[i]) << i;
+    }
+}
+
 } // namespace
+
+TEST(SmallDialogs, FollowTheScaleOfTheMonitorTheyAreMovedTo)
+{
+    ScriptedDialog<CAddPlaylistDlg> add;
+    add.script = [](ScriptedDialog<CAddPlaylistDlg>& d) {
+        ExpectItFollowsTheScale(d.m_hWnd);
+        d.Command(IDCANCEL);
+    };
+    EXPECT_EQ(add.DoModal(), IDCANCEL);
+
+    ScriptedDialog<CLocationDlg> location;
+    location.m_strLocation = "C:\\Pictures\\dog.bmp";
+    location.script = [](ScriptedDialog<CLocationDlg>& d) {
+        ExpectItFollowsTheScale(d.m_hWnd);
+        d.Command(IDCANCEL);
+    };
+    EXPECT_EQ(location.DoModal(), IDCANCEL);
+
+    // The colour swatch is one of the controls: it fills whatever size it is given.
+    ScriptedDialog<COptionsDlg> options;
+    options.script = [](ScriptedDialog<COptionsDlg>& d) {
+        ExpectItFollowsTheScale(d.m_hWnd);
+        d.Command(IDCANCEL);
+    };
+    EXPECT_EQ(options.DoModal(), IDCANCEL);
+}
 
 TEST(AddPlaylistDlg, HandsBackAnyNameTheEmptyOneIncluded)
 {

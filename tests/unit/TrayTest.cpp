@@ -10,6 +10,8 @@
 #include "library/LibraryFile.h"
 #include "library/Settings.h"
 #include "platform/Desktop.h"
+#include "framework/Dpi.h"
+#include "framework/Handles.h"
 #include "platform/Monitors.h"
 #include "resource.h"
 #include "settings/SettingsDlg.h"
@@ -670,6 +672,27 @@ TEST(TrayIconArt, TheIconHasAnImageDrawnForEachSizeAsked)
         ASSERT_NE(image, nullptr) << size;
         const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(nullptr, image)));
         EXPECT_EQ(header->biWidth, size);
+    }
+}
+
+// The icon is loaded at the small-icon size of its monitor's scale, in that monitor's pixels.
+TEST(TrayIconArt, TheIconIsLoadedAtTheSmallIconSizeOfTheMonitorsScale)
+{
+    const int system = ::GetSystemMetrics(SM_CXSMICON);
+    EXPECT_EQ(CTrayIcon::IconSize(dpi::SystemDpi()), system);
+    for (UINT scale : {96u, 120u, 144u, 192u, 288u}) {
+        SCOPED_TRACE(scale);
+        const int size = CTrayIcon::IconSize(scale);
+        EXPECT_EQ(size, ::MulDiv(system, int(scale), int(dpi::SystemDpi())));
+        CIconHandle icon(CTrayIcon::LoadIconForDpi(scale));
+        ASSERT_TRUE(icon);
+        ICONINFO info {};
+        ASSERT_TRUE(::GetIconInfo(icon.Get(), &info));
+        CBitmapHandle colour(info.hbmColor), mask(info.hbmMask);
+        BITMAP bitmap {};
+        ASSERT_TRUE(::GetObjectA(colour ? colour.Get() : mask.Get(), sizeof bitmap, &bitmap));
+        EXPECT_EQ(bitmap.bmWidth, size);
+        EXPECT_EQ(bitmap.bmHeight, colour ? size : 2 * size);
     }
 }
 
