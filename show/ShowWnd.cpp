@@ -4,6 +4,7 @@
 #include "app/Globals.h"
 #include "app/SettingsInstance.h"
 #include "app/WindowNames.h"
+#include "framework/Dpi.h"
 #include "framework/Handles.h"
 #include "framework/WideText.h"
 #include "library/Settings.h"
@@ -19,9 +20,6 @@
 #include <string>
 
 namespace {
-// WM_DPICHANGED, declared for Windows 8.1 and later only.
-constexpr UINT kDpiChangedMessage = 0x02E0;
-
 // A message box owned by the window's top-level window (for the preview, the display settings
 // it lies in), with the program's name as its title.
 void ShowMessage(HWND window, const std::string& text)
@@ -145,7 +143,9 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         else
             ChangeNow();
         return 1;
-    case kDpiChangedMessage:
+    case dpi::kMsgDpiChanged:
+        // The icon at the new scale's size, and the wallpaper for the monitors as they are.
+        m_tray.OnDpiChanged();
         Recompose();
         break;
     case WM_SETTINGCHANGE:
