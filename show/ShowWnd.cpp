@@ -112,7 +112,6 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnSettingsChanged();
         return 0;
     }
-
     switch (msg) {
     case WM_CREATE:
         if (DefaultProc(msg, wParam, lParam) == -1)
@@ -574,8 +573,9 @@ void CShowWnd::OnPictureReady()
         m_bScanFresh = tryAnother; // the folders were scanned for this step already
         OnTimer();
     }
-    // Monitors that changed while this job ran: composed again (a change just started
-    // composes for them anyway and makes this wait for its end).
+    // A display change while this job ran: the change it asks for, now. Monitors that changed
+    // otherwise: the pictures composed again (a change just started composes for them anyway,
+    // and this then waits for its end).
     if (m_bChangeWaiting && !m_worker.Busy()) {
         m_bChangeWaiting = false;
         ChangeNow();
