@@ -85,6 +85,19 @@ void ExpectPictureAt(const Desktop& desktop, int left, int top, int w, int h, in
     EXPECT_EQ(wrong, 0) << "picture of seed " << seed;
 }
 
+// Whether the desktop shows the w x h pattern picture of this seed at (left, top).
+bool Shows(const Desktop& desktop, int left, int top, int w, int h, int seed)
+{
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            unsigned char bgr[3];
+            PatternPixel(x, h - 1 - y, seed, bgr);
+            if (memcmp(desktop.At(left + x, top + y), bgr, 3) != 0)
+                return false;
+        }
+    return true;
+}
+
 class ShowMonitorsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -303,4 +316,35 @@ TEST_F(ShowMonitorsTest, ADisplayChangeDuringAPreparationIsDoneAfterIt)
     ASSERT_TRUE(WaitIdle());
     const Desktop desktop = Shown();
     ExpectPictureAt(desktop, 64, 0, 40, 30, 4);
+}
+
+// In random order too, the two monitors never show the same picture while the list has enough,
+// and every picture comes round.
+TEST_F(ShowMonitorsTest, RandomOrderNeverPutsOnePictureOnBothMonitors)
+{
+    g_settings.m_nOrder = 0;
+    g_monitors = {{{0, 0, 40, 30}, true}, {{40, 0, 80, 30}, false}};
+    std::vector<CWallpaperObject> records;
+    for (int seed = 1; seed <= 3; ++seed)
+        records.push_back(PictureRecord(Picture(("p" + std::to_string(seed) + ".bmp").c_str(), 40, 30, seed)));
+    StartChanger(records);
+    std::vector<int> seen(4, 0);
+    for (int change = 0; change < 9; ++change) {
+        Next();
+        const Desktop desktop = Shown();
+        int primary = 0, second = 0;
+        for (int seed = 1; seed <= 3; ++seed) {
+            if (Shows(desktop, 0, 0, 40, 30, seed))
+                primary = seed;
+            if (Shows(desktop, 40, 0, 40, 30, seed))
+                second = seed;
+        }
+        ASSERT_NE(primary, 0) << "change " << change;
+        ASSERT_NE(second, 0) << "change " << change;
+        EXPECT_NE(primary, second) << "change " << change;
+        ++seen[primary];
+        ++seen[second];
+    }
+    for (int seed = 1; seed <= 3; ++seed)
+        EXPECT_GT(seen[seed], 0) << seed;
 }

@@ -166,6 +166,8 @@ TEST(WallpaperCanvas, PortraitMonitorAndOverlappingMonitorsStayWhole)
 {
     // One monitor turned to portrait beside the primary.
     ComposeAndCheckCentred({{{0, 0, 48, 27}, true}, {{48, 0, 75, 48}, false}}, {{48, 27}, {27, 40}});
+    // A monitor of a single pixel shows the middle of its picture.
+    ComposeAndCheckCentred({{{0, 0, 40, 32}, true}, {{40, 0, 41, 1}, false}}, {{40, 32}, {5, 5}});
 
     // Monitors that overlap: each is painted in turn (primary first), nothing outside them.
     const WallpaperCanvas plan = PlanWallpaperCanvas({{{0, 0, 40, 30}, true}, {{30, 10, 70, 40}, false}});
