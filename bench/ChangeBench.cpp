@@ -62,54 +62,15 @@ int Report(double ms, double startMb)
     return 0;
 }
 
-int Changer(const std::string& photo, bool resample)
+// One change of the changer's window over a library of these pictures, timed from the double
+// click to the applied wallpaper.
+int OneChange(const std::vector<CWallpaperObject>& records)
 {
     using namespace testing_support;
-    g_settings = CChangerSettings();
     g_settings.m_bFitToScreen = 1;
     g_settings.m_nOrder = 1;
     g_settings.m_nInterval = 10;
     g_bShowRole = false;
-    if (!WriteNowPlayingLibrary({PictureRecord(photo, "0", 1, resample ? 1 : 0)}))
-        return 1;
-    auto* window = new CShowWnd;
-    if (!window->CreateHidden())
-        return 1;
-    const HWND hwnd = window->m_hWnd;
-    HandlePostedMessages();
-    const double startMb = WorkingSetMb(false);
-    const double start = NowMs();
-    ::SendMessageA(hwnd, WM_TRAYNOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
-    const bool applied = PumpUntil([window] { return !window->Preparation().Busy(); }, 60000);
-    const double ms = NowMs() - start;
-    const bool loaded = window->m_bLoaded;
-    ::DestroyWindow(hwnd);
-    DeleteLibrary();
-    if (!applied || !loaded) {
-        std::fprintf(stderr, "the wallpaper was not applied\n");
-        return 1;
-    }
-    return Report(ms, startMb);
-}
-
-std::vector<platform::MonitorInfo> ThreeMonitorsOf4K()
-{
-    return {{{0, 0, 3840, 2160}, true}, {{-3840, 0, 0, 2160}, false}, {{3840, 0, 7680, 2160}, false}};
-}
-
-int Monitors(const std::vector<std::string>& photos, bool resample)
-{
-    using namespace testing_support;
-    g_settings = CChangerSettings();
-    g_settings.m_bFitToScreen = 1;
-    g_settings.m_nOrder = 1;
-    g_settings.m_nInterval = 10;
-    g_settings.m_nSeveralMonitors = kDifferentPictures;
-    g_bShowRole = false;
-    CShowWnd::s_pfnMonitors = ThreeMonitorsOf4K;
-    std::vector<CWallpaperObject> records;
-    for (const std::string& photo : photos)
-        records.push_back(PictureRecord(photo, "0", 1, resample ? 1 : 0));
     if (!WriteNowPlayingLibrary(records))
         return 1;
     auto* window = new CShowWnd;
@@ -130,6 +91,28 @@ int Monitors(const std::vector<std::string>& photos, bool resample)
         return 1;
     }
     return Report(ms, startMb);
+}
+
+int Changer(const std::string& photo, bool resample)
+{
+    g_settings = CChangerSettings();
+    return OneChange({testing_support::PictureRecord(photo, "0", 1, resample ? 1 : 0)});
+}
+
+std::vector<platform::MonitorInfo> ThreeMonitorsOf4K()
+{
+    return {{{0, 0, 3840, 2160}, true}, {{-3840, 0, 0, 2160}, false}, {{3840, 0, 7680, 2160}, false}};
+}
+
+int Monitors(const std::vector<std::string>& photos, bool resample)
+{
+    g_settings = CChangerSettings();
+    g_settings.m_nSeveralMonitors = kDifferentPictures;
+    CShowWnd::s_pfnMonitors = ThreeMonitorsOf4K;
+    std::vector<CWallpaperObject> records;
+    for (const std::string& photo : photos)
+        records.push_back(testing_support::PictureRecord(photo, "0", 1, resample ? 1 : 0));
+    return OneChange(records);
 }
 
 // Waits for the next applied wallpaper (the changer's stored "LastWallpaper" changes).

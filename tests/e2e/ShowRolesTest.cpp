@@ -18,22 +18,6 @@ namespace {
 const char kDesktop[] = "Control Panel\\Desktop";
 const char kChanger[] = "Software\\Orvane Inc.\\Murlavo\\Changer";
 
-std::string WallpaperFile()
-{
-    char temp[MAX_PATH + 1] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "Murlavo Wallpaper.bmp";
-}
-
-void SetChangerInt(const char* name, DWORD value)
-{
-    HKEY key;
-    ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kChanger, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-    ::RegCloseKey(key);
-}
-
 // The first top-level window of the process with this title, waiting for it to appear.
 HWND WaitForWindow(const ChildProcess& child, const char* title)
 {

@@ -8,6 +8,8 @@
 #include "support/TestSupport.h"
 #include "tools/TgaWriter.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -91,6 +93,27 @@ bool WritePatternPicture(const std::string& path, int w, int h, int seed)
     if (EndsWith(path, ".tga"))
         return WriteTgaFile(path.c_str(), PixelImage {picture.m_pBits, picture.m_nWidth, picture.m_nHeight, picture.m_nStride});
     return picture.SaveFile(path.c_str()) != FALSE;
+}
+
+std::string WallpaperFile()
+{
+    char temp[MAX_PATH + 1] = "";
+    ::GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Murlavo Wallpaper.bmp";
+}
+
+void SetChangerInt(const char* name, unsigned long value)
+{
+    HKEY key;
+    const std::string path = std::string(kProfileKey) + "\\Changer";
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot open " << path;
+        return;
+    }
+    const DWORD data = value;
+    ::RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
+    ::RegCloseKey(key);
 }
 
 } // namespace testing_support

@@ -28,6 +28,10 @@ bool WriteNowPlayingLibrary(const std::vector<CWallpaperObject>& pictures);
 void ForgetRotation();
 // Removes the library file.
 void DeleteLibrary();
+// The wallpaper bitmap the changer writes: "Murlavo Wallpaper.bmp" in the temporary folder.
+std::string WallpaperFile();
+// Stores a number in the program's "Changer" section, as another version would have.
+void SetChangerInt(const char* name, unsigned long value);
 // The library file's path.
 std::string LibraryPath();
 

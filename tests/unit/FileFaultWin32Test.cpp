@@ -77,13 +77,6 @@ TEST_F(FileFaultWin32Test, LibrarySaveFailingAtAnyStepKeepsTheOldLibrary)
     }
 }
 
-std::string WallpaperFile()
-{
-    char temp[MAX_PATH + 1] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "Murlavo Wallpaper.bmp";
-}
-
 class WallpaperFaultTest : public FileFaultWin32Test {
 protected:
     void SetUp() override

@@ -35,13 +35,6 @@ std::vector<MonitorInfo> FakeMonitors()
 // no part.
 const std::vector<MonitorInfo> kPrimaryAndLeft {{{0, 0, 64, 48}, true}, {{-40, 8, 0, 38}, false}};
 
-std::string WallpaperFile()
-{
-    char temp[MAX_PATH + 1] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "Murlavo Wallpaper.bmp";
-}
-
 // The written wallpaper as the desktop shows it: tiled from the primary monitor's corner.
 struct Desktop {
     int width = 0, height = 0;

@@ -28,13 +28,6 @@ int64_t FakeNow()
     return g_fakeNow;
 }
 
-std::string WallpaperFile()
-{
-    char temp[MAX_PATH + 1] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "Murlavo Wallpaper.bmp";
-}
-
 // Width, height and the pixel array of a 24-bit bitmap file written by the program.
 struct BitmapFile {
     int width = 0, height = 0;

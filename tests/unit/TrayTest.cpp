@@ -32,13 +32,6 @@ using namespace testing_support;
 
 namespace {
 
-std::string WallpaperFile()
-{
-    char temp[MAX_PATH + 1] = "";
-    ::GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "Murlavo Wallpaper.bmp";
-}
-
 // What the live menu showed: found from a timer of this thread while the menu's own loop runs,
 // read through MN_GETHMENU, then closed.
 struct MenuReader {
