@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/Globals.h"
 #include "app/SettingsInstance.h"
+#include "app/WindowNames.h"
 #include "framework/WideText.h"
 #include "framework/Window.h"
 #include "library/Settings.h"
@@ -24,7 +25,55 @@ HWND WindowFromNumber(long number)
     return ::IsWindow(hwnd) ? hwnd : nullptr;
 }
 
+// Writes a line to the standard error of the console this program was started from, if any: a
+// program of the Windows subsystem has none of its own, but its parent's can be attached.
+void TellConsole(const char* line)
+{
+    HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    CKernelHandle console;
+    if (!err || err == INVALID_HANDLE_VALUE) {
+        if (!::AttachConsole(ATTACH_PARENT_PROCESS))
+            return;
+        console.Reset(::CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+        err = console.Get();
+        if (!err || err == INVALID_HANDLE_VALUE)
+            return;
+    }
+    DWORD written = 0;
+    ::WriteFile(err, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+}
+
 } // namespace
+
+int SendChangerRequest(int request)
+{
+    HWND changer = ::FindWindowW(Wide(kChangerClassName).c_str(), nullptr);
+    if (!changer) {
+        TellConsole("murlavo: no wallpaper changer runs in this session (start it with murlavo.exe /v)\r\n");
+        return 2;
+    }
+    UINT command = 0;
+    switch (static_cast<ChangerRequest>(request)) {
+    case ChangerRequest::next:
+        command = ID_TRAY_NEXT;
+        break;
+    case ChangerRequest::previous:
+        command = ID_TRAY_PREVIOUS;
+        break;
+    case ChangerRequest::pause:
+        command = ID_CHANGER_PAUSE;
+        break;
+    case ChangerRequest::resume:
+        command = ID_CHANGER_RESUME;
+        break;
+    default:
+        return 2;
+    }
+    // Posted: the changer may be showing a dialog or a menu; it carries the command out when
+    // its loop gets to it.
+    return ::PostMessageW(changer, WM_COMMAND, command, 0) ? 0 : 2;
+}
 
 HWND FindSettingsOwner(const char* commandLine)
 {
@@ -67,6 +116,13 @@ BOOL CChangerApp::InitInstance()
         g_bWin95Family = version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
     }
 
+    // The changer's commands from a command line, shortcut or scheduled task come first: the
+    // role letters would read "/pause" as the saver and "/next" as Settings.
+    if (const ChangerRequest request = ChangerRequestOf(m_strCmdLine.c_str()); request != ChangerRequest::none) {
+        m_nRequestExitCode = SendChangerRequest(static_cast<int>(request));
+        return FALSE;
+    }
+
     LoadSettings();
     g_settings.LoadInstallDir(*this);
 
@@ -89,6 +145,11 @@ BOOL CChangerApp::InitInstance()
 
 int CChangerApp::ExitInstance()
 {
+    if (m_nRequestExitCode >= 0) {
+        if (m_bComInitialized)
+            ::CoUninitialize();
+        return m_nRequestExitCode;
+    }
     g_settings.SaveTempImage(*this);
     if (m_bComInitialized)
         ::CoUninitialize();

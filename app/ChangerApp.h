@@ -23,6 +23,9 @@ private:
     void RunSettings();
 
     bool m_bComInitialized = false;
+    // A request handed to the running changer (/next, /previous, /pause, /resume): the
+    // process's exit code, 0 handed over, 2 no changer runs; -1 for every other command line.
+    int m_nRequestExitCode = -1;
     // Held while this process is the session's wallpaper changer.
     CKernelHandle m_changerMutex;
 };
@@ -33,3 +36,8 @@ extern const char kWallpaperChangerMutex[];
 // The owner of the Settings dialog for this command line: the window whose number follows the
 // first 'c', else the "Display Properties" window, else none.
 HWND FindSettingsOwner(const char* commandLine);
+
+// Hands a command-line request to the wallpaper changer of this session (its window, found by
+// its class name, gets the menu command). 0 when it was handed over; 2, after a one-line
+// message on the console's standard error where there is one, when no changer runs.
+int SendChangerRequest(int request);

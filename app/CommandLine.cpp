@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <string>
 
 bool HasSwitch(const char* commandLine, char letter)
 {
@@ -52,4 +54,36 @@ bool OwnerNumberAfterC(const char* commandLine, long* number)
         return false;
     *number = std::strtol(at, nullptr, 10);
     return true;
+}
+
+ChangerRequest ChangerRequestOf(const char* commandLine)
+{
+    if (!commandLine)
+        return ChangerRequest::none;
+    const char* at = commandLine;
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    if (*at != '/' && *at != '-')
+        return ChangerRequest::none;
+    ++at;
+    const char* end = at;
+    while (std::isalpha(static_cast<unsigned char>(*end)))
+        ++end;
+    for (const char* rest = end; *rest; ++rest)
+        if (*rest != ' ' && *rest != '\t')
+            return ChangerRequest::none;
+    const std::string word(at, end);
+    struct Known {
+        const char* name;
+        ChangerRequest request;
+    };
+    static const Known known[] = {{"next", ChangerRequest::next}, {"previous", ChangerRequest::previous},
+                                  {"pause", ChangerRequest::pause}, {"resume", ChangerRequest::resume}};
+    for (const Known& k : known)
+        if (word.size() == std::strlen(k.name)
+            && std::equal(word.begin(), word.end(), k.name, [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) == b;
+               }))
+            return k.request;
+    return ChangerRequest::none;
 }

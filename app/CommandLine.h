@@ -18,3 +18,9 @@ long NumberAfterLetter(const char* commandLine, char letter);
 // The settings role's owner number: from the first lower-case 'c', the first decimal digit and
 // what follows it. False when there is no 'c' or no digit after it.
 bool OwnerNumberAfterC(const char* commandLine, long* number);
+
+// A request to the running wallpaper changer: the whole command line is one of "/next",
+// "/previous", "/pause" or "/resume" (or with '-'), in any case, blanks around it allowed.
+// These are read before the role letters, which would take them for roles.
+enum class ChangerRequest { none, next, previous, pause, resume };
+ChangerRequest ChangerRequestOf(const char* commandLine);

@@ -1,5 +1,7 @@
 #include "dialogs/OptionsDlg.h"
+#include "framework/WideText.h"
 #include "library/Settings.h"
+#include "platform/Hotkeys.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -38,6 +40,9 @@ const wchar_t* const kMonitorChoices[] = {
     L"One picture across all monitors",
 };
 
+// The hotkey fields: Next, Previous, Pause/Resume.
+const int kHotkeyFields[3] = {IDC_HOTKEY_NEXT, IDC_HOTKEY_PREVIOUS, IDC_HOTKEY_PAUSE};
+
 } // namespace
 
 COptionsDlg::ColorChooser COptionsDlg::s_pfnChooseColor = &COptionsDlg::ChooseSystemColor;
@@ -66,7 +71,57 @@ bool COptionsDlg::DoDataExchange(CDataExchange& dx)
     return dx.Radio(IDC_MINUTES_RADIO, m_nIntervalKind) && dx.Radio(IDC_RANDOM, m_nOrderIndex)
         && dx.IntRange(IDC_MINUTES, m_nMinutes, kValidMin, kValidMax)
         && dx.IntRange(IDC_SECONDS, m_nSeconds, kValidMin, kValidMax) && dx.Check(IDC_FIT, m_bFit)
-        && dx.Radio(IDC_RESAMPLE, m_nScaleIndex) && ExchangeMonitors(dx);
+        && dx.Radio(IDC_RESAMPLE, m_nScaleIndex) && ExchangeMonitors(dx) && ExchangeHotkeys(dx)
+        && dx.Check(IDC_NOT_ON_BATTERY_SAVER, m_bNotOnBatterySaver);
+}
+
+bool COptionsDlg::ExchangeHotkeys(CDataExchange& dx)
+{
+    for (int i = 0; i < 3; ++i) {
+        const HWND field = GetDlgItem(kHotkeyFields[i]);
+        if (dx.m_bSaveAndValidate)
+            m_nHotkeys[i] = static_cast<int32_t>(::SendMessageW(field, HKM_GETHOTKEY, 0, 0) & 0xFFFF);
+        else
+            ::SendMessageW(field, HKM_SETHOTKEY, static_cast<WPARAM>(m_nHotkeys[i] & 0xFFFF), 0);
+    }
+    return true;
+}
+
+namespace {
+bool HotkeyFreeForAll(HWND dialog, int value)
+{
+    // Held for a moment by the dialog itself: refused when another program holds it.
+    constexpr int kProbeId = 0xB000;
+    if (!platform::RegisterHotkey(dialog, kProbeId, value))
+        return false;
+    ::UnregisterHotKey(dialog, kProbeId);
+    return true;
+}
+} // namespace
+
+bool (*COptionsDlg::s_pfnHotkeyFree)(HWND dialog, int value) = HotkeyFreeForAll;
+
+bool COptionsDlg::HotkeysFree()
+{
+    for (int i = 0; i < 3; ++i) {
+        const int value = m_nHotkeys[i];
+        if ((value & 0xFF) == 0)
+            continue;
+        std::string problem;
+        for (int j = 0; j < i; ++j)
+            if (m_nHotkeys[j] == value)
+                problem = platform::HotkeyName(value) + " is given twice.";
+        // A hotkey kept as it was is held by the running changer itself.
+        if (problem.empty() && value != m_nOpenedHotkeys[i] && !s_pfnHotkeyFree(m_hWnd, value))
+            problem = platform::HotkeyName(value) + " is used by another program.";
+        if (!problem.empty()) {
+            MessageBoxUtf8(m_hWnd, problem + " Choose another combination, or none.", "Options",
+                           MB_OK | MB_ICONEXCLAMATION);
+            ::SetFocus(GetDlgItem(kHotkeyFields[i]));
+            return false;
+        }
+    }
+    return true;
 }
 
 // The list's position is the setting's value; the list is filled once, at the dialog's start.
@@ -87,6 +142,8 @@ BOOL COptionsDlg::OnInitDialog()
 {
     for (const wchar_t* choice : kMonitorChoices)
         ::SendDlgItemMessageW(m_hWnd, IDC_MONITORS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+    for (int i = 0; i < 3; ++i)
+        m_nOpenedHotkeys[i] = m_nHotkeys[i];
     CDialog::OnInitDialog();
     // Only what is typed is limited: a longer number from the settings is shown in full.
     for (int id : {IDC_MINUTES, IDC_SECONDS})
@@ -102,7 +159,7 @@ BOOL COptionsDlg::OnInitDialog()
 
 void COptionsDlg::OnOK()
 {
-    if (UpdateData(true))
+    if (UpdateData(true) && HotkeysFree())
         EndDialog(IDOK);
 }
 
@@ -170,6 +227,10 @@ void OptionsFromSettings(const CChangerSettings& settings, COptionsDlg& dlg)
     dlg.m_nScaleIndex = settings.m_nScaleMethod;
     dlg.m_crBackground = settings.m_crBkgndColor;
     dlg.m_nMonitors = settings.m_nSeveralMonitors;
+    dlg.m_nHotkeys[0] = settings.m_nHotkeyNext;
+    dlg.m_nHotkeys[1] = settings.m_nHotkeyPrevious;
+    dlg.m_nHotkeys[2] = settings.m_nHotkeyPause;
+    dlg.m_bNotOnBatterySaver = settings.m_bNotOnBatterySaver;
 }
 
 void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
@@ -181,4 +242,8 @@ void SettingsFromOptions(const COptionsDlg& dlg, CChangerSettings& settings)
     settings.m_nScaleMethod = dlg.m_nScaleIndex;
     settings.m_crBkgndColor = dlg.m_crBackground;
     settings.m_nSeveralMonitors = dlg.m_nMonitors;
+    settings.m_nHotkeyNext = dlg.m_nHotkeys[0];
+    settings.m_nHotkeyPrevious = dlg.m_nHotkeys[1];
+    settings.m_nHotkeyPause = dlg.m_nHotkeys[2];
+    settings.m_bNotOnBatterySaver = dlg.m_bNotOnBatterySaver;
 }

@@ -36,6 +36,12 @@ public:
     int32_t m_nScaleIndex = 1; // 0 resample, 1 resize
     COLORREF m_crBackground = 0;
     int32_t m_nMonitors = 1; // 0 the same picture, 1 a different picture, 2 one across
+    // The hotkeys (hotkey control values, 0 none) and whether battery saver holds the changes.
+    int32_t m_nHotkeys[3] = {0, 0, 0}; // next, previous, pause/resume
+    int32_t m_bNotOnBatterySaver = 0;
+
+    // Whether a hotkey can be had: false when another program holds it. Replaceable by tests.
+    static bool (*s_pfnHotkeyFree)(HWND dialog, int value);
 
 protected:
     BOOL OnInitDialog() override;
@@ -45,6 +51,11 @@ protected:
 
 private:
     bool ExchangeMonitors(CDataExchange& dx);
+    bool ExchangeHotkeys(CDataExchange& dx);
+    // The hotkeys chosen can all be had; otherwise the user is told which one cannot.
+    bool HotkeysFree();
+    // The hotkeys as the dialog opened: those the running changer holds itself.
+    int32_t m_nOpenedHotkeys[3] = {0, 0, 0};
     void EnableMinutes(bool enable);
     void EnableScaling(bool enable);
     void OnChangeColor();

@@ -1,4 +1,4 @@
-// The command line: role letters, window numbers and the owner number.
+// The command line: role letters, window numbers, the owner number and the changer's requests.
 #include "app/CommandLine.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -15,5 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     long owner = 0;
     OwnerNumberAfterC(text, &owner);
+    ChangerRequestOf(text);
     return 0;
 }

@@ -23,6 +23,11 @@ void CChangerSettings::Load(const CApplication& profile)
     m_nSeveralMonitors = profile.GetProfileInt(kChanger, "Monitors", kDifferentPictures);
     if (m_nSeveralMonitors < kSamePicture || m_nSeveralMonitors > kOnePictureAcross)
         m_nSeveralMonitors = kDifferentPictures;
+    m_nHotkeyNext = profile.GetProfileInt(kChanger, "HotkeyNext", 0);
+    m_nHotkeyPrevious = profile.GetProfileInt(kChanger, "HotkeyPrevious", 0);
+    m_nHotkeyPause = profile.GetProfileInt(kChanger, "HotkeyPause", 0);
+    m_bNotOnBatterySaver = profile.GetProfileInt(kChanger, "NotOnBatterySaver", 0);
+    m_bPaused = profile.GetProfileInt(kChanger, "Paused", 0);
     m_strTitle = profile.GetProfileString(kCustom, "Title", "");
     m_strWebPage = profile.GetProfileString(kCustom, "WebPage", "");
     m_strEMail = profile.GetProfileString(kCustom, "EMail", "");
@@ -44,6 +49,10 @@ void CChangerSettings::Save(const CApplication& profile) const
     profile.WriteProfileInt(kChanger, "BkgndColor", static_cast<int>(m_crBkgndColor));
     profile.WriteProfileInt(kChanger, "ScaleMethod", m_nScaleMethod);
     profile.WriteProfileInt(kChanger, "Monitors", m_nSeveralMonitors);
+    profile.WriteProfileInt(kChanger, "HotkeyNext", m_nHotkeyNext);
+    profile.WriteProfileInt(kChanger, "HotkeyPrevious", m_nHotkeyPrevious);
+    profile.WriteProfileInt(kChanger, "HotkeyPause", m_nHotkeyPause);
+    profile.WriteProfileInt(kChanger, "NotOnBatterySaver", m_bNotOnBatterySaver);
 }
 
 void CChangerSettings::SaveLastChange(const CApplication& profile) const
@@ -61,6 +70,15 @@ void CChangerSettings::TakeOptionsFrom(const CChangerSettings& edited)
     m_nScaleMethod = edited.m_nScaleMethod;
     m_crBkgndColor = edited.m_crBkgndColor;
     m_nSeveralMonitors = edited.m_nSeveralMonitors;
+    m_nHotkeyNext = edited.m_nHotkeyNext;
+    m_nHotkeyPrevious = edited.m_nHotkeyPrevious;
+    m_nHotkeyPause = edited.m_nHotkeyPause;
+    m_bNotOnBatterySaver = edited.m_bNotOnBatterySaver;
+}
+
+void CChangerSettings::SavePaused(const CApplication& profile) const
+{
+    profile.WriteProfileInt(kChanger, "Paused", m_bPaused);
 }
 
 void CChangerSettings::SaveTempImage(const CApplication& profile) const

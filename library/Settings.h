@@ -24,6 +24,13 @@ public:
     int32_t m_nScaleMethod = 0;     // 0 resample, 1 resize
     uint32_t m_crBkgndColor = 0;    // 0x00BBGGRR background of the show roles
     int32_t m_nSeveralMonitors = kDifferentPictures; // what several monitors show (below)
+    // Global hotkeys: the hotkey control's value (virtual key in the low byte, HOTKEYF_ modifier
+    // flags in the next), 0 for none.
+    int32_t m_nHotkeyNext = 0;
+    int32_t m_nHotkeyPrevious = 0;
+    int32_t m_nHotkeyPause = 0;
+    int32_t m_bNotOnBatterySaver = 0; // no timed change while the system saves battery
+    int32_t m_bPaused = 0;            // no timed changes at all ("Pause" in the icon's menu)
     std::string m_strTempImage;     // bitmap file handed to the desktop as wallpaper
     // Section "Custom"
     std::string m_strTitle;
@@ -37,15 +44,18 @@ public:
     // Reads the installation directory ("Path") once, at start-up.
     void LoadInstallDir(const CApplication& profile);
     // Writes the "Changer" options the Settings dialog owns, in a fixed order: the six of
-    // every version, then "Monitors".
+    // every version, then "Monitors", the three hotkeys and "NotOnBatterySaver".
     void Save(const CApplication& profile) const;
     // Writes "LastChange" and "LastWallpaper": the wallpaper changer's, at every applied change
     // (never from a Settings dialog, whose copies may be stale).
     void SaveLastChange(const CApplication& profile) const;
+    // Writes "Paused": the changer's, whenever the user pauses or resumes it.
+    void SavePaused(const CApplication& profile) const;
     // Writes "TempImage": the one value written at every process end.
     void SaveTempImage(const CApplication& profile) const;
     // Takes the options the user edits (Options dialog) from another block: interval, order,
-    // slide-show time, fitting, scaling method, background colour and monitors. The rotation's state,
+    // slide-show time, fitting, scaling method, background colour, monitors, hotkeys and the
+    // battery saver's option. The pause, the rotation's state,
     // the wallpaper path and the rest stay.
     void TakeOptionsFrom(const CChangerSettings& edited);
 };

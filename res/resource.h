@@ -29,6 +29,10 @@
 #define ID_TRAY_NEXT 32779
 #define ID_TRAY_SHOW 32780
 #define ID_TRAY_PREVIOUS 32790
+#define ID_TRAY_PAUSE 32791
+// Commands of the command line's requests (/pause, /resume), carried out like the menu's.
+#define ID_CHANGER_PAUSE 32792
+#define ID_CHANGER_RESUME 32793
 #define ID_TRAY_SETTINGS 32771
 #define ID_TRAY_ABOUT 32772
 #define ID_TRAY_HELP 57670
@@ -65,6 +69,10 @@
 #define IDC_RANDOM 1034
 #define IDC_SEQUENTIAL 1035
 #define IDC_MONITORS 1036
+#define IDC_HOTKEY_NEXT 1037
+#define IDC_HOTKEY_PREVIOUS 1038
+#define IDC_HOTKEY_PAUSE 1039
+#define IDC_NOT_ON_BATTERY_SAVER 1040
 
 // Controls of the Settings dialog
 #define IDC_LIBRARY_TREE 1000

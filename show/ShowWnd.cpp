@@ -10,6 +10,7 @@
 #include "library/Settings.h"
 #include "platform/Desktop.h"
 #include "platform/DrawDib.h"
+#include "platform/Hotkeys.h"
 #include "platform/Monitors.h"
 #include "resource.h"
 #include "show/Rotation.h"
@@ -65,6 +66,13 @@ bool SaverOnTheScreen()
     const HWND saver = ::FindWindowW(Wide(kSaverClassName).c_str(), nullptr);
     return saver && ::IsWindowVisible(saver);
 }
+} // namespace
+
+namespace {
+// The ids of the global hotkeys on the changer's window.
+constexpr int kHotkeyNextId = 1;
+constexpr int kHotkeyPreviousId = 2;
+constexpr int kHotkeyPauseId = 3;
 } // namespace
 
 platform::FullScreenLayout (*CShowWnd::s_pfnLayout)() = platform::CurrentFullScreenLayout;
@@ -171,6 +179,9 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_TRAYNOTIFY:
         return m_tray.OnNotify(static_cast<UINT>(lParam));
+    case WM_HOTKEY:
+        OnHotkey(static_cast<int>(wParam));
+        return 0;
     case WM_CONTEXTMENU: {
         POINT point {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         if (point.x == -1 && point.y == -1) // from the keyboard
@@ -258,7 +269,9 @@ int CShowWnd::OnCreate()
     if (!g_bShowRole) {
         if (!::SetTimer(m_hWnd, kShowTimerId, 60000, nullptr))
             return -1;
+        m_tray.SetTip(TipText());
         m_tray.Add();
+        RegisterHotkeys();
     } else {
         m_hDrawSingle = platform::OpenDrawDib();
         m_hDrawTile = platform::OpenDrawDib();
@@ -292,6 +305,7 @@ void CShowWnd::ApplyPrepared(bool recomposed)
     else
         m_changer.ApplyWallpaper(m_worker.Record(), m_worker.WallpaperPath());
     m_wallpaperMonitors = m_jobMonitors;
+    UpdateTip();
 }
 
 size_t CShowWnd::PicturesPerChange() const
@@ -350,6 +364,7 @@ void CShowWnd::OnDestroy()
     DefaultProc(WM_DESTROY, 0, 0);
     m_fullScreen.OnWindowDestroyed();
     m_tray.Remove();
+    UnregisterHotkeys();
     CloseDrawing();
     m_changer.Clear();
     ::KillTimer(m_hWnd, kShowTimerId);
@@ -380,6 +395,92 @@ void CShowWnd::OnSettingsChanged()
     CChangerSettings stored;
     stored.Load(*app);
     m_changer.ReloadSettingsAndLibrary(stored);
+    OnOptionsChanged();
+}
+
+void CShowWnd::OnOptionsChanged()
+{
+    RegisterHotkeys();
+    UpdateTip();
+}
+
+void CShowWnd::RegisterHotkeys()
+{
+    UnregisterHotkeys();
+    // A combination another program took since the options were chosen is simply not had.
+    platform::RegisterHotkey(m_hWnd, kHotkeyNextId, g_settings.m_nHotkeyNext);
+    platform::RegisterHotkey(m_hWnd, kHotkeyPreviousId, g_settings.m_nHotkeyPrevious);
+    platform::RegisterHotkey(m_hWnd, kHotkeyPauseId, g_settings.m_nHotkeyPause);
+}
+
+void CShowWnd::UnregisterHotkeys()
+{
+    for (int id : {kHotkeyNextId, kHotkeyPreviousId, kHotkeyPauseId})
+        ::UnregisterHotKey(m_hWnd, id);
+}
+
+void CShowWnd::OnHotkey(int id)
+{
+    if (m_bShowMode == 1)
+        return; // the full-screen show has its own keys
+    switch (id) {
+    case kHotkeyNextId:
+        ChangeNow();
+        break;
+    case kHotkeyPreviousId:
+        ChangeBack();
+        break;
+    case kHotkeyPauseId:
+        SetPaused(!g_settings.m_bPaused);
+        break;
+    default:
+        break;
+    }
+}
+
+void CShowWnd::SetPaused(bool paused)
+{
+    g_settings.m_bPaused = paused ? 1 : 0;
+    if (CApplication* app = GetApp())
+        g_settings.SavePaused(*app);
+    UpdateTip();
+}
+
+std::wstring CShowWnd::TipText() const
+{
+    if (g_settings.m_bPaused)
+        return L"Murlavo \u2014 paused";
+    std::wstring when;
+    const int64_t next = int64_t(g_settings.m_timeLastChange) + int64_t(g_settings.m_nInterval) * 60;
+    if (g_settings.m_timeLastChange == 0 || next <= CWallpaperChanger::s_pfnNow()) {
+        when = L"Next change within a minute";
+    } else {
+        // The time of day in the user's own format, without seconds.
+        const ULONGLONG ticks = (ULONGLONG(next) + 11644473600ULL) * 10000000ULL;
+        FILETIME utc {DWORD(ticks), DWORD(ticks >> 32)}, local;
+        SYSTEMTIME time {};
+        wchar_t text[64] = L"";
+        if (::FileTimeToLocalFileTime(&utc, &local) && ::FileTimeToSystemTime(&local, &time)
+            && ::GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, nullptr, text, 64) > 0)
+            when = std::wstring(L"Next change at ") + text;
+    }
+    std::wstring name = Wide(g_settings.m_strLastWallpaper);
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    if (name.empty())
+        return when.empty() ? L"Murlavo" : when;
+    // The tip holds 63 characters: the name gives way to the time.
+    const size_t room = when.size() + 1 < 63 ? 63 - when.size() - 1 : 0;
+    if (name.size() > room)
+        name = name.substr(0, room > 3 ? room - 3 : 0) + L"...";
+    return when.empty() ? name : name + L"\n" + when;
+}
+
+void CShowWnd::UpdateTip()
+{
+    if (!g_bShowRole && m_bShowMode != 1)
+        m_tray.SetTip(TipText());
 }
 
 bool CShowWnd::OpenDrawing()
@@ -399,6 +500,9 @@ void CShowWnd::CloseDrawing()
 
 void CShowWnd::OnTimer()
 {
+    // Whether this step was asked for; it stays so only while it waits for a folder scan.
+    const bool asked = m_bChangeAsked;
+    m_bChangeAsked = false;
     if (m_worker.Busy()) {
         // A preparation runs: the tick is dropped. Should its message have been lost (a full
         // queue), its end is taken from here instead of leaving the window busy for good.
@@ -416,9 +520,13 @@ void CShowWnd::OnTimer()
             m_bLoaded = false;
             m_pShown.reset();
         }
+    } else if (!asked && g_settings.m_bPaused) {
+        // Paused: no timed change.
     } else if (m_changer.ChangeDue() && !m_bScanFresh && ScanFoldersFirst()) {
         // The folders' pictures are found first, so files added meanwhile count now.
+        m_bChangeAsked = asked;
     } else if (const CWallpaperObject* record = m_changer.ChooseWallpaper(PicturesPerChange())) {
+        m_bJobAsked = asked;
         StartPreparation(*record);
     } else if (m_tempFolderTold == Told::no && m_changer.TempFolderTooLong() && m_changer.ChangeDue() &&
                !SaverOnTheScreen()) {
@@ -428,6 +536,7 @@ void CShowWnd::OnTimer()
         ::PostMessageW(m_hWnd, WM_TELLTEMPFOLDER, 0, 0);
     }
     m_bScanFresh = false;
+    UpdateTip();
     DefaultProc(WM_TIMER, kShowTimerId, 0);
 }
 
@@ -571,6 +680,8 @@ void CShowWnd::OnPictureReady()
     } else if (m_bStepWaiting || tryAnother) {
         m_bStepWaiting = false;
         m_bScanFresh = tryAnother; // the folders were scanned for this step already
+        // Another picture for a step that was asked for is asked for too.
+        m_bChangeAsked = tryAnother && m_bJobAsked;
         OnTimer();
     }
     // A display change while this job ran: the change it asks for, now. Monitors that changed
@@ -610,6 +721,7 @@ void CShowWnd::ShowPreparedSlides()
 
 void CShowWnd::ChangeNow()
 {
+    m_bChangeAsked = true;
     m_changer.ExpireInterval();
     OnTimer();
 }

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 constexpr UINT_PTR kShowTimerId = 1;
 // Pictures that fail one after another are skipped at once, this many in one timer step.
@@ -41,6 +42,16 @@ public:
     // "&Previous": the wallpaper before the one on the desktop, when a preparation is not
     // running (then nothing happens).
     void ChangeBack();
+
+    // "Pa&use" and /pause, /resume: no timed changes while paused (asked-for changes still
+    // happen); kept in the settings, so a restart stays paused.
+    void SetPaused(bool paused);
+    // New options are in g_settings (a Settings OK here or in another process): the hotkeys are
+    // registered again and the tooltip follows.
+    void OnOptionsChanged();
+    // The icon's tooltip: the picture on the desktop and when the next change comes, or that
+    // the changer is paused.
+    std::wstring TipText() const;
 
     // "&Murlavo" in the icon's menu: the full-screen slide show in this window, until Escape.
     void StartFullScreenShow();
@@ -86,6 +97,10 @@ protected:
     void OnClose();
     void OnEndSession();
     void OnSettingsChanged();
+    void OnHotkey(int id);
+    void RegisterHotkeys();
+    void UnregisterHotkeys();
+    void UpdateTip();
     // The window covers the screen (the saver, the full-screen show): its client area is then
     // the primary screen whatever its style, and the rest (other monitors) its non-client area.
     bool FullScreen() const;
@@ -160,6 +175,10 @@ private:
     bool m_bRecomposeWaiting = false;
     // The display changed during a preparation: a change follows once it has ended.
     bool m_bChangeWaiting = false;
+    // The step running now was asked for (Next, a hotkey, a display change): it changes the
+    // wallpaper even while paused or held.
+    bool m_bChangeAsked = false;
+    bool m_bJobAsked = false; // the running wallpaper job's step was asked for
     // The monitors the wallpaper on the desktop was made for.
     std::vector<platform::MonitorInfo> m_wallpaperMonitors;
     std::vector<platform::MonitorInfo> m_jobMonitors;

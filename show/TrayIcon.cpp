@@ -100,7 +100,7 @@ void CTrayIcon::TryAdd()
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon.Get();
-    lstrcpynW(data.szTip, L"Murlavo", 64); // the tip of the first structure's size: 64 characters
+    lstrcpynW(data.szTip, m_strTip.c_str(), 64); // the tip of the first structure's size: 64 characters
     // The shell keeps its own copy of the icon. An add refused because the icon is there
     // already (an earlier attempt timed out but reached the shell) is an update instead.
     m_bAdded = s_pfnShellNotifyIcon(NIM_ADD, &data) || s_pfnShellNotifyIcon(NIM_MODIFY, &data);
@@ -108,6 +108,22 @@ void CTrayIcon::TryAdd()
         ::KillTimer(m_window.m_hWnd, kTrayRetryTimerId);
     else
         ::SetTimer(m_window.m_hWnd, kTrayRetryTimerId, s_dwRetryMs, nullptr);
+}
+
+void CTrayIcon::SetTip(const std::wstring& tip)
+{
+    if (tip == m_strTip)
+        return;
+    m_strTip = tip;
+    if (!m_bAdded)
+        return; // the next attempt to add the icon brings it
+    NOTIFYICONDATAW data {};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = m_window.m_hWnd;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_TIP;
+    lstrcpynW(data.szTip, m_strTip.c_str(), 64);
+    s_pfnShellNotifyIcon(NIM_MODIFY, &data);
 }
 
 void CTrayIcon::OnDpiChanged()
@@ -186,6 +202,8 @@ void CTrayIcon::ShowMenu(POINT screen)
     // "&Previous" is greyed when there is nothing to go back to.
     ::EnableMenuItem(popup, ID_TRAY_PREVIOUS,
         MF_BYCOMMAND | (m_window.Changer().CanGoBack() ? MF_ENABLED : MF_GRAYED));
+    // "Pa&use" is checked while the changer is paused.
+    ::CheckMenuItem(popup, ID_TRAY_PAUSE, MF_BYCOMMAND | (g_settings.m_bPaused ? MF_CHECKED : MF_UNCHECKED));
     HWND owner = m_window.m_hWnd;
     while (owner && (::GetWindowLongA(owner, GWL_STYLE) & WS_CHILD))
         owner = ::GetParent(owner);
@@ -203,6 +221,13 @@ bool CTrayIcon::OnCommand(int id)
         return true;
     case ID_TRAY_PREVIOUS:
         m_window.ChangeBack();
+        return true;
+    case ID_TRAY_PAUSE:
+        m_window.SetPaused(!g_settings.m_bPaused);
+        return true;
+    case ID_CHANGER_PAUSE:
+    case ID_CHANGER_RESUME:
+        m_window.SetPaused(id == ID_CHANGER_PAUSE);
         return true;
     case ID_TRAY_SHOW:
         m_window.StartFullScreenShow();
@@ -264,6 +289,7 @@ void CTrayIcon::OnSettings()
     m_window.Changer().ReloadSettingsAndLibrary(dlg.m_settings);
     if (CChangerApp* app = dynamic_cast<CChangerApp*>(GetApp()))
         app->SaveSettings();
+    m_window.OnOptionsChanged();
 }
 
 void CTrayIcon::OnHelp()

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 class CDialog;
 class CShowWnd;
 
@@ -35,6 +37,9 @@ public:
     // program's icon at that size; the caller destroys it.
     static int IconSize(UINT dpi);
     static HICON LoadIconForDpi(UINT dpi);
+    // The icon's tooltip (at most 63 characters are shown; longer text is cut).
+    void SetTip(const std::wstring& tip);
+    const std::wstring& Tip() const { return m_strTip; }
     // The retry timer's tick.
     void OnRetryTimer();
     static constexpr int kMaxRetries = 30;
@@ -72,6 +77,7 @@ private:
     bool m_bWanted = false;
     bool m_bAdded = false;
     int m_nRetries = 0;
+    std::wstring m_strTip = L"Murlavo";
     // The dialog of the menu now running (Settings, About), or none.
     CDialog* m_pOpenDialog = nullptr;
     bool m_bCloseAfterDialog = false;

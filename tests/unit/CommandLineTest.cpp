@@ -78,3 +78,19 @@ TEST(OwnerNumberAfterC, ScansFromTheFirstCForADigit)
     ASSERT_TRUE(OwnerNumberAfterC("3 /c 5", &number)); // digits before the 'c' do not count
     EXPECT_EQ(number, 5);
 }
+
+// The four requests to the running changer are whole words after one mark, in any case; any
+// other line keeps the role letters (where "/pause" would be the saver and "/next" Settings).
+TEST(ChangerRequest, WholeWordsInAnyCaseAfterOneMark)
+{
+    EXPECT_EQ(ChangerRequestOf("/next"), ChangerRequest::next);
+    EXPECT_EQ(ChangerRequestOf("-Previous"), ChangerRequest::previous);
+    EXPECT_EQ(ChangerRequestOf("  /PAUSE  "), ChangerRequest::pause);
+    EXPECT_EQ(ChangerRequestOf("/resume"), ChangerRequest::resume);
+    for (const char* other : std::initializer_list<const char*> {"", "next", "/nex", "/nexts", "/next now", "//next", "/next/", "/s", "/pause2", "/c:123",
+                              "-resumeX", nullptr})
+        EXPECT_EQ(ChangerRequestOf(other), ChangerRequest::none) << (other ? other : "(null)");
+    // Without the request they would be read as roles.
+    EXPECT_EQ(ChooseRole("/pause"), Role::Saver);
+    EXPECT_EQ(ChooseRole("/next"), Role::Settings);
+}

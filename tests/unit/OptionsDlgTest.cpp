@@ -95,7 +95,9 @@ protected:
     {
         g_settings.m_crBkgndColor = m_savedColor;
         COptionsDlg::s_pfnChooseColor = &COptionsDlg::ChooseSystemColor;
+        COptionsDlg::s_pfnHotkeyFree = saveHotkeyFree;
     }
+    bool (*saveHotkeyFree)(HWND, int) = COptionsDlg::s_pfnHotkeyFree;
     static constexpr COLORREF kStartColor = RGB(1, 2, 3);
 
 private:
@@ -141,6 +143,15 @@ TEST_F(OptionsDialog, ControlsFollowTheTemplateInTabOrder)
         {-1, "Static", "Several m&onitors:", SS_LEFT, text, {9, 206, 138, 8}},
         {IDC_MONITORS, "ComboBox", "A different picture on each monitor", CBS_DROPDOWNLIST | first,
          CBS_DROPDOWNLIST | first | WS_DISABLED, {9, 216, 197, 60}},
+        {-1, "Button", " Hotkeys ", BS_GROUPBOX | WS_GROUP, button, {9, 234, 197, 58}},
+        {-1, "Static", "Ne&xt:", SS_LEFT, text, {17, 248, 56, 8}},
+        {IDC_HOTKEY_NEXT, "msctls_hotkey32", "", WS_TABSTOP, WS_TABSTOP | WS_DISABLED, {75, 246, 123, 12}},
+        {-1, "Static", "Prev&ious:", SS_LEFT, text, {17, 262, 56, 8}},
+        {IDC_HOTKEY_PREVIOUS, "msctls_hotkey32", "", WS_TABSTOP, WS_TABSTOP | WS_DISABLED, {75, 260, 123, 12}},
+        {-1, "Static", "&Pause/Resume:", SS_LEFT, text, {17, 276, 56, 8}},
+        {IDC_HOTKEY_PAUSE, "msctls_hotkey32", "", WS_TABSTOP, WS_TABSTOP | WS_DISABLED, {75, 274, 123, 12}},
+        {IDC_NOT_ON_BATTERY_SAVER, "Button", "No timed changes on &battery saver", BS_AUTOCHECKBOX | first, button,
+         {9, 299, 197, 10}},
         {IDOK, "Button", "OK", BS_DEFPUSHBUTTON | first, button, {156, 11, 50, 14}},
         {IDCANCEL, "Button", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, button, {156, 29, 50, 14}},
     };
@@ -150,7 +161,7 @@ TEST_F(OptionsDialog, ControlsFollowTheTemplateInTabOrder)
         EXPECT_STREQ(caption, "Options");
         const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
         EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(d.m_hWnd, GWL_STYLE)) & frame, frame);
-        RECT size {0, 0, 213, 236}, client;
+        RECT size {0, 0, 213, 318}, client;
         ::MapDialogRect(d.m_hWnd, &size);
         ::GetClientRect(d.m_hWnd, &client);
         EXPECT_EQ(client.right, size.right);
@@ -528,4 +539,51 @@ TEST_F(OptionsDialog, OpeningAndClosingLeaksNothing)
     EXPECT_LE(after.gdi, before.gdi + 2);
     EXPECT_LE(after.user, before.user + 2);
     EXPECT_LE(after.handles, before.handles + 2);
+}
+
+namespace {
+// Stands in for the system's registry of hotkeys: Ctrl+Alt+Right is another program's.
+constexpr int kCtrlAltRight = VK_RIGHT | ((HOTKEYF_CONTROL | HOTKEYF_ALT | HOTKEYF_EXT) << 8);
+constexpr int kCtrlAltLeft = VK_LEFT | ((HOTKEYF_CONTROL | HOTKEYF_ALT | HOTKEYF_EXT) << 8);
+constexpr int kCtrlShiftP = 'P' | ((HOTKEYF_CONTROL | HOTKEYF_SHIFT) << 8);
+bool OnlyRightIsTaken(HWND, int value)
+{
+    return value != kCtrlAltRight;
+}
+} // namespace
+
+// The hotkeys open as stored and are stored at OK; one another program holds is told at OK by
+// its name, keeps the dialog open and is not stored; the one the changer holds already (as
+// the dialog opened) is not asked about; one given twice is told too. The battery option goes
+// one to one.
+TEST_F(OptionsDialog, HotkeysAnotherProgramHoldsAreToldAndNotStored)
+{
+    COptionsDlg::s_pfnHotkeyFree = OnlyRightIsTaken;
+    CChangerSettings settings = Defaults(10);
+    settings.m_nHotkeyPause = kCtrlShiftP;
+    MessageBoxAnswerer answerer;
+    OpenOptions(settings, [](CScriptedOptionsDlg& d) {
+        auto hotkey = [&d](int id) { return int(::SendMessageW(d.GetDlgItem(id), HKM_GETHOTKEY, 0, 0) & 0xFFFF); };
+        auto set = [&d](int id, int value) { ::SendMessageW(d.GetDlgItem(id), HKM_SETHOTKEY, WPARAM(value), 0); };
+        EXPECT_EQ(hotkey(IDC_HOTKEY_NEXT), 0);
+        EXPECT_EQ(hotkey(IDC_HOTKEY_PAUSE), kCtrlShiftP);
+        set(IDC_HOTKEY_NEXT, kCtrlAltRight);
+        EXPECT_TRUE(d.PressOK());
+        EXPECT_EQ(::GetFocus(), d.GetDlgItem(IDC_HOTKEY_NEXT));
+        set(IDC_HOTKEY_NEXT, kCtrlAltLeft);
+        set(IDC_HOTKEY_PREVIOUS, kCtrlAltLeft);
+        EXPECT_TRUE(d.PressOK());
+        EXPECT_EQ(::GetFocus(), d.GetDlgItem(IDC_HOTKEY_PREVIOUS));
+        set(IDC_HOTKEY_PREVIOUS, 0);
+        d.Click(IDC_NOT_ON_BATTERY_SAVER);
+        d.PressOK();
+    });
+    ASSERT_EQ(answerer.Texts().size(), 2u);
+    EXPECT_EQ(answerer.Texts()[0].rfind("Ctrl+Alt+", 0), 0u) << answerer.Texts()[0];
+    EXPECT_NE(answerer.Texts()[0].find("is used by another program"), std::string::npos) << answerer.Texts()[0];
+    EXPECT_NE(answerer.Texts()[1].find("is given twice"), std::string::npos) << answerer.Texts()[1];
+    EXPECT_EQ(settings.m_nHotkeyNext, kCtrlAltLeft);
+    EXPECT_EQ(settings.m_nHotkeyPrevious, 0);
+    EXPECT_EQ(settings.m_nHotkeyPause, kCtrlShiftP);
+    EXPECT_EQ(settings.m_bNotOnBatterySaver, 1);
 }

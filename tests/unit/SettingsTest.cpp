@@ -133,8 +133,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheDialogsOptions)
 
     std::vector<std::string> names = RegValueNames(HKEY_CURRENT_USER, kChanger);
     std::sort(names.begin(), names.end());
-    std::vector<std::string> expected {"BkgndColor", "FitToScreen", "Interval", "Monitors", "Order", "ScaleMethod",
-        "SlideShow"};
+    std::vector<std::string> expected {"BkgndColor", "FitToScreen", "HotkeyNext", "HotkeyPause", "HotkeyPrevious",
+        "Interval", "Monitors", "NotOnBatterySaver", "Order", "ScaleMethod", "SlideShow"};
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Custom").empty());
     EXPECT_TRUE(RegValueNames(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Registration").empty());
@@ -142,8 +142,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheDialogsOptions)
     g_settings.SaveLastChange(app);
     names = RegValueNames(HKEY_CURRENT_USER, kChanger);
     std::sort(names.begin(), names.end());
-    expected = {"BkgndColor", "FitToScreen", "Interval", "LastChange", "LastWallpaper", "Monitors", "Order",
-        "ScaleMethod", "SlideShow"};
+    expected = {"BkgndColor", "FitToScreen", "HotkeyNext", "HotkeyPause", "HotkeyPrevious", "Interval", "LastChange",
+        "LastWallpaper", "Monitors", "NotOnBatterySaver", "Order", "ScaleMethod", "SlideShow"};
     EXPECT_EQ(names, expected);
 }
 

@@ -211,7 +211,7 @@ TEST_F(TrayTest, RightClickOpensTheMenuBesideThePointerWithNextInBold)
     ASSERT_TRUE(MenuReader::seen);
     EXPECT_EQ(MenuReader::place.left, 305);
     EXPECT_EQ(MenuReader::place.top, 205);
-    EXPECT_EQ(MenuReader::items, "32779 &Next;32790 &Previous;32780 &Murlavo;32771 &Settings...;-;57670 &Help;32772 &About;-;57665 &Close;");
+    EXPECT_EQ(MenuReader::items, "32779 &Next;32790 &Previous;32791 Pa&use;32780 &Murlavo;32771 &Settings...;-;57670 &Help;32772 &About;-;57665 &Close;");
     EXPECT_EQ(MenuReader::defaultId, UINT(ID_TRAY_NEXT));
     EXPECT_FALSE(::IsMenu(MenuReader::menu)); // destroyed afterwards
     // The other mouse messages are not the icon's business.
@@ -334,7 +334,8 @@ TEST_F(TrayTest, NextAndAboutAndCloseFromTheMenu)
     EXPECT_EQ(about.Answered(), 1);
     Command(ID_TRAY_CLOSE);
     EXPECT_TRUE(PumpUntil([this] { return !::IsWindow(hwnd); }, 5000));
-    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_DELETE}));
+    // The change gave the icon a new tooltip.
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_MODIFY, NIM_DELETE}));
 }
 
 TEST_F(TrayTest, SettingsCancelledChangesNothingAndKeepsTheChangersWallpaperPath)
@@ -610,7 +611,7 @@ TEST_F(TrayTest, TheIconComesBackWhenTheShellRestarts)
 {
     StartChanger();
     EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD}));
-    EXPECT_EQ(g_iconTip, L"Murlavo");
+    EXPECT_EQ(g_iconTip, L"Next change within a minute"); // no change made yet
     ::SendMessageA(hwnd, ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_ADD}));
     // A show window without an icon (the preview, the saver) adds none.
@@ -742,7 +743,7 @@ TEST_F(TrayTest, SessionEndLeavesWhatTheNormalEndLeavesAndTheWindowStays)
     EXPECT_EQ(wallpaper, WallpaperFile());
     ASSERT_TRUE(ReadRegString(HKEY_CURRENT_USER, changer, "TempImage", &stored));
     EXPECT_EQ(stored, WallpaperFile());
-    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_DELETE}));
+    EXPECT_EQ(g_iconCalls, (std::vector<DWORD> {NIM_ADD, NIM_MODIFY, NIM_DELETE}));
     EXPECT_TRUE(::IsWindow(hwnd));
     EXPECT_FALSE(::KillTimer(hwnd, kShowTimerId)); // nothing new starts
     ::CloseHandle(ended);
@@ -788,4 +789,36 @@ TEST(HelpDocuments, TheDocumentIsRichTextWithThePagesSections)
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
         EXPECT_NE(text.find(heading), std::string::npos) << heading;
     }
+}
+
+// "Pa&use" and the command line's /pause and /resume: no timed change while paused, asked-for
+// changes still happen; the pause is stored at once and the tooltip says so.
+TEST_F(TrayTest, PauseHoldsTimedChangesOnlyAndIsStored)
+{
+    StartChanger();
+    Command(ID_CHANGER_PAUSE);
+    EXPECT_EQ(g_settings.m_bPaused, 1);
+    DWORD stored = 0;
+    ASSERT_TRUE(ReadRegDword(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Changer", "Paused", &stored));
+    EXPECT_EQ(stored, 1u);
+    EXPECT_EQ(g_iconTip, L"Murlavo \u2014 paused");
+    // The interval has passed (no change yet): the minute's tick changes nothing.
+    ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    EXPECT_FALSE(window->Preparation().Busy());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+    // The menu's item turns it off again; then the tick changes once the interval has passed.
+    Command(ID_TRAY_PAUSE);
+    EXPECT_EQ(g_settings.m_bPaused, 0);
+    ASSERT_TRUE(ReadRegDword(HKEY_CURRENT_USER, std::string(kProfileKey) + "\\Changer", "Paused", &stored));
+    EXPECT_EQ(stored, 0u);
+    EXPECT_NE(g_iconTip.find(L"cat.bmp\nNext change at "), std::wstring::npos);
+    g_settings.m_timeLastChange = 0;
+    ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\dog.bmp");
+    Command(ID_CHANGER_RESUME); // resuming what runs changes nothing
+    EXPECT_EQ(g_settings.m_bPaused, 0);
 }
