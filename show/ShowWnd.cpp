@@ -129,10 +129,14 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         OnDestroy();
         return 0;
     case WM_TIMER:
-        if (wParam == kTrayRetryTimerId)
+        if (wParam == kTrayRetryTimerId) {
             m_tray.OnRetryTimer();
-        else
+        } else if (wParam == kHoldTimerId) {
+            ::KillTimer(m_hWnd, kHoldTimerId);
+            OnTimer(); // armed again while the wait goes on
+        } else {
             OnTimer();
+        }
         return 0;
     case WM_PICTUREREADY:
         OnPictureReady();
@@ -160,9 +164,21 @@ LRESULT CShowWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             Recompose();
         break;
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+            // A change that fell due during the sleep comes once, soon.
+            m_hold.OnResume();
+            ArmHoldTimer();
             Recompose();
+        } else if (wParam == PBT_APMPOWERSTATUSCHANGE && !g_bShowRole) {
+            // Battery saver may have ended.
+            ::SetTimer(m_hWnd, kHoldTimerId, CChangeHold::kRecheckMs, nullptr);
+        }
         return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        // Unlocked or connected again: a change that waited comes now.
+        if (m_session.OnSessionChange(wParam) && !m_session.Away() && !m_worker.Busy())
+            OnTimer();
+        return 0;
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -272,6 +288,7 @@ int CShowWnd::OnCreate()
         m_tray.SetTip(TipText());
         m_tray.Add();
         RegisterHotkeys();
+        m_session.Start(m_hWnd);
     } else {
         m_hDrawSingle = platform::OpenDrawDib();
         m_hDrawTile = platform::OpenDrawDib();
@@ -365,6 +382,8 @@ void CShowWnd::OnDestroy()
     m_fullScreen.OnWindowDestroyed();
     m_tray.Remove();
     UnregisterHotkeys();
+    m_session.Stop();
+    ::KillTimer(m_hWnd, kHoldTimerId);
     CloseDrawing();
     m_changer.Clear();
     ::KillTimer(m_hWnd, kShowTimerId);
@@ -436,6 +455,23 @@ void CShowWnd::OnHotkey(int id)
     default:
         break;
     }
+}
+
+bool CShowWnd::TimedChangeHeld()
+{
+    const bool due = m_changer.ChangeDue();
+    const HoldReason why = WhyHold(g_pfnReadSystemState(m_session.Away()), g_settings.m_bNotOnBatterySaver != 0);
+    const bool change = m_hold.Check(why, due);
+    ArmHoldTimer();
+    return due && !change;
+}
+
+void CShowWnd::ArmHoldTimer()
+{
+    if (const UINT ms = m_hold.NextCheckMs())
+        ::SetTimer(m_hWnd, kHoldTimerId, ms, nullptr);
+    else
+        ::KillTimer(m_hWnd, kHoldTimerId);
 }
 
 void CShowWnd::SetPaused(bool paused)
@@ -520,8 +556,8 @@ void CShowWnd::OnTimer()
             m_bLoaded = false;
             m_pShown.reset();
         }
-    } else if (!asked && g_settings.m_bPaused) {
-        // Paused: no timed change.
+    } else if (!asked && (g_settings.m_bPaused || TimedChangeHeld())) {
+        // Paused, or a change that must wait: no timed change now.
     } else if (m_changer.ChangeDue() && !m_bScanFresh && ScanFoldersFirst()) {
         // The folders' pictures are found first, so files added meanwhile count now.
         m_bChangeAsked = asked;

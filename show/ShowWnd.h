@@ -10,8 +10,10 @@
 #include "image/PictureImage.h"
 #include "platform/ScreenLayout.h"
 #include "platform/WallpaperCanvas.h"
+#include "show/ChangeHold.h"
 #include "show/FullScreenShow.h"
 #include "show/PreparationWorker.h"
+#include "show/SystemStateWin32.h"
 #include "show/TrayIcon.h"
 #include "show/WallpaperChanger.h"
 
@@ -20,6 +22,8 @@
 #include <string>
 
 constexpr UINT_PTR kShowTimerId = 1;
+// The short timer of a held change that is due (see CChangeHold::NextCheckMs).
+constexpr UINT_PTR kHoldTimerId = 3;
 // Pictures that fail one after another are skipped at once, this many in one timer step.
 constexpr int kMaxFailuresPerStep = 20;
 // Posted to itself by the wallpaper changer's window: tell the user that the temporary folder's
@@ -98,6 +102,10 @@ protected:
     void OnEndSession();
     void OnSettingsChanged();
     void OnHotkey(int id);
+    // A timed change is due but must wait (a full-screen program, a locked session, the
+    // saver, battery saver); arms the short timer that notices the end of the wait.
+    bool TimedChangeHeld();
+    void ArmHoldTimer();
     void RegisterHotkeys();
     void UnregisterHotkeys();
     void UpdateTip();
@@ -179,6 +187,9 @@ private:
     // wallpaper even while paused or held.
     bool m_bChangeAsked = false;
     bool m_bJobAsked = false; // the running wallpaper job's step was asked for
+    // When timed changes wait, and the session's lock state that tells part of it.
+    CChangeHold m_hold;
+    CSessionWatch m_session;
     // The monitors the wallpaper on the desktop was made for.
     std::vector<platform::MonitorInfo> m_wallpaperMonitors;
     std::vector<platform::MonitorInfo> m_jobMonitors;

@@ -16,6 +16,7 @@
 #include "resource.h"
 #include "settings/SettingsDlg.h"
 #include "show/ShowWnd.h"
+#include "show/SystemStateWin32.h"
 #include "support/Fixtures.h"
 #include "support/TestSupport.h"
 #include "unit/WidePictures.h"
@@ -821,4 +822,51 @@ TEST_F(TrayTest, PauseHoldsTimedChangesOnlyAndIsStored)
     EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\dog.bmp");
     Command(ID_CHANGER_RESUME); // resuming what runs changes nothing
     EXPECT_EQ(g_settings.m_bPaused, 0);
+}
+
+namespace {
+SystemState g_fakeState;
+SystemState FakeState(bool away)
+{
+    SystemState state = g_fakeState;
+    state.sessionAway = state.sessionAway || away;
+    return state;
+}
+} // namespace
+
+// A full-screen program in the foreground holds the timed change; when it is gone, the change
+// that fell due comes once, within seconds, by the window's own short timer. A locked session
+// holds it too until it is unlocked. Asked-for changes never wait.
+TEST_F(TrayTest, HeldTimedChangesComeOnceWhenTheHoldEnds)
+{
+    g_fakeState = SystemState();
+    g_fakeState.fullScreenForeground = true;
+    g_pfnReadSystemState = FakeState;
+    StartChanger();
+    ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    EXPECT_FALSE(window->Preparation().Busy());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, "");
+    g_fakeState.fullScreenForeground = false;
+    EXPECT_TRUE(PumpUntil([] { return !g_settings.m_strLastWallpaper.empty(); }, 10000));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp");
+    // Once: the short timer is gone, and the next change waits for its interval.
+    EXPECT_FALSE(::KillTimer(hwnd, kHoldTimerId));
+    EXPECT_FALSE(window->Changer().ChangeDue());
+
+    // Locked: the due tick waits; Next does not; unlocking brings the held one.
+    ::SendMessageA(hwnd, WM_WTSSESSION_CHANGE, 7 /* lock */, 0);
+    g_settings.m_timeLastChange = 0;
+    ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    EXPECT_FALSE(window->Preparation().Busy());
+    Command(ID_TRAY_NEXT);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\dog.bmp");
+    g_settings.m_timeLastChange = 0;
+    ::SendMessageA(hwnd, WM_TIMER, kShowTimerId, 0);
+    EXPECT_FALSE(window->Preparation().Busy());
+    ::SendMessageA(hwnd, WM_WTSSESSION_CHANGE, 8 /* unlock */, 0);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_settings.m_strLastWallpaper, dir + "\\cat.bmp"); // the list is cat, dog
+    g_pfnReadSystemState = ReadSystemState;
 }
