@@ -786,7 +786,8 @@ TEST(HelpDocuments, TheDocumentIsRichTextWithThePagesSections)
     ::FreeLibrary(riched);
     EXPECT_EQ(text.find("{\\"), std::string::npos) << "RTF control words shown as text";
     for (const char* heading : {"What Murlavo does", "The notification icon", "The Settings dialog", "Options",
-             "Where your library lives", "Installing", "Troubleshooting", "%APPDATA%\\Murlavo\\Murlavo.ini"}) {
+             "Where your library lives", "Installing", "Troubleshooting", "%APPDATA%\\Murlavo\\Murlavo.ini",
+             "When the changer waits", "murlavo.exe /pause"}) {
         EXPECT_NE(page.find(heading), std::string::npos) << heading;
         EXPECT_NE(text.find(heading), std::string::npos) << heading;
     }
