@@ -9,6 +9,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <ctime>
 
 using namespace testing_support;
@@ -85,6 +86,21 @@ TEST_F(ControlTest, RequestsWithoutAChangerStartNothingAndEndWithTwo)
         EXPECT_EQ(::FindWindowA(kChangerClassName, nullptr), nullptr) << line;
         EXPECT_EQ(::FindWindowA(kSaverClassName, nullptr), nullptr) << line;
     }
+}
+
+// Started from a console with its standard error redirected, the request says why in one line.
+TEST_F(ControlTest, WithoutAChangerTheConsoleIsToldInOneLine)
+{
+    const std::string log = dir + "\\stderr.txt";
+    ChildProcess shell;
+    ASSERT_TRUE(shell.Start("C:\\windows\\system32\\cmd.exe",
+                            "/c \"\"" + MurlavoExe() + "\" /next 2> \"" + log + "\"\""));
+    DWORD code = 99;
+    ASSERT_TRUE(shell.WaitForExit(15000, &code));
+    EXPECT_EQ(code, 2u); // cmd ends with the program's code
+    const std::string text = ReadWholeFile(log);
+    EXPECT_NE(text.find("no wallpaper changer runs"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
 }
 
 TEST_F(ControlTest, NextAndPreviousReachTheRunningChanger)
