@@ -99,10 +99,10 @@ struct CBitmapFileCanvas::File {
 
 CBitmapFileCanvas::CBitmapFileCanvas() : m_file(new File) {}
 
+// The file is left as it is unless Close finished it: a canvas given up is no wallpaper.
 CBitmapFileCanvas::~CBitmapFileCanvas()
 {
     m_file->file.Abort();
-    delete m_file;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "platform/ScreenLayout.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace platform {
@@ -97,7 +98,7 @@ public:
 
 private:
     struct File;
-    File* m_file;
+    std::unique_ptr<File> m_file;
     int m_width = 0, m_height = 0;
     bool m_failed = false;
 };

@@ -217,7 +217,7 @@ void CPreparationWorker::RunComposite(Job& job)
         const CWallpaperObject& record = request.records[assigned[i]];
         const int cx = request.fit ? areas[i].Width() : 0, cy = request.fit ? areas[i].Height() : 0;
         if (!picture || pictureRecord != assigned[i] || pictureWidth != cx || pictureHeight != cy) {
-            picture.reset();
+            picture.reset(); // the last picture goes before the next one is made
             picture.reset(new (std::nothrow) CPictureImage);
             if (!picture) {
                 job.outOfMemory = true;
@@ -265,12 +265,6 @@ void CPreparationWorker::RunComposite(Job& job)
 bool CPreparationWorker::Composite() const
 {
     return m_job && m_job->composite;
-}
-
-const std::vector<CWallpaperObject>& CPreparationWorker::CompositeRecords() const
-{
-    static const std::vector<CWallpaperObject> none;
-    return m_job ? m_job->request.records : none;
 }
 
 std::vector<std::string> CPreparationWorker::FailedPaths() const

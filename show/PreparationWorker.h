@@ -76,9 +76,8 @@ public:
     // monitors cost the canvas and one picture), centred on or tiled over its monitor as its
     // record says, gaps in the background colour. A picture that fails fails the job.
     bool StartComposite(HWND notify, CompositeRequest request, const std::string& wallpaperPath);
-    // The last job was a composition; its records and those that could not be loaded.
+    // The last job was a composition; the pictures of it that could not be loaded.
     bool Composite() const;
-    const std::vector<CWallpaperObject>& CompositeRecords() const;
     std::vector<std::string> FailedPaths() const;
 
     // Asks a running job to stop (g_bAbortImageWork and its own flag) and waits for its thread

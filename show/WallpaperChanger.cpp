@@ -191,6 +191,29 @@ void CWallpaperChanger::TakeFolderListings(std::vector<FolderResult> results)
     Expand(std::move(found));
 }
 
+size_t CWallpaperChanger::IndexOf(const std::string& path) const
+{
+    const uint64_t key = PictureKey(path);
+    for (size_t i = 0; i < m_pictures.size(); ++i)
+        if (m_pictures[i].key == key && m_pictures[i].path == path)
+            return i;
+    return SIZE_MAX;
+}
+
+std::vector<size_t> CWallpaperChanger::ShownIndices(const CWallpaperRotation& rotation, size_t count) const
+{
+    // The history up to where it stands, newest first, as far as the list still holds the
+    // pictures and they can be shown; returned oldest first.
+    std::vector<size_t> shown;
+    const std::vector<std::string>& history = rotation.History();
+    for (size_t at = std::min(rotation.HistoryPosition() + 1, history.size()); at-- > 0 && shown.size() < count;) {
+        const size_t index = IndexOf(history[at]);
+        if (index != SIZE_MAX && !rotation.HasFailed(m_pictures[index].key))
+            shown.insert(shown.begin(), index);
+    }
+    return shown;
+}
+
 CWallpaperObject CWallpaperChanger::RecordOf(size_t index) const
 {
     const RotationPicture& picture = m_pictures[index];
@@ -237,21 +260,9 @@ const CWallpaperObject* CWallpaperChanger::ChooseSet(size_t count, bool back)
     }
     if (chosen.empty())
         return nullptr;
-    if (back) {
-        // Back by a whole set: the pictures are those up to where the history now stands.
-        chosen.clear();
-        CWallpaperRotation before = rotation;
-        const std::vector<std::string>& history = before.History();
-        for (size_t at = std::min(before.HistoryPosition() + 1, history.size()); at-- > 0 && chosen.size() < count;) {
-            for (size_t i = 0; i < m_pictures.size(); ++i)
-                if (m_pictures[i].path == history[at] && !before.HasFailed(m_pictures[i].key)) {
-                    chosen.insert(chosen.begin(), i);
-                    break;
-                }
-        }
-        if (chosen.empty())
-            return nullptr;
-    }
+    // Back by a whole set: the pictures are those up to where the history now stands.
+    if (back && (chosen = ShownIndices(rotation, count)).empty())
+        return nullptr;
     for (size_t index : chosen)
         m_set.push_back(RecordOf(index));
     m_setRotation = std::move(rotation);
@@ -267,33 +278,20 @@ std::vector<CWallpaperObject> CWallpaperChanger::ShownSet(size_t count) const
 {
     std::vector<CWallpaperObject> shown;
     // One picture for the desktop: the primary monitor's, the last wallpaper.
-    if (count == 1) {
-        for (size_t i = 0; i < m_pictures.size(); ++i)
-            if (m_pictures[i].path == g_settings.m_strLastWallpaper) {
-                shown.push_back(RecordOf(i));
-                return shown;
-            }
-    }
-    const std::vector<std::string>& history = m_rotation.History();
-    for (size_t at = std::min(m_rotation.HistoryPosition() + 1, history.size()); at-- > 0 && shown.size() < count;)
-        for (size_t i = 0; i < m_pictures.size(); ++i)
-            if (m_pictures[i].path == history[at] && !m_rotation.HasFailed(m_pictures[i].key)) {
-                shown.insert(shown.begin(), RecordOf(i));
-                break;
-            }
+    const size_t last = count == 1 ? IndexOf(g_settings.m_strLastWallpaper) : SIZE_MAX;
+    for (size_t index : last != SIZE_MAX ? std::vector<size_t> {last} : ShownIndices(m_rotation, count))
+        shown.push_back(RecordOf(index));
     return shown;
 }
 
 void CWallpaperChanger::PicturesFailed(const std::vector<std::string>& paths)
 {
-    for (const std::string& path : paths)
-        for (size_t i = 0; i < m_pictures.size(); ++i)
-            if (m_pictures[i].path == path) {
-                CWallpaperRotation::Choice choice;
-                choice.step = CWallpaperRotation::Step::fresh;
-                choice.index = i;
-                m_rotation.Failed(m_pictures, choice);
-            }
+    for (const std::string& path : paths) {
+        CWallpaperRotation::Choice choice;
+        choice.index = IndexOf(path);
+        choice.step = choice.index != SIZE_MAX ? CWallpaperRotation::Step::fresh : CWallpaperRotation::Step::none;
+        m_rotation.Failed(m_pictures, choice);
+    }
     m_bSetPending = false;
 }
 
@@ -354,56 +352,43 @@ void CWallpaperChanger::ExpireInterval()
 
 void CWallpaperChanger::ApplyWallpaper(const CWallpaperObject& record, const std::string& wallpaperPath)
 {
-    // The style and tile mode first, so the desktop uses them when it reloads the wallpaper.
-    platform::WriteTileWallpaper(record.m_strTile.c_str());
-    // Refused by the desktop: nothing changed, and the next minute tries again.
-    if (!platform::SetDesktopWallpaper(wallpaperPath.c_str()))
-        return;
-    g_settings.m_strLastWallpaper = record.m_strPath;
-    g_settings.m_timeLastChange = StoredTime(s_pfnNow());
-    // The rotation moves on when this is the picture it chose (the list may have been read
-    // again while it was prepared: the choice is then found by its path, if still there).
-    CWallpaperRotation::Choice choice = m_choice;
-    if (choice.index >= m_pictures.size() || m_pictures[choice.index].path != record.m_strPath) {
-        choice.step = CWallpaperRotation::Step::none;
-        for (size_t i = 0; i < m_pictures.size(); ++i)
-            if (m_pictures[i].path == record.m_strPath) {
-                choice.index = i;
-                choice.step = m_choice.step == CWallpaperRotation::Step::none ? CWallpaperRotation::Step::fresh
-                                                                               : m_choice.step;
-                break;
-            }
-    }
-    m_rotation.Applied(m_pictures, choice);
-    m_choice = CWallpaperRotation::Choice();
-    if (CApplication* app = GetApp())
-        g_settings.SaveLastChange(*app);
-    StoreRotation();
+    // One picture on the desktop: a set chosen for several monitors (which went away meanwhile)
+    // does not move the rotation on by all of its pictures.
+    m_bSetPending = false;
+    Apply(record, wallpaperPath, record.m_strTile.c_str());
 }
 
 void CWallpaperChanger::ApplyComposite(const CWallpaperObject& record, const std::string& wallpaperPath)
 {
     // The composed bitmap is exactly the desktop's size and tiles from the primary monitor's
     // corner: monitors left of or above it get the canvas's far end.
-    platform::WriteTileWallpaper("1");
+    Apply(record, wallpaperPath, "1");
+}
+
+void CWallpaperChanger::Apply(const CWallpaperObject& record, const std::string& wallpaperPath, const char* tile)
+{
+    // The style and tile mode first, so the desktop uses them when it reloads the wallpaper.
+    platform::WriteTileWallpaper(tile);
+    // Refused by the desktop: nothing changed, and the next minute tries again.
     if (!platform::SetDesktopWallpaper(wallpaperPath.c_str()))
         return;
     g_settings.m_strLastWallpaper = record.m_strPath;
     g_settings.m_timeLastChange = StoredTime(s_pfnNow());
     if (m_bSetPending) {
+        // A set chosen for several monitors: the rotation as it stands after all of them.
         m_rotation = std::move(m_setRotation);
         m_bSetPending = false;
     } else {
-        // Not this changer's choice of several (the list was read again meanwhile): the picture
-        // counts as the one shown, where the list still holds it.
-        for (size_t i = 0; i < m_pictures.size(); ++i)
-            if (m_pictures[i].path == record.m_strPath) {
-                CWallpaperRotation::Choice choice;
-                choice.step = CWallpaperRotation::Step::fresh;
-                choice.index = i;
-                m_rotation.Applied(m_pictures, choice);
-                break;
-            }
+        // The rotation moves on when this is the picture it chose (the list may have been read
+        // again while it was prepared: the choice is then found by its path, if still there).
+        CWallpaperRotation::Choice choice = m_choice;
+        if (choice.index >= m_pictures.size() || m_pictures[choice.index].path != record.m_strPath) {
+            choice.index = IndexOf(record.m_strPath);
+            choice.step = choice.index == SIZE_MAX ? CWallpaperRotation::Step::none
+                : m_choice.step == CWallpaperRotation::Step::none ? CWallpaperRotation::Step::fresh
+                                                                  : m_choice.step;
+        }
+        m_rotation.Applied(m_pictures, choice);
     }
     m_choice = CWallpaperRotation::Choice();
     if (CApplication* app = GetApp())

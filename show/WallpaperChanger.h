@@ -128,6 +128,11 @@ private:
     const CWallpaperObject* Choose(const CWallpaperRotation::Choice& choice);
     const CWallpaperObject* ChooseSet(size_t count, bool back);
     CWallpaperObject RecordOf(size_t index) const;
+    // Where a picture is in the list; SIZE_MAX when not there.
+    size_t IndexOf(const std::string& path) const;
+    // The last `count` showable pictures of the rotation's history up to where it stands.
+    std::vector<size_t> ShownIndices(const CWallpaperRotation& rotation, size_t count) const;
+    void Apply(const CWallpaperObject& record, const std::string& wallpaperPath, const char* tile);
     void StoreRotation() const;
 
     CWallpaperList m_list;
