@@ -46,7 +46,7 @@ void TellConsole(const char* line)
 
 } // namespace
 
-int SendChangerRequest(int request)
+int SendChangerRequest(ChangerRequest request)
 {
     HWND changer = ::FindWindowW(Wide(kChangerClassName).c_str(), nullptr);
     if (!changer) {
@@ -54,7 +54,7 @@ int SendChangerRequest(int request)
         return 2;
     }
     UINT command = 0;
-    switch (static_cast<ChangerRequest>(request)) {
+    switch (request) {
     case ChangerRequest::next:
         command = ID_TRAY_NEXT;
         break;
@@ -119,7 +119,7 @@ BOOL CChangerApp::InitInstance()
     // The changer's commands from a command line, shortcut or scheduled task come first: the
     // role letters would read "/pause" as the saver and "/next" as Settings.
     if (const ChangerRequest request = ChangerRequestOf(m_strCmdLine.c_str()); request != ChangerRequest::none) {
-        m_nRequestExitCode = SendChangerRequest(static_cast<int>(request));
+        m_nRequestExitCode = SendChangerRequest(request);
         return FALSE;
     }
 

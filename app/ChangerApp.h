@@ -1,6 +1,7 @@
 // The application object: reads the settings, picks the role from the command line and
 // creates the one object that plays it.
 #pragma once
+#include "app/CommandLine.h"
 #include "framework/Application.h"
 #include "framework/Handles.h"
 
@@ -40,4 +41,4 @@ HWND FindSettingsOwner(const char* commandLine);
 // Hands a command-line request to the wallpaper changer of this session (its window, found by
 // its class name, gets the menu command). 0 when it was handed over; 2, after a one-line
 // message on the console's standard error where there is one, when no changer runs.
-int SendChangerRequest(int request);
+int SendChangerRequest(ChangerRequest request);

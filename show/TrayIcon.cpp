@@ -82,6 +82,17 @@ UINT CTrayIcon::TaskbarCreatedMessage()
 
 DWORD CTrayIcon::s_dwRetryMs = 2000;
 
+// The icon's data as the first structure's size has it (every shell takes that), its flags
+// and fields empty.
+NOTIFYICONDATAW CTrayIcon::IconData() const
+{
+    NOTIFYICONDATAW data {};
+    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
+    data.hWnd = m_window.m_hWnd;
+    data.uID = kTrayIconId;
+    return data;
+}
+
 void CTrayIcon::Add()
 {
     m_bWanted = true;
@@ -93,10 +104,7 @@ void CTrayIcon::TryAdd()
 {
     // At the small-icon size of the monitor the window is on, in that monitor's pixels.
     CIconHandle icon(LoadIconForDpi(dpi::WindowDpi(m_window.m_hWnd)));
-    NOTIFYICONDATAW data {};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = m_window.m_hWnd;
-    data.uID = kTrayIconId;
+    NOTIFYICONDATAW data = IconData();
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = WM_TRAYNOTIFY;
     data.hIcon = icon.Get();
@@ -117,10 +125,7 @@ void CTrayIcon::SetTip(const std::wstring& tip)
     m_strTip = tip;
     if (!m_bAdded)
         return; // the next attempt to add the icon brings it
-    NOTIFYICONDATAW data {};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = m_window.m_hWnd;
-    data.uID = kTrayIconId;
+    NOTIFYICONDATAW data = IconData();
     data.uFlags = NIF_TIP;
     lstrcpynW(data.szTip, m_strTip.c_str(), 64);
     s_pfnShellNotifyIcon(NIM_MODIFY, &data);
@@ -149,10 +154,7 @@ void CTrayIcon::Remove()
     if (!m_bWanted)
         return;
     // Also when no attempt was confirmed: one that timed out may have reached the shell.
-    NOTIFYICONDATAW data {};
-    data.cbSize = NOTIFYICONDATAW_V1_SIZE;
-    data.hWnd = m_window.m_hWnd;
-    data.uID = kTrayIconId;
+    NOTIFYICONDATAW data = IconData();
     s_pfnShellNotifyIcon(NIM_DELETE, &data);
     m_bWanted = false;
     m_bAdded = false;

@@ -66,6 +66,7 @@ public:
     static BOOL(WINAPI* s_pfnShellNotifyIcon)(DWORD message, NOTIFYICONDATAW* data);
 
 private:
+    NOTIFYICONDATAW IconData() const;
     // One attempt to put the icon in the notification area; the retry timer runs while it fails.
     void TryAdd();
     INT_PTR RunMenuDialog(CDialog& dlg);
